@@ -1,0 +1,132 @@
+#include "console/con.h"
+
+#include "console/platform.h"
+#include "console/screen.h"
+#include "console/term.h"
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+
+// Takes the terminal on first use and acts on signals that came in since the
+// last call; the handlers themselves only set flags.
+static void adopt_terminal_size()
+{
+    int cols = SCREEN_COLS, rows = SCREEN_ROWS;
+    plat_term_size(&cols, &rows);
+    term_set_size(cols, rows);
+}
+
+static void con_service()
+{
+    static bool started;
+    if (term_has_sink())
+        return;
+    if (!started) {
+        started = true;
+        plat_start();
+        term_set_truecolor(plat_truecolor());
+        adopt_terminal_size();
+        term_begin();
+    }
+    int events = plat_take_events();
+    if (events == 0)
+        return;
+    if (events & PLAT_RESUMED) {
+        plat_retake();
+        term_begin();
+    }
+    adopt_terminal_size();
+    term_repaint();
+}
+
+void con_goto(int x, int y)
+{
+    con_service();
+    screen.cursor_x = (int16_t)x;
+    screen.cursor_y = (int16_t)y;
+    term_flush();
+}
+
+void con_set_color(int fg, int fg_bright, int bg, int bg_bright)
+{
+    con_service();
+    screen.attr = (uint8_t)(fg | fg_bright | (bg << 4) | (bg_bright << 4));
+    term_flush();
+}
+
+void con_clear()
+{
+    con_service();
+    scr_clear();
+    term_clear();
+    term_flush();
+}
+
+void con_cursor_hide()
+{
+    con_service();
+    screen.cursor_visible = false;
+    term_flush();
+}
+
+void con_cursor_show()
+{
+    con_service();
+    screen.cursor_visible = true;
+    term_flush();
+}
+
+static void print_bytes(const char *text, int n)
+{
+    con_service();
+    scr_write(reinterpret_cast<const unsigned char *>(text), (size_t)n);
+    term_flush();
+}
+
+void con_print(const char *format, ...)
+{
+    // Anything longer would lie past the last column anyway.
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    int n = vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (n > (int)sizeof text - 1)
+        n = (int)sizeof text - 1;
+    if (n > 0)
+        print_bytes(text, n);
+}
+
+void show_bits(int value, int width)
+{
+    enum { MAX_DIGITS = 64 };
+    char text[16 + MAX_DIGITS];
+    int n = snprintf(text, 16, width > 8 ? "%04X (" : "%02X (", (unsigned)value);
+    for (int i = 0; i < width && i < MAX_DIGITS; ++i) {
+        int bit = width - 1 - i;
+        text[n++] = bit < 32 && ((unsigned)value >> bit & 1) ? '1' : '0';
+    }
+    text[n++] = ')';
+    print_bytes(text, n);
+}
+
+bool con_key_waiting()
+{
+    con_service();
+    return plat_key_waiting();
+}
+
+int con_read_key()
+{
+    con_service();
+    return plat_read_key();
+}
+
+void con_sleep_ms(unsigned ms)
+{
+    while (ms > 0) {
+        ms = plat_sleep_ms(ms);
+        con_service();
+    }
+}

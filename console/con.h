@@ -1,0 +1,29 @@
+// Console primitives: everything the board shows is painted by placing the
+// cursor, choosing an attribute and printing code page 932 text.
+#pragma once
+
+// Positions are (column, row), 0-based; the low 16 bits of each are used.
+void con_goto(int x, int y);
+
+// Attribute = fg | fg_bright | (bg | bg_bright) << 4: bit 0 blue, bit 1 green,
+// bit 2 red, bit 3 intensity. In force for all later text.
+void con_set_color(int fg, int fg_bright, int bg, int bg_bright);
+
+// Blank screen in attribute 7 (light grey on black), cursor home, attribute 7.
+void con_clear();
+
+void con_cursor_hide();
+void con_cursor_show();
+
+// printf-style text at the cursor in the current attribute; on the terminal
+// when the call returns. Never a line break: text is placed with con_goto.
+void con_print(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+// "A5 (10100101)": the value in hex, then `width` binary digits.
+void show_bits(int value, int width);
+
+// Keyboard and pauses, with the console kept in step with the terminal
+// (repaint after a resize or a return from Ctrl-Z).
+bool con_key_waiting();
+int con_read_key();
+void con_sleep_ms(unsigned ms);

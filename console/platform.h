@@ -1,0 +1,35 @@
+// The platform layer: the only place that knows how the terminal, the
+// keyboard and the clock are reached. This is the POSIX version (posix/);
+// a Windows console version would sit beside it with the same operations.
+#pragma once
+
+#include <cstddef>
+
+// Takes the terminal: raw keyboard input, the handlers that give the
+// terminal back on every way out, and the undo registered with them.
+void plat_start();
+
+// After a stop and continue (Ctrl-Z, fg): takes the terminal again.
+void plat_retake();
+
+enum { PLAT_RESIZED = 1, PLAT_RESUMED = 2 };
+
+// Events that came in as signals since the last call (PLAT_* bits).
+int plat_take_events();
+
+// Writes all bytes to the terminal.
+void plat_write(const char *bytes, size_t n);
+
+// The terminal's size; false when standard output is no terminal.
+bool plat_term_size(int *cols, int *rows);
+
+// Whether the terminal announces 24-bit colour.
+bool plat_truecolor();
+
+// Keyboard: whether a key is waiting, without blocking; and one key code.
+// Escape sequences of non-character keys are dropped whole.
+bool plat_key_waiting();
+int plat_read_key();
+
+// Sleeps, returning early when a signal arrives; gives the milliseconds left.
+unsigned plat_sleep_ms(unsigned ms);

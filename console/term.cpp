@@ -1,0 +1,308 @@
+#include "console/term.h"
+
+#include "console/cp932.h"
+#include "console/platform.h"
+#include "console/screen.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+enum { UNKNOWN = -1, KIND_UNKNOWN = 0xFF, OUT_CAPACITY = 1 << 18 };
+
+struct Terminal {
+    ScreenCell shown[SCREEN_ROWS][SCREEN_COLS];  // what the terminal shows, as far as known
+    int cols, rows;
+    int cursor_x, cursor_y;
+    int fg, bg;
+    int cursor_visible;
+    bool truecolor;
+    TermSink sink;
+    void *sink_context;
+    unsigned long long bytes_written;
+    size_t out_len;
+    char out[OUT_CAPACITY];
+};
+
+static Terminal term = [] {
+    Terminal t{};
+    t.cols = SCREEN_COLS;
+    t.rows = SCREEN_ROWS;
+    t.cursor_x = t.cursor_y = t.fg = t.bg = t.cursor_visible = UNKNOWN;
+    for (auto &row : t.shown)
+        for (auto &c : row)
+            c.kind = KIND_UNKNOWN;
+    return t;
+}();
+
+// Classic console palette, indexed by the attribute nibble (bit 0 blue,
+// bit 1 green, bit 2 red, bit 3 intensity).
+static const unsigned char console_rgb[16][3] = {
+    {0, 0, 0},     {0, 0, 128},   {0, 128, 0},   {0, 128, 128},
+    {128, 0, 0},   {128, 0, 128}, {128, 128, 0}, {192, 192, 192},
+    {128, 128, 128}, {0, 0, 255}, {0, 255, 0},   {0, 255, 255},
+    {255, 0, 0},   {255, 0, 255}, {255, 255, 0}, {255, 255, 255},
+};
+
+static void write_out()
+{
+    if (term.out_len == 0)
+        return;
+    if (term.sink)
+        term.sink(term.out, term.out_len, term.sink_context);
+    else
+        plat_write(term.out, term.out_len);
+    term.bytes_written += term.out_len;
+    term.out_len = 0;
+}
+
+static void append(const char *bytes, size_t n)
+{
+    if (term.out_len + n > OUT_CAPACITY)
+        write_out();
+    memcpy(term.out + term.out_len, bytes, n);
+    term.out_len += n;
+}
+
+static void append_str(const char *text) { append(text, strlen(text)); }
+
+__attribute__((format(printf, 1, 2))) static void append_fmt(const char *format, ...)
+{
+    char piece[64];
+    va_list args;
+    va_start(args, format);
+    int n = vsnprintf(piece, sizeof piece, format, args);
+    va_end(args);
+    if (n > 0)
+        append(piece, (size_t)n < sizeof piece ? (size_t)n : sizeof piece - 1);
+}
+
+void term_set_sink(TermSink sink, void *context)
+{
+    term.sink = sink;
+    term.sink_context = context;
+}
+
+bool term_has_sink() { return term.sink != nullptr; }
+
+void term_set_truecolor(bool on) { term.truecolor = on; }
+
+void term_set_size(int cols, int rows)
+{
+    term.cols = cols < SCREEN_COLS ? cols : SCREEN_COLS;
+    term.rows = rows < SCREEN_ROWS ? rows : SCREEN_ROWS;
+}
+
+unsigned long long term_bytes_written() { return term.bytes_written; }
+
+static void forget_everything()
+{
+    term.cursor_x = term.cursor_y = term.fg = term.bg = term.cursor_visible = UNKNOWN;
+    for (auto &row : term.shown)
+        for (auto &c : row)
+            c.kind = KIND_UNKNOWN;
+}
+
+void term_begin()
+{
+    forget_everything();
+    append_str("\x1b[?7l");
+}
+
+static bool same(const ScreenCell &a, const ScreenCell &b)
+{
+    return a.code == b.code && a.attr == b.attr && a.kind == b.kind;
+}
+
+static void move_to(int x, int y)
+{
+    if (term.cursor_x == x && term.cursor_y == y)
+        return;
+    append_fmt("\x1b[%d;%dH", y + 1, x + 1);
+    term.cursor_x = x;
+    term.cursor_y = y;
+}
+
+static int ansi_number(int nibble)
+{
+    return (nibble & 1) << 2 | (nibble & 2) | (nibble & 4) >> 2;
+}
+
+static void append_colour(int nibble, bool background)
+{
+    if (term.truecolor) {
+        const unsigned char *rgb = console_rgb[nibble];
+        append_fmt("%d;2;%d;%d;%d", background ? 48 : 38, rgb[0], rgb[1], rgb[2]);
+    } else {
+        int base = nibble & 8 ? (background ? 100 : 90) : (background ? 40 : 30);
+        append_fmt("%d", base + ansi_number(nibble));
+    }
+}
+
+static void use_attr(uint8_t attr)
+{
+    int fg = attr & 0x0F, bg = attr >> 4;
+    bool fg_changes = fg != term.fg, bg_changes = bg != term.bg;
+    if (!fg_changes && !bg_changes)
+        return;
+    append_str("\x1b[");
+    if (fg_changes)
+        append_colour(fg, false);
+    if (fg_changes && bg_changes)
+        append_str(";");
+    if (bg_changes)
+        append_colour(bg, true);
+    append_str("m");
+    term.fg = fg;
+    term.bg = bg;
+}
+
+static void append_glyph(const ScreenCell &c)
+{
+    char utf8[CP932_UTF8_MAX];
+    append(utf8, (size_t)cp932_to_utf8(c.code, utf8));
+}
+
+static void forget_cell(int x, int y)
+{
+    if (x >= 0 && x < SCREEN_COLS)
+        term.shown[y][x].kind = KIND_UNKNOWN;
+}
+
+// The terminal erases both halves of a wide character when either is written.
+static void forget_partner_of(int x, int y)
+{
+    uint8_t kind = term.shown[y][x].kind;
+    if (kind == CELL_WIDE_LEFT)
+        forget_cell(x + 1, y);
+    else if (kind == CELL_WIDE_RIGHT)
+        forget_cell(x - 1, y);
+}
+
+static void send_narrow(int x, int y)
+{
+    const ScreenCell &c = screen.cell[y][x];
+    if (same(c, term.shown[y][x]) || x >= term.cols || y >= term.rows)
+        return;
+    forget_partner_of(x, y);
+    move_to(x, y);
+    use_attr(c.attr);
+    append_glyph(c);
+    term.shown[y][x] = c;
+    // With autowrap off the cursor stays in the last column.
+    term.cursor_x = x + 1 < term.cols ? x + 1 : UNKNOWN;
+}
+
+// Terminals disagree on the width of some characters ("●", "→"), so the
+// second column gets a blank of its own before the glyph is drawn into the
+// first, and whatever follows is placed with an absolute move.
+static void send_wide(int x, int y)
+{
+    const ScreenCell &left = screen.cell[y][x];
+    const ScreenCell &right = screen.cell[y][x + 1];
+    if ((same(left, term.shown[y][x]) && same(right, term.shown[y][x + 1])) || y >= term.rows ||
+        x >= term.cols)
+        return;
+    if (x + 1 >= term.cols) {
+        // Only the first column is on the terminal: show its background.
+        forget_partner_of(x, y);
+        move_to(x, y);
+        use_attr(left.attr);
+        append_str(" ");
+        term.shown[y][x].kind = KIND_UNKNOWN;
+        term.cursor_x = UNKNOWN;
+        return;
+    }
+    forget_partner_of(x, y);
+    forget_partner_of(x + 1, y);
+    move_to(x + 1, y);
+    use_attr(right.attr);
+    append_str(" ");
+    term.cursor_x = x + 2;
+    move_to(x, y);
+    use_attr(left.attr);
+    append_glyph(left);
+    term.shown[y][x] = left;
+    term.shown[y][x + 1] = right;
+    term.cursor_x = UNKNOWN;
+}
+
+static void flush_row(int y, int lo, int hi)
+{
+    const ScreenCell *model = screen.cell[y];
+    const ScreenCell *shown = term.shown[y];
+    if (lo > 0 && (model[lo].kind == CELL_WIDE_RIGHT || shown[lo].kind == CELL_WIDE_RIGHT))
+        --lo;
+    if (hi < SCREEN_COLS - 1 && (model[hi].kind == CELL_WIDE_LEFT || shown[hi].kind == CELL_WIDE_LEFT))
+        ++hi;
+    for (int x = lo; x <= hi; ++x) {
+        if (model[x].kind == CELL_WIDE_LEFT) {
+            send_wide(x, y);
+            ++x;
+        } else if (model[x].kind == CELL_NARROW) {
+            send_narrow(x, y);
+        }
+    }
+}
+
+static void sync_cursor()
+{
+    if (!screen.cursor_visible) {
+        if (term.cursor_visible != 0)
+            append_str("\x1b[?25l");
+        term.cursor_visible = 0;
+        return;
+    }
+    if (screen.cursor_x >= 0 && screen.cursor_x < term.cols && screen.cursor_y >= 0 &&
+        screen.cursor_y < term.rows)
+        move_to(screen.cursor_x, screen.cursor_y);
+    if (term.cursor_visible != 1)
+        append_str("\x1b[?25h");
+    term.cursor_visible = 1;
+}
+
+void term_flush()
+{
+    for (int y = 0; y < SCREEN_ROWS; ++y)
+        if (screen.dirty_lo[y] <= screen.dirty_hi[y])
+            flush_row(y, screen.dirty_lo[y], screen.dirty_hi[y]);
+    scr_clear_dirty();
+    sync_cursor();
+    write_out();
+}
+
+static bool terminal_is_blank()
+{
+    static const ScreenCell blank = {' ', ATTR_CLEARED, CELL_NARROW};
+    for (auto &row : term.shown)
+        for (auto &c : row)
+            if (!same(c, blank))
+                return false;
+    return true;
+}
+
+// Erased cells take the terminal's default colours, or on some terminals the
+// background in force, so every board cell is written out in its own colours;
+// the erase only clears what lies beyond the board on a larger terminal.
+static void erase_terminal()
+{
+    append_str("\x1b[0m\x1b[2J");
+    term.fg = term.bg = UNKNOWN;
+    for (auto &row : term.shown)
+        for (auto &c : row)
+            c.kind = KIND_UNKNOWN;
+}
+
+void term_clear()
+{
+    if (!terminal_is_blank())
+        erase_terminal();
+}
+
+void term_repaint()
+{
+    forget_everything();
+    erase_terminal();
+    scr_mark_all_dirty();
+    term_flush();
+}

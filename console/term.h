@@ -1,0 +1,33 @@
+// Terminal output: brings an xterm-compatible terminal in line with the screen
+// model, sending only what changes what the terminal shows, in one write.
+#pragma once
+
+#include <cstddef>
+
+// Output goes to the sink instead of the terminal (tests, benchmarks, runs
+// with no terminal). Null gives the terminal back.
+using TermSink = void (*)(const char *bytes, size_t n, void *context);
+void term_set_sink(TermSink sink, void *context);
+bool term_has_sink();
+
+// 24-bit colour with the classic console palette, or the 16 ANSI colours.
+void term_set_truecolor(bool on);
+
+// Cells beyond the terminal's size are not sent, so a small terminal never
+// scrolls or wraps the picture.
+void term_set_size(int cols, int rows);
+
+// Forgets what the terminal shows and takes it over: autowrap off.
+void term_begin();
+
+// Sends the model's dirty cells, the cursor and its visibility.
+void term_flush();
+
+// The model was cleared: clear the terminal too, unless it already is blank.
+void term_clear();
+
+// Paints the whole model again on a terminal whose content is unknown.
+void term_repaint();
+
+// Bytes handed to the terminal or sink since the process started.
+unsigned long long term_bytes_written();

@@ -1,0 +1,45 @@
+// The key source on a pipe: bytes are keys, escape sequences of
+// non-character keys vanish whole, and end of input means no key.
+#include "tests/support/tmux.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <unistd.h>
+
+static std::string keys_read_from(const std::string &printf_input)
+{
+    std::string out = "/tmp/wena-keys-" + std::to_string(getpid());
+    std::string command = "printf " + shell_quote(printf_input) + " | " KEY_ECHO " " + out;
+    EXPECT_EQ(system(command.c_str()), 0);
+    std::ifstream in(out);
+    std::string keys, line;
+    while (std::getline(in, line))
+        keys += line.rfind("late", 0) == 0 ? "<" + line + ">" : std::string(1, (char)std::stoi(line));
+    remove(out.c_str());
+    return keys;
+}
+
+TEST(PipedKeys, EveryByteIsAKeyInOrder)
+{
+    EXPECT_EQ(keys_read_from("ooIVq+-3 "), "ooIVq+-3 ");
+}
+
+TEST(PipedKeys, CursorAndFunctionKeySequencesAreDroppedWhole)
+{
+    // Up, Home, Page Down, F2 (SS3), F7, Ctrl-Left, and an SS3 arrow.
+    EXPECT_EQ(keys_read_from("a\\033[Ab\\033[1~c\\033[6~d\\033OQe\\033[18~f\\033[1;5Dg\\033OAh"),
+              "abcdefgh");
+}
+
+TEST(PipedKeys, ALoneEscapeIsAKeyOfItsOwn)
+{
+    EXPECT_EQ(keys_read_from("x\\033"), "x\x1b");
+    EXPECT_EQ(keys_read_from("\\033x"), "\x1bx");
+}
+
+TEST(PipedKeys, EmptyInputGivesNoKeyEver)
+{
+    EXPECT_EQ(keys_read_from(""), "");
+}

@@ -1,0 +1,30 @@
+// Paints the probe picture on the real terminal, reports that it is ready,
+// then ends as told: "return" or "exit1" after the key x, "wait" for a signal.
+#include "console/con.h"
+#include "tests/programs/probe_picture.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+int main(int argc, char **argv)
+{
+    if (argc < 3)
+        return 2;
+    paint_probe_picture();
+    FILE *ready = fopen(argv[1], "w");
+    if (!ready)
+        return 2;
+    fprintf(ready, "%d\n", (int)getpid());
+    fclose(ready);
+    bool wait_for_signal = strcmp(argv[2], "wait") == 0;
+    for (;;) {
+        if (!wait_for_signal && con_key_waiting() && con_read_key() == 'x')
+            break;
+        con_sleep_ms(10);
+    }
+    if (strcmp(argv[2], "exit1") == 0)
+        exit(1);
+    return 0;
+}

@@ -1,0 +1,169 @@
+#include "tests/support/seen_screen.h"
+
+#include "console/screen.h"
+
+#include <cstdio>
+
+extern "C" {
+#include <vterm.h>
+}
+
+static const int palette[16][3] = {
+    {0, 0, 0},       {0, 0, 128}, {0, 128, 0}, {0, 128, 128}, {128, 0, 0},   {128, 0, 128},
+    {128, 128, 0},   {192, 192, 192}, {128, 128, 128}, {0, 0, 255}, {0, 255, 0}, {0, 255, 255},
+    {255, 0, 0},     {255, 0, 255}, {255, 255, 0}, {255, 255, 255},
+};
+
+int nibble_of_ansi(int index)
+{
+    if (index < 0 || index > 15)
+        return -1;
+    int base = index & 7;
+    return ((base & 1) << 2 | (base & 2) | (base & 4) >> 2) | (index & 8);
+}
+
+int nibble_of_rgb(int r, int g, int b)
+{
+    for (int n = 0; n < 16; ++n)
+        if (palette[n][0] == r && palette[n][1] == g && palette[n][2] == b)
+            return n;
+    return -1;
+}
+
+static std::string describe(int x, int y, const char *what, const std::string &want,
+                            const std::string &got)
+{
+    char where[64];
+    snprintf(where, sizeof where, "cell (%d, %d) %s: ", x, y, what);
+    return where + std::string("model '") + want + "', emulator '" + got + "'";
+}
+
+static std::string model_text(int x, int y)
+{
+    char text[8];
+    return std::string(text, (size_t)scr_cell_text(x, y, text));
+}
+
+static std::string check_colours(int x, int y, const SeenCell &s, uint8_t attr, bool glyph)
+{
+    if (s.bg != attr >> 4)
+        return describe(x, y, "background", std::to_string(attr >> 4), std::to_string(s.bg));
+    if (glyph && s.fg != (attr & 15))
+        return describe(x, y, "foreground", std::to_string(attr & 15), std::to_string(s.fg));
+    return "";
+}
+
+static std::string check_blank(int x, int y, const SeenCell &s, uint8_t attr)
+{
+    if (s.text != " ")
+        return describe(x, y, "text", " ", s.text);
+    return check_colours(x, y, s, attr, false);
+}
+
+static std::string check_cell(const SeenScreen &seen, int x, int y, int *skip)
+{
+    const ScreenCell &m = scr_cell(x, y);
+    const SeenCell &s = seen.at(x, y);
+    std::string want = model_text(x, y);
+    if (m.kind == CELL_WIDE_LEFT && x + 1 >= seen.cols)
+        return check_blank(x, y, s, m.attr);
+    if (s.text != want)
+        return describe(x, y, "text", want, s.text);
+    std::string colours = check_colours(x, y, s, m.attr, want != " ");
+    if (!colours.empty() || m.kind != CELL_WIDE_LEFT)
+        return colours;
+    *skip = 1;
+    if (s.width == 2)
+        return "";
+    return check_blank(x + 1, y, seen.at(x + 1, y), scr_cell(x + 1, y).attr);
+}
+
+std::string diff_with_model(const SeenScreen &seen)
+{
+    for (int y = 0; y < seen.rows && y < SCREEN_ROWS; ++y)
+        for (int x = 0; x < seen.cols && x < SCREEN_COLS; ++x) {
+            int skip = 0;
+            std::string problem = check_cell(seen, x, y, &skip);
+            if (!problem.empty())
+                return problem;
+            x += skip;
+        }
+    return "";
+}
+
+static std::string utf8_of(uint32_t cp)
+{
+    std::string s;
+    if (cp < 0x80) {
+        s += (char)cp;
+    } else if (cp < 0x800) {
+        s += (char)(0xC0 | cp >> 6);
+        s += (char)(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        s += (char)(0xE0 | cp >> 12);
+        s += (char)(0x80 | (cp >> 6 & 0x3F));
+        s += (char)(0x80 | (cp & 0x3F));
+    } else {
+        s += (char)(0xF0 | cp >> 18);
+        s += (char)(0x80 | (cp >> 12 & 0x3F));
+        s += (char)(0x80 | (cp >> 6 & 0x3F));
+        s += (char)(0x80 | (cp & 0x3F));
+    }
+    return s;
+}
+
+static int nibble_of_vterm(const VTermColor &c, bool background)
+{
+    if (background ? VTERM_COLOR_IS_DEFAULT_BG(&c) : VTERM_COLOR_IS_DEFAULT_FG(&c))
+        return -1;
+    if (VTERM_COLOR_IS_INDEXED(&c))
+        return nibble_of_ansi(c.indexed.idx);
+    return nibble_of_rgb(c.rgb.red, c.rgb.green, c.rgb.blue);
+}
+
+void vt_open(VtEmulator &e, int cols, int rows)
+{
+    e.vt = vterm_new(rows, cols);
+    e.cols = cols;
+    e.rows = rows;
+    vterm_set_utf8(e.vt, 1);
+    VTermScreen *vts = vterm_obtain_screen(e.vt);
+    vterm_screen_reset(vts, 1);
+}
+
+void vt_feed(VtEmulator &e, const std::string &bytes) { vterm_input_write(e.vt, bytes.data(), bytes.size()); }
+
+SeenScreen vt_screen(VtEmulator &e)
+{
+    SeenScreen seen;
+    seen.cols = e.cols;
+    seen.rows = e.rows;
+    seen.cells.resize((size_t)(e.cols * e.rows));
+    VTermScreen *vts = vterm_obtain_screen(e.vt);
+    for (int y = 0; y < e.rows; ++y)
+        for (int x = 0; x < e.cols; ++x) {
+            VTermScreenCell cell;
+            vterm_screen_get_cell(vts, VTermPos{y, x}, &cell);
+            SeenCell &s = seen.at(x, y);
+            uint32_t cp = cell.chars[0];
+            s.text = cp == 0xFFFFFFFF ? "" : cp == 0 ? " " : utf8_of(cp);
+            s.width = cell.width;
+            s.fg = nibble_of_vterm(cell.fg, false);
+            s.bg = nibble_of_vterm(cell.bg, true);
+        }
+    return seen;
+}
+
+void vt_cursor(VtEmulator &e, int *x, int *y)
+{
+    VTermPos pos;
+    vterm_state_get_cursorpos(vterm_obtain_state(e.vt), &pos);
+    *x = pos.col;
+    *y = pos.row;
+}
+
+void vt_close(VtEmulator &e)
+{
+    vterm_free(e.vt);
+    e.vt = nullptr;
+}

@@ -1,0 +1,248 @@
+// What the console sends to the terminal: only what changes the picture, and
+// always a picture equal to the model (checked in libvterm).
+#include "console/con.h"
+#include "console/screen.h"
+#include "console/term.h"
+#include "tests/support/capture.h"
+#include "tests/support/seen_screen.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+class TermOutput : public ::testing::Test {
+protected:
+    VtEmulator vt;
+    void SetUp() override { start(SCREEN_COLS, SCREEN_ROWS); }
+    void TearDown() override { vt_close(vt); }
+
+    void start(int cols, int rows)
+    {
+        capture_start();
+        term_set_size(cols, rows);
+        term_repaint();
+        vt_open(vt, cols, rows);
+        feed();
+    }
+    void feed()
+    {
+        vt_feed(vt, captured());
+        captured_reset();
+    }
+    void expect_emulator_matches_model()
+    {
+        feed();
+        EXPECT_EQ(diff_with_model(vt_screen(vt)), "");
+    }
+};
+
+static void paint_board_surface()
+{
+    con_set_color(7, 0, 7, 0);
+    for (int y = 1; y <= 10; ++y) {
+        con_goto(30, y);
+        con_print("%20s", "");
+    }
+}
+
+static void paint_labels()
+{
+    con_set_color(6, 8, 0, 0);
+    con_goto(36, 5);
+    con_print("ＷＥＮＡ");
+    con_goto(28, 5);
+    con_print("→");
+    con_set_color(0, 0, 3, 8);
+    con_goto(1, 1);
+    con_print(" %-19s", "SWITCH");
+    con_set_color(7, 8, 0, 0);
+    con_goto(1, 11);
+    show_bits(0xA5, 8);
+}
+
+static void paint_sample_board()
+{
+    paint_board_surface();
+    paint_labels();
+}
+
+TEST_F(TermOutput, RepaintingAnUnchangedPictureWritesNothing)
+{
+    con_cursor_hide();
+    paint_sample_board();
+    expect_emulator_matches_model();
+    unsigned long long before = term_bytes_written();
+    paint_labels();
+    con_cursor_hide();
+    EXPECT_EQ(term_bytes_written() - before, 0u) << captured();
+    con_cursor_hide();
+    EXPECT_EQ(captured(), "");
+}
+
+TEST_F(TermOutput, AVisibleCursorFollowsEveryMove)
+{
+    con_cursor_show();
+    con_goto(12, 7);
+    EXPECT_EQ(captured(), "\x1b[8;13H");
+    captured_reset();
+    con_goto(12, 7);
+    EXPECT_EQ(captured(), "");
+}
+
+TEST_F(TermOutput, ClearingABlankScreenWritesNothing)
+{
+    con_clear();
+    feed();
+    con_clear();
+    EXPECT_EQ(captured(), "");
+}
+
+TEST_F(TermOutput, ChangingOneCellWritesAFewBytes)
+{
+    paint_sample_board();
+    con_cursor_hide();
+    feed();
+    con_set_color(7, 8, 4, 8);
+    con_goto(40, 8);
+    con_print("X");
+    EXPECT_LE(captured().size(), 20u) << captured();
+    EXPECT_EQ(captured().find("\x1b[2J"), std::string::npos);
+    expect_emulator_matches_model();
+}
+
+TEST_F(TermOutput, AttributeBitsReachTheTerminalInAnsiColourOrder)
+{
+    con_set_color(4, 0, 1, 0);  // red on blue
+    con_print("a");
+    EXPECT_NE(captured().find("\x1b[31;44m"), std::string::npos) << captured();
+    captured_reset();
+    con_set_color(3, 8, 6, 0);  // bright cyan on dark yellow
+    con_print("b");
+    EXPECT_NE(captured().find("\x1b[96;43m"), std::string::npos) << captured();
+    captured_reset();
+    con_set_color(3, 8, 4, 0);  // background changes alone
+    con_print("c");
+    EXPECT_NE(captured().find("\x1b[41m"), std::string::npos) << captured();
+}
+
+TEST_F(TermOutput, TrueColourUsesTheClassicConsolePalette)
+{
+    term_set_truecolor(true);
+    term_repaint();
+    feed();
+    con_set_color(6, 0, 1, 8);  // dark yellow on bright blue
+    con_print("y");
+    EXPECT_NE(captured().find("38;2;128;128;0;48;2;0;0;255m"), std::string::npos) << captured();
+    expect_emulator_matches_model();
+    term_set_truecolor(false);
+}
+
+TEST_F(TermOutput, AmbiguousWidthSymbolsNeverShiftWhatFollows)
+{
+    con_set_color(0, 0, 7, 8);
+    for (const char *symbol : {"●", "→", "←", "↑", "■"}) {
+        static int x = 2;
+        con_goto(x, 3);
+        con_print("abc");
+        con_set_color(6, 8, 4, 0);
+        con_goto(x, 3);
+        con_print("%s", symbol);
+        con_print("Z");
+        x += 6;
+    }
+    expect_emulator_matches_model();
+    EXPECT_EQ(screen_text(2, 3, 3), utf8(u8"●Z"));
+}
+
+TEST_F(TermOutput, ASmallTerminalShowsTheVisiblePartUnwrappedAndUnscrolled)
+{
+    vt_close(vt);
+    start(50, 12);
+    paint_sample_board();
+    con_set_color(7, 8, 4, 8);
+    con_goto(49, 11);
+    con_print("edge");
+    con_goto(79, 24);
+    con_print("Q");
+    con_goto(49, 5);
+    con_print("漢");
+    expect_emulator_matches_model();
+    EXPECT_EQ(captured(), "");
+    EXPECT_EQ(screen_text(30, 1, 1), " ") << "row 1 stays row 1";
+}
+
+TEST_F(TermOutput, RepaintAfterAResizeRestoresTheWholePicture)
+{
+    paint_sample_board();
+    feed();
+    vt_close(vt);
+    vt_open(vt, 80, 25);
+    term_set_size(80, 25);
+    term_repaint();
+    expect_emulator_matches_model();
+}
+
+// Random painting over wide, narrow and malformed text, colours and clears:
+// after every step the emulator shows exactly the model.
+static void random_step(std::mt19937 &rng)
+{
+    static const char *const texts[] = {"A", "xyz", "ｱｲｳ", "漢字", "●", "→", "←↑", "■x", "\\",
+                                        "\x81", "\x40", "\x88\x9F", "\x85\x40", "能", " ",
+                                        "ＷＥＮＡ", "\x80\xFF"};
+    auto pick = [&](int n) { return (int)(rng() % (unsigned)n); };
+    switch (pick(12)) {
+    case 0:
+        con_set_color(pick(8), pick(2) * 8, pick(8), pick(2) * 8);
+        break;
+    case 1:
+        if (pick(20) == 0)
+            con_clear();
+        break;
+    case 2:
+        if (pick(2))
+            con_cursor_hide();
+        else
+            con_cursor_show();
+        break;
+    case 3:
+    case 4:
+        con_goto(pick(82) - 1, pick(26));
+        break;
+    default:
+        con_print("%s", texts[pick((int)(sizeof texts / sizeof texts[0]))]);
+    }
+}
+
+TEST_F(TermOutput, RandomPaintingKeepsTheEmulatorEqualToTheModel)
+{
+    std::mt19937 rng(1234);
+    for (int step = 0; step < 4000; ++step) {
+        random_step(rng);
+        feed();
+        if (step % 50 == 0) {
+            std::string problem = diff_with_model(vt_screen(vt));
+            ASSERT_EQ(problem, "") << "after step " << step;
+        }
+    }
+    expect_emulator_matches_model();
+    if (screen.cursor_visible && screen.cursor_x >= 0 && screen.cursor_x < 80 && screen.cursor_y < 25) {
+        int x, y;
+        vt_cursor(vt, &x, &y);
+        EXPECT_EQ(x, screen.cursor_x);
+        EXPECT_EQ(y, screen.cursor_y);
+    }
+}
+
+TEST_F(TermOutput, RandomPaintingOnASmallTerminal)
+{
+    vt_close(vt);
+    start(61, 17);
+    std::mt19937 rng(99);
+    for (int step = 0; step < 3000; ++step) {
+        random_step(rng);
+        feed();
+        if (step % 50 == 0) {
+            ASSERT_EQ(diff_with_model(vt_screen(vt)), "") << "after step " << step;
+        }
+    }
+}

@@ -1,0 +1,99 @@
+// The console in a real terminal emulator (tmux): the pane shows exactly the
+// screen model, and the terminal is given back however the program ends.
+#include "console/con.h"
+#include "tests/programs/probe_picture.h"
+#include "tests/support/capture.h"
+#include "tests/support/tmux.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <unistd.h>
+
+class TerminalEndToEnd : public ::testing::Test {
+protected:
+    TmuxPane pane;
+    std::string dir;
+
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/wena-e2e-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+    }
+    void TearDown() override
+    {
+        tmux_stop(pane);
+        run_output("rm -rf " + shell_quote(dir));
+    }
+    std::string file(const char *name) { return dir + "/" + name; }
+
+    // Runs the probe under a shell that records the terminal mode before and
+    // after, and the probe's exit status, then stays so the pane can be read.
+    void start_probe(const std::string &mode, const std::string &colours = "16")
+    {
+        std::string script = "stty -g > " + file("before") + "; WENA_COLOR=" + colours + " " CONSOLE_PROBE " " +
+                             file("ready") + " " + mode + "; echo $? > " + file("status") + "; stty -g > " +
+                             file("after") + "; exec sleep 60";
+        ASSERT_TRUE(tmux_start(pane, "sh -c " + shell_quote(script)));
+        ASSERT_NE(wait_for_file(file("ready"), 10000), "") << "the probe never painted";
+    }
+
+    std::string pane_against_model()
+    {
+        capture_start();
+        paint_probe_picture();
+        return diff_with_model(parse_capture(tmux_capture(pane), 80, 25));
+    }
+
+    void expect_terminal_given_back(const std::string &status)
+    {
+        ASSERT_NE(wait_for_file(file("after"), 10000), "") << "the probe did not end";
+        EXPECT_EQ(wait_for_file(file("status"), 1000), status + "\n");
+        EXPECT_EQ(wait_for_file(file("before"), 1000), wait_for_file(file("after"), 1000));
+        EXPECT_EQ(tmux_format(pane, "#{cursor_flag}"), "1") << "cursor visible";
+        EXPECT_EQ(tmux_format(pane, "#{cursor_y}"), "24") << "cursor below the board";
+        EXPECT_NE(tmux_capture(pane).find(utf8(u8"ﾓｳｲﾁﾄﾞ")), std::string::npos) << "the picture stays (a shell message may scroll it by a line)";
+    }
+};
+
+TEST_F(TerminalEndToEnd, PaneShowsTheModelCellByCellInSixteenColours)
+{
+    start_probe("return", "16");
+    EXPECT_EQ(pane_against_model(), "");
+    tmux_type(pane, "x");
+    expect_terminal_given_back("0");
+}
+
+TEST_F(TerminalEndToEnd, PaneShowsTheModelCellByCellInTrueColour)
+{
+    start_probe("return", "truecolor");
+    EXPECT_EQ(pane_against_model(), "");
+    tmux_type(pane, "x");
+    expect_terminal_given_back("0");
+}
+
+TEST_F(TerminalEndToEnd, ExitFromInsideTheProgramGivesTheTerminalBack)
+{
+    start_probe("exit1");
+    tmux_type(pane, "x");
+    expect_terminal_given_back("1");
+}
+
+TEST_F(TerminalEndToEnd, TerminationBySignalGivesTheTerminalBack)
+{
+    start_probe("wait");
+    int pid = std::stoi(wait_for_file(file("ready"), 1000));
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    expect_terminal_given_back(std::to_string(128 + SIGTERM));
+}
+
+TEST_F(TerminalEndToEnd, APictureSurvivesShrinkingAndGrowingTheTerminal)
+{
+    start_probe("return");
+    run_output("LC_ALL=C.UTF-8 tmux -L " + pane.socket + " resize-window -x 40 -y 12");
+    usleep(300 * 1000);
+    run_output("LC_ALL=C.UTF-8 tmux -L " + pane.socket + " resize-window -x 80 -y 25");
+    usleep(300 * 1000);
+    EXPECT_EQ(pane_against_model(), "");
+}
