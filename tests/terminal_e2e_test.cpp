@@ -97,3 +97,71 @@ TEST_F(TerminalEndToEnd, APictureSurvivesShrinkingAndGrowingTheTerminal)
     usleep(300 * 1000);
     EXPECT_EQ(pane_against_model(), "");
 }
+
+// Job control needs an interactive shell in the pane.
+class InteractiveShell : public TerminalEndToEnd {
+protected:
+    void start_shell()
+    {
+        ASSERT_TRUE(tmux_start(pane, "env PS1='$ ' bash --norc --noprofile -i"));
+        ASSERT_TRUE(wait_for_pane("$ "));
+        tmux_type(pane, "stty -g > " + file("before") + "; WENA_COLOR=16 " CONSOLE_PROBE " " + file("ready") +
+                            " return");
+        tmux_press(pane, "Enter");
+        ASSERT_NE(wait_for_file(file("ready"), 10000), "") << "the probe never painted";
+    }
+    bool wait_for_pane(const std::string &text)
+    {
+        for (int waited = 0; waited < 10000; waited += 20) {
+            if (tmux_capture(pane).find(text) != std::string::npos)
+                return true;
+            usleep(20 * 1000);
+        }
+        return false;
+    }
+    // The shell's $? once the program has ended.
+    std::string exit_status()
+    {
+        // Keys typed while the program still runs would be the program's.
+        for (int waited = 0; waited < 10000 && tmux_format(pane, "#{cursor_flag}") != "1"; waited += 20)
+            usleep(20 * 1000);
+        tmux_type(pane, "echo $? > " + file("status"));
+        tmux_press(pane, "Enter");
+        return wait_for_file(file("status"), 10000);
+    }
+    void record_mode_now()
+    {
+        tmux_type(pane, "stty -g > " + file("after"));
+        tmux_press(pane, "Enter");
+        ASSERT_NE(wait_for_file(file("after"), 10000), "");
+    }
+};
+
+TEST_F(InteractiveShell, CtrlZHandsTheTerminalBackAndFgRepaintsThePicture)
+{
+    start_shell();
+    tmux_press(pane, "C-z");
+    ASSERT_TRUE(wait_for_pane("Stopped"));
+    record_mode_now();
+    EXPECT_EQ(wait_for_file(file("before"), 1000), wait_for_file(file("after"), 1000));
+    EXPECT_EQ(tmux_format(pane, "#{cursor_flag}"), "1");
+
+    tmux_type(pane, "clear; fg");
+    tmux_press(pane, "Enter");
+    ASSERT_TRUE(wait_for_pane(utf8(u8"ﾓｳｲﾁﾄﾞ")));
+    usleep(200 * 1000);
+    EXPECT_EQ(pane_against_model(), "");
+    EXPECT_EQ(tmux_format(pane, "#{cursor_flag}"), "0") << "the program's hidden cursor is hidden again";
+    tmux_type(pane, "x");
+    EXPECT_EQ(exit_status(), "0\n");
+}
+
+TEST_F(InteractiveShell, CtrlCInterruptsAndGivesTheTerminalBack)
+{
+    start_shell();
+    tmux_press(pane, "C-c");
+    EXPECT_EQ(exit_status(), "130\n");
+    record_mode_now();
+    EXPECT_EQ(wait_for_file(file("before"), 1000), wait_for_file(file("after"), 1000));
+    EXPECT_EQ(tmux_format(pane, "#{cursor_flag}"), "1");
+}
