@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 // Takes the terminal on first use and acts on signals that came in since the
 // last call; the handlers themselves only set flags.
@@ -111,14 +112,36 @@ void show_bits(int value, int width)
     print_bytes(text, n);
 }
 
+enum { FED_CAPACITY = 256 };
+static char fed_keys[FED_CAPACITY];
+static int fed_head, fed_len;
+
+void con_feed_keys(const char *keys, int n)
+{
+    memmove(fed_keys, fed_keys + fed_head, (size_t)fed_len);
+    fed_head = 0;
+    for (int i = 0; i < n && fed_len < FED_CAPACITY; ++i)
+        fed_keys[fed_len++] = keys[i];
+}
+
 bool con_key_waiting()
 {
+    if (fed_len > 0)
+        return true;
+    if (term_has_sink())
+        return false;
     con_service();
     return plat_key_waiting();
 }
 
 int con_read_key()
 {
+    if (fed_len > 0) {
+        --fed_len;
+        return (signed char)fed_keys[fed_head++];
+    }
+    if (term_has_sink())
+        return 0;
     con_service();
     return plat_read_key();
 }

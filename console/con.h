@@ -22,6 +22,10 @@ void con_print(const char *format, ...) __attribute__((format(printf, 1, 2)));
 // "A5 (10100101)": the value in hex, then `width` binary digits.
 void show_bits(int value, int width);
 
+// Keys that come before any typed ones, as if typed (tests, scripted runs).
+// While output goes to a sink instead of the terminal, they are the only keys.
+void con_feed_keys(const char *keys, int n);
+
 // Keyboard and pauses, with the console kept in step with the terminal
 // (repaint after a resize or a return from Ctrl-Z).
 bool con_key_waiting();

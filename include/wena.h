@@ -1,11 +1,54 @@
 /* wena: the H8/3664F training board, simulated in a text terminal.
- * The one header a board program includes; it compiles as C and as C++. */
+ *
+ * The one header a board program includes; it compiles as C and as C++.
+ * Write the output port, poll, then read the input port:
+ *
+ *     PDR8 = 0x0F;
+ *     sim_poll();
+ *     if (PDR5 & 0x02) ...
+ */
 #ifndef WENA_H
 #define WENA_H
+
+#include <stdint.h>
 
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* The simulated microcontroller registers. Use them by their board names
+ * below: PDR5, PDR8 and ADDA to ADDD. */
+typedef struct PortRegisters {
+    uint8_t PDR5;            /* port 5, the input port; set by the keyboard inside sim_poll */
+    uint8_t PDR8;            /* port 8, the output port; shown at the next sim_poll */
+    uint32_t ad_result[4];   /* A/D results of channels A-D: the 10-bit value times 64 */
+    uint32_t ad_mirror[4];   /* a second bank holding the same four values */
+} PortRegisters;
+
+extern PortRegisters wena_registers;
+
+#define PDR5 (wena_registers.PDR5)
+#define PDR8 (wena_registers.PDR8)
+#define ADDA (wena_registers.ad_result[0])
+#define ADDB (wena_registers.ad_result[1])
+#define ADDC (wena_registers.ad_result[2])
+#define ADDD (wena_registers.ad_result[3])
+
+/* Applies at most one waiting key and shows a changed PDR8. Call it before
+ * every read of PDR5. The first call lays the board out. */
+void sim_poll(void);
+
+/* The 16x2 character LCD. Text is code page 932: one byte, one cell. */
+void lcd_goto(int col, int row);      /* out-of-range values become 0 */
+void lcd_putc(char ch);               /* byte 0 returns to column 0 */
+void lcd_puts(const char *text);
+void lcd_putdec(int32_t value);
+void lcd_putfix(float value, int width, int decimals);
+void lcd_putbin(uint32_t value, int count);
+void lcd_puthex(uint32_t value, int count);
+void lcd_cursor_off(void);
+void lcd_cursor_on(void);
+void lcd_clear(void);
 
 /* Pauses the program for ms milliseconds. */
 void Sleep(unsigned int ms);

@@ -1,0 +1,141 @@
+// One poll: the first layout, at most one key, the end of a vending pulse,
+// and the output refresh when PDR8 has changed.
+#include "board/layout.h"
+#include "board/settings.h"
+#include "board/sim_state.h"
+#include "board/slots.h"
+#include "console/con.h"
+
+#include <climits>
+#include <cstdlib>
+
+static const char home_page_line[] = "Help: docs/board.md in the wena sources";
+
+static void lay_out_selection()
+{
+    sim_layout(sim.selection.input, sim.selection.output, sim.selection.analog);
+}
+
+static void digit_key(int n)
+{
+    if (sim.input_kind == IN_SWITCH || sim.input_kind == IN_PSHSWITCH) {
+        PDR5 ^= (uint8_t)(1 << n);
+        show_input_board(PDR5);
+    } else if (sim.input_kind == IN_VMIN && PDR5 == 0) {
+        // A one-poll pulse: the next poll without a key clears it.
+        PDR5 = (uint8_t)(1 << n);
+        vending_input_event(n);
+    }
+}
+
+static void space_key()
+{
+    if (sim.input_kind == IN_PSHSWITCH) {
+        PDR5 = 0xFF;
+        show_input_board(0xFF);
+    } else if (sim.input_kind == IN_VMIN) {
+        vending_input_event(8);
+    }
+}
+
+// The step is the float nearest 0.1, so errors build up as on the original.
+static void step_volts(float step)
+{
+    float &volts = sim.analog_volts[sim.analog_channel];
+    volts = volts + step;
+    if (volts > 5.0f)
+        volts = 5.0f;
+    if (!(volts >= 0.0f))
+        volts = 0.0f;
+    show_analog_board();
+}
+
+static void select_channel(int channel)
+{
+    sim.analog_channel = channel;
+    con_goto(38, 21);
+    con_set_color(4, 8, 7, 8);
+    con_print("%d", channel);
+    show_analog_board();
+}
+
+static void show_home_page_line()
+{
+    con_goto(3, 23);
+    con_set_color(6, 8, 0, 0);
+    con_print("%s", home_page_line);
+}
+
+// Stepping on from a hand-edited value follows the same rule; a value at the
+// top of int's range wraps to 0 instead of overflowing.
+static int next_input(int kind) { return kind >= 3 ? 0 : kind + 1; }
+
+static int next_output(int kind)
+{
+    if (kind >= 16)
+        return 0;
+    return kind + 1 == 1 ? 11 : kind + 1;
+}
+
+static int next_analog(int kind)
+{
+    if (kind >= 21)
+        return 0;
+    return kind + 1 == 1 ? 21 : kind + 1;
+}
+
+static int upper_case(int key) { return key >= 'a' && key <= 'z' ? key - 'a' + 'A' : key; }
+
+static void apply_key(int key)
+{
+    key = upper_case(key);
+    bool analog_shown = sim.analog_kind == ANALOG_ON;
+    if (key >= '0' && key <= '7')
+        digit_key(key - '0');
+    else if (key == ' ')
+        space_key();
+    else if (key == '+' && analog_shown)
+        step_volts(0.1f);
+    else if (key == '-' && analog_shown)
+        step_volts(-0.1f);
+    else if (key >= 'A' && key <= 'D' && analog_shown)
+        select_channel(key - 'A');
+    else if (key == 'H')
+        show_home_page_line();
+    else if (key == 'I') {
+        sim.selection.input = next_input(sim.selection.input);
+        lay_out_selection();
+    } else if (key == 'O') {
+        sim.selection.output = next_output(sim.selection.output);
+        lay_out_selection();
+    } else if (key == 'V') {
+        sim.selection.analog = next_analog(sim.selection.analog);
+        lay_out_selection();
+    } else if (key == 'Q') {
+        exit(1);
+    }
+}
+
+static void refresh_output()
+{
+    if (PDR8 == sim.last_pdr8)
+        return;
+    show_output_board(PDR8);
+    sim.last_pdr8 = PDR8;
+}
+
+extern "C" void sim_poll(void)
+{
+    if (!sim.layout_built) {
+        settings_load(&sim.selection);
+        lay_out_selection();
+        sim.layout_built = 1;
+    }
+    if (con_key_waiting())
+        apply_key(con_read_key());
+    else if (sim.input_kind == IN_VMIN || sim.output_kind == OUT_VMOUT) {
+        PDR5 = 0;
+        show_vending_stock();
+    }
+    refresh_output();
+}

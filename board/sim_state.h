@@ -1,0 +1,42 @@
+// The simulator's own state beside the registers: which boards are chosen
+// and on screen, the analog voltages, the LCD cursor and a few flags.
+// One static record for the whole process; every field starts at zero.
+#pragma once
+
+#include <wena.h>
+
+// Board kinds. They are stored in WENA.ini, so their values never change.
+enum { IN_NONE = 0, IN_SWITCH = 1, IN_PSHSWITCH = 2, IN_VMIN = 3 };
+enum {
+    OUT_NONE = 0,
+    OUT_LED = 11,
+    OUT_SEG7D = 12,
+    OUT_SEG7 = 13,
+    OUT_DCMT = 14,
+    OUT_STEPMT = 15,
+    OUT_VMOUT = 16
+};
+enum { ANALOG_NONE = 0, ANALOG_ON = 21 };
+
+// The boards the user chose, as saved in WENA.ini.
+struct BoardSelection {
+    int input;
+    int output;
+    int analog;
+};
+
+struct SimState {
+    int input_kind;          // input board on screen; set by its painter, 0 when none
+    int output_kind;         // output board on screen; set by its painter, 0 when none
+    int analog_kind;         // ANALOG_ON while the analog board is on screen
+    int analog_channel;      // channel 0-3 (A-D) the + and - keys act on
+    float analog_volts[4];   // channel voltages, kept within 0.0-5.0
+    int lcd_col;             // LCD cursor column 0-15; 16 when the line is full
+    int lcd_row;             // LCD cursor row 0-1
+    int lcd_panel_shown;     // the LCD panel has been painted at least once
+    int layout_built;        // the board has been laid out at least once
+    int last_pdr8;           // PDR8 value the output refresh last ran for
+    BoardSelection selection;
+};
+
+extern SimState sim;

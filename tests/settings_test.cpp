@@ -1,0 +1,147 @@
+// WENA.ini: what each content selects, what is written back, and that the
+// file is never left broken.
+#include "board/settings.h"
+#include "board/sim_state.h"
+#include "console/screen.h"
+#include "tests/support/board_fixture.h"
+#include "tests/support/capture.h"
+
+#include <climits>
+#include <csignal>
+#include <cstring>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+struct SettingsCase {
+    const char *name;
+    const char *content;  // null: no file
+    BoardSelection selected;
+    const char *written;
+};
+
+class SettingsFile : public BoardTest, public ::testing::WithParamInterface<SettingsCase> {};
+
+TEST_P(SettingsFile, FirstPollSelectsAndWritesBack)
+{
+    const SettingsCase &c = GetParam();
+    write_settings(c.content);
+    sim_poll();
+    EXPECT_EQ(sim.selection.input, c.selected.input);
+    EXPECT_EQ(sim.selection.output, c.selected.output);
+    EXPECT_EQ(sim.selection.analog, c.selected.analog);
+    EXPECT_EQ(read_settings(), c.written);
+    EXPECT_EQ(sim.layout_built, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Contents, SettingsFile,
+    ::testing::Values(SettingsCase{"Missing", nullptr, {0, 0, 0}, "0,0,0"},
+                      SettingsCase{"Empty", "", {0, 0, 0}, "0,0,0"},
+                      SettingsCase{"Nothing", "0,0,0", {0, 0, 0}, "0,0,0"},
+                      SettingsCase{"AllBoards", "1,11,21", {1, 11, 21}, "1,11,21"},
+                      SettingsCase{"TwoFields", "2,13", {2, 13, 0}, "2,13,0"},
+                      SettingsCase{"NoBoardKinds", "7,5,9", {7, 5, 9}, "7,5,9"},
+                      SettingsCase{"Garbage", "hello", {0, 0, 0}, "0,0,0"},
+                      SettingsCase{"StopsAtFirstMismatch", "3;16,21", {3, 0, 0}, "3,0,0"},
+                      SettingsCase{"SpacesBeforeNumbers", " 1,\n12, 21\n", {1, 12, 21}, "1,12,21"},
+                      SettingsCase{"SpaceBeforeComma", "1 ,12,21", {1, 0, 0}, "1,0,0"},
+                      SettingsCase{"Negative", "-2,-1,0", {-2, -1, 0}, "-2,-1,0"},
+                      SettingsCase{"IntLimits", "-2147483648,2147483647,0", {INT_MIN, INT_MAX, 0},
+                                   "-2147483648,2147483647,0"},
+                      SettingsCase{"NumberTooLarge", "1,99999999999,21", {1, 0, 0}, "1,0,0"},
+                      SettingsCase{"NumberTooSmall", "-2147483649,1,1", {0, 0, 0}, "0,0,0"},
+                      SettingsCase{"BinaryJunk", "\x01\xff\x80,\x7f", {0, 0, 0}, "0,0,0"}),
+    [](const auto &param_info) { return std::string(param_info.param.name); });
+
+TEST_F(BoardTest, AHugeFileIsReadOnlyAsFarAsItsHead)
+{
+    std::string huge = "1,12,21" + std::string(8 << 20, '9');
+    write_settings(huge.c_str());
+    sim_poll();
+    EXPECT_EQ(sim.selection.input, 1);
+    EXPECT_EQ(sim.selection.output, 12);
+    EXPECT_EQ(sim.selection.analog, 0) << "21 followed by millions of digits is out of range";
+    EXPECT_EQ(read_settings(), "1,12,0");
+}
+
+TEST_F(BoardTest, ASettingsDirectoryIsLeftAloneAndTheBoardRunsOn)
+{
+    ASSERT_EQ(mkdir("WENA.ini", 0755), 0);
+    sim_poll();
+    struct stat st;
+    ASSERT_EQ(stat("WENA.ini", &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(sim.layout_built, 1);
+    EXPECT_EQ(screen_text(0, 23, 80), std::string(80, ' ')) << "no message over the picture";
+    EXPECT_EQ(system("ls -A | grep -v WENA.ini$ | grep -q ."), 256) << "no temporary file left behind";
+}
+
+TEST_F(BoardTest, AVanishedDirectoryCannotBeSavedToAndTheBoardRunsOn)
+{
+    std::string gone = dir + "/gone";
+    ASSERT_EQ(mkdir(gone.c_str(), 0755), 0);
+    ASSERT_EQ(chdir(gone.c_str()), 0);
+    ASSERT_EQ(rmdir(gone.c_str()), 0);
+    EXPECT_FALSE(settings_save(BoardSelection{1, 11, 21}));
+    sim_poll();
+    EXPECT_EQ(sim.layout_built, 1);
+    EXPECT_EQ(scr_cell(36, 5).kind, CELL_WIDE_LEFT) << "the board is on screen";
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+}
+
+// Root writes into read-only directories, so the check runs as nobody.
+TEST_F(BoardTest, AReadOnlyDirectoryKeepsTheOldFileAndTheBoardRunsOn)
+{
+    write_settings("1,11,21");
+    ASSERT_EQ(chmod(dir.c_str(), 0555), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && setuid(65534) != 0)
+            _exit(10);
+        press("I");
+        bool kept = read_settings() == "1,11,21";
+        bool stepped = sim.selection.input == 2 && sim.layout_built == 1;
+        _exit(kept && stepped ? 0 : 11);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(SettingsParse, ConvertsFieldsUpToTheFirstMismatch)
+{
+    BoardSelection s{9, 9, 9};
+    EXPECT_EQ(settings_parse("4,x", 3, &s), 1);
+    EXPECT_EQ(s.input, 4);
+    EXPECT_EQ(s.output, 9) << "fields not converted keep their value";
+    EXPECT_EQ(settings_parse("1,2,3", 3, &s), 2) << "only the given length is read";
+    EXPECT_EQ(settings_parse("+5,+6,-0", 8, &s), 3);
+    EXPECT_EQ(s.input, 5);
+    EXPECT_EQ(s.analog, 0);
+}
+
+// A child saves over and over; killed at any moment, it leaves WENA.ini whole.
+TEST_F(BoardTest, AKillDuringSavingNeverLeavesAHalfWrittenFile)
+{
+    write_settings("0,0,0");
+    for (int round = 0; round < 25; ++round) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int i = 0;; ++i)
+                settings_save(BoardSelection{i % 4, 11 + i % 6, (i & 1) * 21});
+        }
+        usleep(1000 + (useconds_t)(round * 397 % 5000));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        std::string content = read_settings();
+        BoardSelection s{};
+        ASSERT_EQ(settings_parse(content.data(), content.size(), &s), 3) << "'" << content << "'";
+        char again[48];
+        snprintf(again, sizeof again, "%d,%d,%d", s.input, s.output, s.analog);
+        ASSERT_EQ(content, again);
+    }
+}
