@@ -63,5 +63,3 @@ static void BM_OneCellChange(benchmark::State &state)
     state.counters["bytes"] = (double)bytes;
 }
 BENCHMARK(BM_OneCellChange);
-
-BENCHMARK_MAIN();

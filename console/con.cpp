@@ -115,6 +115,9 @@ void show_bits(int value, int width)
 enum { FED_CAPACITY = 256 };
 static char fed_keys[FED_CAPACITY];
 static int fed_head, fed_len;
+static bool keyboard_on = true;
+
+void con_use_keyboard(bool on) { keyboard_on = on; }
 
 void con_feed_keys(const char *keys, int n)
 {
@@ -128,7 +131,7 @@ bool con_key_waiting()
 {
     if (fed_len > 0)
         return true;
-    if (term_has_sink())
+    if (!keyboard_on)
         return false;
     con_service();
     return plat_key_waiting();
@@ -140,7 +143,7 @@ int con_read_key()
         --fed_len;
         return (signed char)fed_keys[fed_head++];
     }
-    if (term_has_sink())
+    if (!keyboard_on)
         return 0;
     con_service();
     return plat_read_key();

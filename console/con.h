@@ -23,8 +23,11 @@ void con_print(const char *format, ...) __attribute__((format(printf, 1, 2)));
 void show_bits(int value, int width);
 
 // Keys that come before any typed ones, as if typed (tests, scripted runs).
-// While output goes to a sink instead of the terminal, they are the only keys.
 void con_feed_keys(const char *keys, int n);
+
+// Whether keys are read from the keyboard (standard input) at all; on by
+// default. Off, the fed keys are the only ones.
+void con_use_keyboard(bool on);
 
 // Keyboard and pauses, with the console kept in step with the terminal
 // (repaint after a resize or a return from Ctrl-Z).

@@ -176,3 +176,28 @@ TEST_F(Poll, Pdr8ChangesAreTakenWithoutPaintingWhenNoOutputBoardIsShown)
     press("I");
     EXPECT_EQ(sim.last_pdr8, 0x3C) << "a layout leaves last_pdr8 alone";
 }
+
+using FirstLcdOperation = BoardTest;
+
+TEST_F(FirstLcdOperation, LaysTheBoardOutPaintsThePanelAndConsumesAWaitingKey)
+{
+    write_settings("0,0,0");
+    con_feed_keys("O", 1);
+    lcd_cursor_off();
+    EXPECT_EQ(sim.layout_built, 1);
+    EXPECT_EQ(sim.selection.output, 11) << "the waiting key was applied by the layout's poll";
+    EXPECT_FALSE(con_key_waiting());
+    EXPECT_EQ(screen_text(36, 7, 8), "Ver 1.34");
+    EXPECT_EQ(scr_cell(59, 13).attr, 0x70) << "the panel is painted after the layout";
+    EXPECT_EQ(scr_cell(61, 14).attr, 0xE0);
+    EXPECT_FALSE(screen.cursor_visible);
+}
+
+TEST_F(FirstLcdOperation, ALayoutLaterBlanksTheLcdButKeepsItsCursor)
+{
+    lcd_puts("ABC");
+    press("V");
+    EXPECT_EQ(screen_text(61, 14, 3), "   ");
+    lcd_putc('D');
+    EXPECT_EQ(screen_text(61, 14, 4), "   D");
+}

@@ -14,9 +14,9 @@ void BoardTest::SetUp()
 {
     sim = SimState{};
     wena_registers = PortRegisters{};
+    capture_start();
     while (con_key_waiting())
         con_read_key();
-    capture_start();
     char cwd[4096];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
     old_dir = cwd;

@@ -11,6 +11,7 @@ static void to_string_sink(const char *bytes, size_t n, void *) { output.append(
 void capture_start()
 {
     term_set_sink(to_string_sink, nullptr);
+    con_use_keyboard(false);
     term_set_size(SCREEN_COLS, SCREEN_ROWS);
     term_set_truecolor(false);
     term_begin();
