@@ -5,6 +5,7 @@
 #include "board/sim_state.h"
 #include "board/slots.h"
 #include "console/con.h"
+#include "scenario/scenario.h"
 
 #include <climits>
 #include <cstdlib>
@@ -127,13 +128,19 @@ static void refresh_output()
 extern "C" void sim_poll(void)
 {
     if (!sim.layout_built) {
+        scenario_begin();
         settings_load(&sim.selection);
         lay_out_selection();
         sim.layout_built = 1;
     }
-    if (con_key_waiting())
-        apply_key(con_read_key());
-    else if (sim.input_kind == IN_VMIN || sim.output_kind == OUT_VMOUT) {
+    if (scenario_hooks)
+        scenario_on_poll();
+    if (con_key_waiting()) {
+        int key = con_read_key();
+        if (scenario_hooks)
+            scenario_on_key(key);
+        apply_key(key);
+    } else if (sim.input_kind == IN_VMIN || sim.output_kind == OUT_VMOUT) {
         PDR5 = 0;
         show_vending_stock();
     }

@@ -1,0 +1,103 @@
+#include "scenario/conditions.h"
+
+#include "board/sim_state.h"
+#include "console/screen.h"
+#include "scenario/dump.h"
+
+#include <cstdio>
+
+static uint32_t register_value(int reg)
+{
+    switch (reg) {
+    case REG_PDR5:
+        return PDR5;
+    case REG_PDR8:
+        return PDR8;
+    default:
+        return wena_registers.ad_result[reg - REG_ADDA];
+    }
+}
+
+static const char *register_name(int reg)
+{
+    static const char *const names[] = {"PDR5", "PDR8", "ADDA", "ADDB", "ADDC", "ADDD"};
+    return names[reg];
+}
+
+static bool register_holds(const Condition &c, std::string &seen)
+{
+    uint32_t value = register_value(c.reg);
+    char text[64];
+    snprintf(text, sizeof text, "%s = 0x%02X", register_name(c.reg), (unsigned)value);
+    seen = text;
+    if (c.masked)
+        value &= c.mask;
+    return value == c.value;
+}
+
+static std::string trimmed(std::string text)
+{
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text;
+}
+
+static bool lcd_holds(const Condition &c, std::string &seen)
+{
+    char line[LCD_LINE_UTF8_MAX];
+    std::string shown(line, (size_t)dump_lcd_line(c.lcd_line, line));
+    seen = "lcd " + std::to_string(c.lcd_line) + " = \"" + shown + "\"";
+    if (c.contains)
+        return shown.find(c.text) != std::string::npos;
+    return shown == trimmed(c.text);
+}
+
+// Reads cells from the position until as much text as expected is gathered.
+static bool screen_holds(const Condition &c, std::string &seen)
+{
+    std::string shown;
+    bool attr_held = true;
+    for (int x = c.x; x < SCREEN_COLS && shown.size() < c.text.size(); ++x) {
+        char cell[8];
+        shown.append(cell, (size_t)scr_cell_text(x, c.y, cell));
+        attr_held = attr_held && (c.attr < 0 || scr_cell(x, c.y).attr == c.attr);
+    }
+    char where[64];
+    snprintf(where, sizeof where, "screen %d %d = \"", c.x, c.y);
+    seen = where + shown + "\"";
+    if (c.attr >= 0) {
+        char attr[32];
+        snprintf(attr, sizeof attr, " attr 0x%02X", scr_cell(c.x, c.y).attr);
+        seen += attr;
+    }
+    return shown == c.text && attr_held;
+}
+
+static bool boards_hold(const Condition &c, std::string &seen)
+{
+    seen = "boards = " + std::to_string(sim.input_kind) + " " + std::to_string(sim.output_kind) + " " +
+           std::to_string(sim.analog_kind);
+    return sim.input_kind == c.kinds[0] && sim.output_kind == c.kinds[1] && sim.analog_kind == c.kinds[2];
+}
+
+bool condition_holds(const Condition &c, std::string &seen)
+{
+    bool equal = false;
+    switch (c.kind) {
+    case COND_REGISTER:
+        equal = register_holds(c, seen);
+        break;
+    case COND_LCD:
+        equal = lcd_holds(c, seen);
+        if (c.contains)
+            return equal;
+        break;
+    case COND_SCREEN:
+        equal = screen_holds(c, seen);
+        break;
+    case COND_BOARDS:
+        equal = boards_hold(c, seen);
+        break;
+    }
+    return equal != c.negated;
+}

@@ -1,0 +1,167 @@
+// Pictures of the screen model written to files: what every cell shows and
+// in which colours. The cursor is not drawn.
+#include "scenario/dump.h"
+
+#include "console/screen.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+enum {
+    LCD_X = 61,  // console cell of LCD column 0, row 0
+    LCD_Y = 14,
+    LCD_COLS = 16,
+    LCD_ROWS = 2
+};
+
+static const char *const palette[16] = {
+    "#000000", "#000080", "#008000", "#008080", "#800000", "#800080", "#808000", "#C0C0C0",
+    "#808080", "#0000FF", "#00FF00", "#00FFFF", "#FF0000", "#FF00FF", "#FFFF00", "#FFFFFF",
+};
+
+static bool write_all(int fd, const std::string &text)
+{
+    const char *p = text.data();
+    size_t left = text.size();
+    while (left > 0) {
+        ssize_t done = write(fd, p, left);
+        if (done <= 0)
+            return false;
+        p += done;
+        left -= (size_t)done;
+    }
+    return true;
+}
+
+// A reader of the file sees the old picture or the new one, never a part.
+static bool write_file(const char *path, const std::string &text)
+{
+    std::string temp_name = std::string(path) + ".XXXXXX";
+    int fd = mkstemp(temp_name.data());
+    if (fd < 0)
+        return false;
+    bool written = write_all(fd, text);
+    mode_t mask = umask(0);  // the new file gets the mode a plain create would give
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    written = close(fd) == 0 && written;
+    if (written && rename(temp_name.c_str(), path) == 0)
+        return true;
+    unlink(temp_name.c_str());
+    return false;
+}
+
+// The second column of a wide character adds nothing: its glyph came with the first.
+static std::string cells_text(int x, int y, int count)
+{
+    std::string out;
+    for (int i = 0; i < count; ++i) {
+        char text[8];
+        out.append(text, (size_t)scr_cell_text(x + i, y, text));
+    }
+    return out;
+}
+
+bool dump_text(const char *path)
+{
+    std::string text;
+    for (int y = 0; y < SCREEN_ROWS; ++y)
+        text += cells_text(0, y, SCREEN_COLS) + "\n";
+    return write_file(path, text);
+}
+
+static void append_escaped(std::string &out, const std::string &text)
+{
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+}
+
+static std::string hex_digit(int value) { return std::string(1, "0123456789abcdef"[value & 15]); }
+
+static std::string html_head()
+{
+    std::string head =
+        "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n<title>wena screen</title>\n<style>\n"
+        "body{background:#000000;margin:8px}\n"
+        ".screen{font:16px/20px \"MS Gothic\",\"Osaka-Mono\",\"Noto Sans Mono CJK JP\",monospace;"
+        "white-space:pre;width:80ch}\n"
+        ".screen div{height:20px;overflow:hidden}\n"
+        ".screen span{display:inline-block;height:20px;vertical-align:top;overflow:hidden;"
+        "text-align:center}\n";
+    for (int i = 0; i < 16; ++i)
+        head += ".f" + hex_digit(i) + "{color:" + palette[i] + "}\n";
+    for (int i = 0; i < 16; ++i)
+        head += ".b" + hex_digit(i) + "{background:" + palette[i] + "}\n";
+    return head + "</style>\n</head>\n<body>\n<div class=\"screen\">\n";
+}
+
+static void append_span(std::string &out, uint8_t attr, int columns, const std::string &text)
+{
+    out += "<span class=\"f" + hex_digit(attr) + " b" + hex_digit(attr >> 4) + "\" style=\"width:" +
+           std::to_string(columns) + "ch\">";
+    append_escaped(out, text);
+    out += "</span>";
+}
+
+// Cells from x on that can share one span with x: narrow, in x's attribute.
+static int narrow_run(int x, int y)
+{
+    uint8_t attr = scr_cell(x, y).attr;
+    int end = x + 1;
+    while (end < SCREEN_COLS && scr_cell(end, y).kind != CELL_WIDE_LEFT && scr_cell(end, y).attr == attr)
+        ++end;
+    return end - x;
+}
+
+// Spans are fixed widths, so a glyph the font draws wider or narrower than
+// its cells cannot move anything after its span.
+static std::string html_row(int y)
+{
+    std::string row = "<div>";
+    for (int x = 0; x < SCREEN_COLS;) {
+        const ScreenCell &c = scr_cell(x, y);
+        int columns = c.kind == CELL_WIDE_LEFT ? 2 : narrow_run(x, y);
+        append_span(row, c.attr, columns, cells_text(x, y, columns));
+        x += columns;
+    }
+    return row + "</div>\n";
+}
+
+bool dump_html(const char *path)
+{
+    std::string page = html_head();
+    for (int y = 0; y < SCREEN_ROWS; ++y)
+        page += html_row(y);
+    page += "</div>\n</body>\n</html>\n";
+    return write_file(path, page);
+}
+
+bool dump_lcd(const char *path)
+{
+    std::string text;
+    for (int r = 0; r < LCD_ROWS; ++r)
+        text += cells_text(LCD_X, LCD_Y + r, LCD_COLS) + "\n";
+    return write_file(path, text);
+}
+
+int dump_lcd_line(int line, char out[LCD_LINE_UTF8_MAX])
+{
+    std::string text;
+    if (line >= 0 && line < LCD_ROWS)
+        text = cells_text(LCD_X, LCD_Y + line, LCD_COLS);
+    size_t end = text.find_last_not_of(' ');
+    text.resize(end == std::string::npos ? 0 : end + 1);
+    memcpy(out, text.c_str(), text.size() + 1);
+    return (int)text.size();
+}

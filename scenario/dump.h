@@ -1,0 +1,13 @@
+// Pictures of the screen model for people and programs: the 80x25 screen as
+// UTF-8 text, as an HTML page in the board's colours, and the LCD alone.
+// Each gives false when the file cannot be written.
+#pragma once
+
+bool dump_text(const char *path);
+bool dump_html(const char *path);
+bool dump_lcd(const char *path);
+
+// The text of LCD line 0 or 1 (16 cells) as UTF-8, trailing blanks removed.
+// out holds at least LCD_LINE_UTF8_MAX bytes.
+enum { LCD_LINE_UTF8_MAX = 16 * 8 + 1 };
+int dump_lcd_line(int line, char out[LCD_LINE_UTF8_MAX]);

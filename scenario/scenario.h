@@ -1,0 +1,29 @@
+// Scripted runs: a scenario named by WENA_SCENARIO types keys, waits, checks
+// and dumps in place of a person, on a virtual clock; WENA_RECORD writes a
+// live session's keys as a scenario that replays it exactly.
+#pragma once
+
+// Exit statuses of a scenario run; the program's own quit key still gives 1.
+enum {
+    SCENARIO_PASSED = 0,
+    SCENARIO_CHECK_FAILED = 3,
+    SCENARIO_TIME_LIMIT = 4,
+    SCENARIO_MALFORMED = 5,
+    SCENARIO_DUMP_FAILED = 6
+};
+
+// True while a scenario or a recording needs to see every poll. Without
+// either, a poll pays for nothing more than this flag.
+extern bool scenario_hooks;
+
+// Reads the environment once, at the program's first poll or pause.
+void scenario_begin();
+
+// At the start of each poll: the clock moves on and due steps are carried out.
+void scenario_on_poll();
+
+// A poll has read this key.
+void scenario_on_key(int key);
+
+// A pause of the program; false when no scenario runs and the pause is real.
+bool scenario_sleep(unsigned ms);

@@ -1,0 +1,393 @@
+#include "scenario/script.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+struct Token {
+    std::string text;
+    bool quoted;
+};
+
+struct Line {
+    std::vector<Token> tokens;
+    size_t next;
+    int number;
+    std::string error;
+};
+
+static bool fail(Line &line, const std::string &message)
+{
+    if (line.error.empty())
+        line.error = std::to_string(line.number) + ": " + message;
+    return false;
+}
+
+// A quoted token keeps its spaces and '#'; \" and \\ stand for " and \.
+static bool read_quoted(const std::string &text, size_t &i, Line &line)
+{
+    std::string value;
+    for (++i; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '"') {
+            ++i;
+            line.tokens.push_back({value, true});
+            return true;
+        }
+        if (c == '\\' && i + 1 < text.size())
+            c = text[++i];
+        value += c;
+    }
+    return fail(line, "a quoted text has no closing \"");
+}
+
+static bool tokenize(const std::string &text, Line &line)
+{
+    size_t i = 0;
+    while (i < text.size()) {
+        char c = text[i];
+        if (isspace((unsigned char)c)) {
+            ++i;
+        } else if (c == '#') {
+            break;
+        } else if (c == '"') {
+            if (!read_quoted(text, i, line))
+                return false;
+        } else {
+            size_t start = i;
+            while (i < text.size() && !isspace((unsigned char)text[i]) && text[i] != '"')
+                ++i;
+            line.tokens.push_back({text.substr(start, i - start), false});
+        }
+    }
+    return true;
+}
+
+static bool at_end(const Line &line) { return line.next >= line.tokens.size(); }
+
+static const Token *take(Line &line)
+{
+    return at_end(line) ? nullptr : &line.tokens[line.next++];
+}
+
+static bool take_word(Line &line, const char *word)
+{
+    if (at_end(line) || line.tokens[line.next].quoted || line.tokens[line.next].text != word)
+        return false;
+    ++line.next;
+    return true;
+}
+
+static bool expect_end(Line &line)
+{
+    if (at_end(line))
+        return true;
+    return fail(line, "unexpected '" + line.tokens[line.next].text + "'");
+}
+
+// Decimal, 0x hexadecimal or 0b binary, from 0 to max.
+static bool take_number(Line &line, const char *what, unsigned long long max, unsigned long long &out)
+{
+    const Token *t = take(line);
+    if (!t)
+        return fail(line, std::string("a number is missing: ") + what);
+    const char *s = t->text.c_str();
+    int base = 10;
+    if (s[0] == '0' && (s[1] == 'x' || s[1] == 'X'))
+        base = 16, s += 2;
+    else if (s[0] == '0' && (s[1] == 'b' || s[1] == 'B'))
+        base = 2, s += 2;
+    char *end = nullptr;
+    errno = 0;
+    unsigned long long value = isxdigit((unsigned char)s[0]) ? strtoull(s, &end, base) : 0;
+    if (t->quoted || !end || *end != '\0' || end == s || errno != 0)
+        return fail(line, "'" + t->text + "' is not a number (" + what + ")");
+    if (value > max)
+        return fail(line, "'" + t->text + "' is out of range (" + what + ", at most " + std::to_string(max) + ")");
+    out = value;
+    return true;
+}
+
+static bool take_int(Line &line, const char *what, long long max, long long &out)
+{
+    unsigned long long value = 0;
+    if (!take_number(line, what, (unsigned long long)max, value))
+        return false;
+    out = (long long)value;
+    return true;
+}
+
+static bool take_text(Line &line, std::string &out)
+{
+    const Token *t = take(line);
+    if (!t || !t->quoted)
+        return fail(line, "a quoted text is missing, as in \"SW3\"");
+    out = t->text;
+    return true;
+}
+
+// "==" or "!=".
+static bool take_comparison(Line &line, Condition &c)
+{
+    if (take_word(line, "=="))
+        c.negated = false;
+    else if (take_word(line, "!="))
+        c.negated = true;
+    else
+        return fail(line, "'==' or '!=' is missing");
+    return true;
+}
+
+static int register_index(std::string name)
+{
+    static const char *const names[] = {"PDR5", "PDR8", "ADDA", "ADDB", "ADDC", "ADDD"};
+    for (char &ch : name)
+        ch = (char)toupper((unsigned char)ch);
+    for (int i = 0; i < 6; ++i)
+        if (name == names[i])
+            return i;
+    return -1;
+}
+
+static bool parse_register_condition(Line &line, Condition &c, const std::string &name)
+{
+    c.kind = COND_REGISTER;
+    c.reg = register_index(name);
+    if (c.reg < 0)
+        return fail(line, "unknown register '" + name + "' (PDR5, PDR8, ADDA-ADDD)");
+    unsigned long long value = 0;
+    if (take_word(line, "&")) {
+        if (!take_number(line, "mask", 0xFFFFFFFFull, value))
+            return false;
+        c.masked = true;
+        c.mask = (uint32_t)value;
+    }
+    if (!take_comparison(line, c) || !take_number(line, "value", 0xFFFFFFFFull, value))
+        return false;
+    c.value = (uint32_t)value;
+    return true;
+}
+
+static bool parse_lcd_condition(Line &line, Condition &c)
+{
+    c.kind = COND_LCD;
+    long long row = 0;
+    if (!take_int(line, "LCD line 0 or 1", 1, row))
+        return false;
+    c.lcd_line = (int)row;
+    if (take_word(line, "contains"))
+        c.contains = true;
+    else if (!take_comparison(line, c))
+        return false;
+    return take_text(line, c.text);
+}
+
+static bool parse_screen_condition(Line &line, Condition &c)
+{
+    c.kind = COND_SCREEN;
+    long long x = 0, y = 0;
+    if (!take_int(line, "column 0-79", 79, x) || !take_int(line, "row 0-24", 24, y))
+        return false;
+    c.x = (int)x;
+    c.y = (int)y;
+    if (!take_comparison(line, c) || !take_text(line, c.text))
+        return false;
+    if (take_word(line, "attr")) {
+        long long attr = 0;
+        if (!take_int(line, "attribute 0x00-0xFF", 0xFF, attr))
+            return false;
+        c.attr = (int)attr;
+    }
+    return true;
+}
+
+static bool parse_boards_condition(Line &line, Condition &c)
+{
+    c.kind = COND_BOARDS;
+    if (!take_comparison(line, c))
+        return false;
+    static const char *const slots[] = {"input kind", "output kind", "analog kind"};
+    for (int i = 0; i < 3; ++i) {
+        long long kind = 0;
+        if (!take_int(line, slots[i], 255, kind))
+            return false;
+        c.kinds[i] = (int)kind;
+    }
+    return true;
+}
+
+static bool parse_condition(Line &line, Condition &c)
+{
+    c = Condition{};
+    c.attr = -1;
+    const Token *t = take(line);
+    if (!t)
+        return fail(line, "a condition is missing");
+    bool ok;
+    if (t->text == "lcd")
+        ok = parse_lcd_condition(line, c);
+    else if (t->text == "screen")
+        ok = parse_screen_condition(line, c);
+    else if (t->text == "boards")
+        ok = parse_boards_condition(line, c);
+    else
+        ok = parse_register_condition(line, c, t->text);
+    return ok && expect_end(line);
+}
+
+static const struct {
+    const char *name;
+    int code;
+} key_names[] = {{"space", ' '}, {"plus", '+'},   {"minus", '-'},
+                 {"enter", '\r'}, {"tab", '\t'}, {"escape", 0x1B}, {"hash", '#'}};
+
+std::string script_key_name(int key)
+{
+    key &= 0xFF;
+    for (const auto &k : key_names)
+        if (k.code == key)
+            return k.name;
+    if (key > ' ' && key < 0x7F && key != '"')
+        return std::string(1, (char)key);
+    return "code " + std::to_string(key);
+}
+
+static bool take_key(Line &line, std::string &keys)
+{
+    const Token *t = take(line);
+    if (!t)
+        return fail(line, "a key is missing");
+    if (t->text == "code" && !t->quoted) {
+        long long code = 0;
+        if (!take_int(line, "key code 0-255", 255, code))
+            return false;
+        keys += (char)code;
+        return true;
+    }
+    for (const auto &k : key_names)
+        if (!t->quoted && t->text == k.name) {
+            keys += (char)k.code;
+            return true;
+        }
+    if (t->text.size() != 1 || (unsigned char)t->text[0] >= 0x80)
+        return fail(line, "unknown key '" + t->text + "' (a character, space, plus, minus, enter, tab, escape, hash or code N)");
+    keys += t->text[0];
+    return true;
+}
+
+static bool parse_keys(Line &line, Step &step)
+{
+    const Token *t = take(line);
+    if (!t)
+        return fail(line, "the keys are missing");
+    for (unsigned char c : t->text)
+        if (c >= 0x80 || c < 0x20)
+            return fail(line, "keys can only be typed characters; use 'key code N' for others");
+    step.keys = t->text;
+    return true;
+}
+
+static bool parse_dump(Line &line, Step &step)
+{
+    if (take_word(line, "screen"))
+        step.dump = DUMP_SCREEN;
+    else if (take_word(line, "html"))
+        step.dump = DUMP_HTML;
+    else if (take_word(line, "lcd"))
+        step.dump = DUMP_LCD;
+    else
+        return fail(line, "dump what? 'screen', 'html' or 'lcd'");
+    const Token *t = take(line);
+    if (!t)
+        return fail(line, "the file to dump to is missing");
+    step.path = t->text;
+    return true;
+}
+
+static bool parse_wait(Line &line, Step &step)
+{
+    if (!take_word(line, "until")) {
+        step.kind = STEP_WAIT;
+        return take_int(line, "milliseconds", 1LL << 40, step.ms);
+    }
+    step.kind = STEP_WAIT_UNTIL;
+    step.ms = DEFAULT_WAIT_LIMIT_MS;
+    size_t within = line.tokens.size();
+    for (size_t i = line.next; i < line.tokens.size(); ++i)
+        if (!line.tokens[i].quoted && line.tokens[i].text == "within")
+            within = i;
+    Line tail = line;
+    tail.tokens.resize(within);
+    if (!parse_condition(tail, step.cond))
+        return fail(line, tail.error.substr(tail.error.find(": ") + 2));
+    line.next = within;
+    if (take_word(line, "within"))
+        return take_int(line, "milliseconds", 1LL << 40, step.ms);
+    return true;
+}
+
+static bool parse_key_at_poll(Line &line, Step &step)
+{
+    step.kind = STEP_KEY_AT_POLL;
+    if (!take_word(line, "poll"))
+        return fail(line, "'at poll N key K' expected");
+    if (!take_int(line, "poll number", 1LL << 60, step.poll))
+        return false;
+    if (!take_word(line, "key"))
+        return fail(line, "'at poll N key K' expected");
+    return take_key(line, step.keys);
+}
+
+static bool parse_step(Line &line, Step &step)
+{
+    const std::string verb = line.tokens[line.next++].text;
+    bool ok;
+    if (verb == "key") {
+        step.kind = STEP_KEYS;
+        ok = take_key(line, step.keys);
+    } else if (verb == "keys") {
+        step.kind = STEP_KEYS;
+        ok = parse_keys(line, step);
+    } else if (verb == "wait") {
+        ok = parse_wait(line, step);
+    } else if (verb == "check") {
+        step.kind = STEP_CHECK;
+        return parse_condition(line, step.cond);
+    } else if (verb == "dump") {
+        step.kind = STEP_DUMP;
+        ok = parse_dump(line, step);
+    } else if (verb == "at") {
+        ok = parse_key_at_poll(line, step);
+    } else {
+        return fail(line, "unknown step '" + verb + "' (key, keys, wait, check, dump, at)");
+    }
+    return ok && expect_end(line);
+}
+
+bool script_parse(const std::string &text, std::vector<Step> &steps, std::string &error)
+{
+    steps.clear();
+    size_t start = 0;
+    for (int number = 1; start < text.size(); ++number) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string source = text.substr(start, end - start);
+        if (!source.empty() && source.back() == '\r')
+            source.pop_back();
+        start = end + 1;
+        Line line{{}, 0, number, ""};
+        Step step{};
+        step.line = number;
+        step.source = source;
+        if (tokenize(source, line) && (line.tokens.empty() || parse_step(line, step))) {
+            if (!line.tokens.empty())
+                steps.push_back(step);
+            continue;
+        }
+        error = line.error;
+        return false;
+    }
+    return true;
+}

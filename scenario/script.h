@@ -1,0 +1,49 @@
+// A scenario: plain-text steps, one a line, that drive a board program in
+// place of a person. Parsed whole before the run starts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum ConditionKind { COND_REGISTER, COND_LCD, COND_SCREEN, COND_BOARDS };
+
+enum { REG_PDR5, REG_PDR8, REG_ADDA, REG_ADDB, REG_ADDC, REG_ADDD };
+
+struct Condition {
+    ConditionKind kind;
+    bool negated;          // != instead of ==
+    int reg;               // REG_*
+    bool masked;
+    uint32_t mask, value;
+    int lcd_line;
+    bool contains;         // lcd line contains the text, rather than equals it
+    int x, y;              // screen position
+    std::string text;      // UTF-8
+    int attr;              // -1 when the condition names no attribute
+    int kinds[3];          // input, output, analog
+};
+
+enum StepKind { STEP_KEYS, STEP_WAIT, STEP_WAIT_UNTIL, STEP_CHECK, STEP_DUMP, STEP_KEY_AT_POLL };
+enum DumpKind { DUMP_SCREEN, DUMP_HTML, DUMP_LCD };
+
+struct Step {
+    StepKind kind;
+    int line;              // line number in the file, for messages
+    std::string source;    // the line as written
+    std::string keys;      // STEP_KEYS, STEP_KEY_AT_POLL
+    long long ms;          // STEP_WAIT; the time limit of STEP_WAIT_UNTIL
+    long long poll;        // STEP_KEY_AT_POLL
+    Condition cond;
+    DumpKind dump;
+    std::string path;
+};
+
+// Parses a whole scenario text. On a malformed line, gives false and a
+// message naming the line.
+bool script_parse(const std::string &text, std::vector<Step> &steps, std::string &error);
+
+// The name a key has in a scenario ("space", "I", "code 7").
+std::string script_key_name(int key);
+
+enum { DEFAULT_WAIT_LIMIT_MS = 10000 };

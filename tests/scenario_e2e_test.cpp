@@ -1,0 +1,197 @@
+// Scenario runs of the example program: keys typed at the right moments,
+// checks and their verdicts, dumps, determinism, and a recorded live
+// session that replays to the same screen.
+#include "tests/support/capture.h"
+#include "tests/support/seen_screen.h"
+#include "tests/support/tmux.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+class ScenarioRun : public ::testing::Test {
+protected:
+    std::string dir;
+    std::string err;
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/wena-scenario-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+    }
+    void TearDown() override { run_output("rm -rf " + shell_quote(dir)); }
+    std::string file(const std::string &name) { return dir + "/" + name; }
+    std::string read(const std::string &name) { return wait_for_file(file(name), 0); }
+    void write(const std::string &name, const std::string &text) { std::ofstream(file(name)) << text; }
+
+    // Runs the example with the scenario, standard input and output not a
+    // terminal; gives the exit status.
+    int run_scenario(const std::string &scenario, const std::string &env = "")
+    {
+        write("run.scn", scenario);
+        std::string command = "cd " + shell_quote(dir) + " && rm -f WENA.ini && " + env +
+                              " WENA_COLOR=16 WENA_SCENARIO=run.scn " EXAMPLE_PROGRAM
+                              " < /dev/null > out.bin 2> err.txt";
+        int status = system(command.c_str());
+        err = read("err.txt");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+static const std::string choose_boards_and_quit = utf8(
+    u8"# plug in the switch, LED and analog boards, look, and quit\n"
+    u8"check boards == 0 0 0\n"
+    u8"keys IOV\n"
+    u8"check PDR8 == 0\n"
+    u8"check screen 36 5 == \"ＷＥＮＡ\" attr 0x0E\n"
+    u8"wait until lcd 0 == \"ｽｲｯﾁ -> LED\" within 500\n"
+    u8"check lcd 1 contains \"A=0\"\n"
+    u8"dump screen screen.txt\n"
+    u8"dump html screen.html\n"
+    u8"dump lcd lcd.txt\n"
+    u8"key q\n");
+
+// Cells a glyph of the text dump stands for: code page 932 draws ASCII, the
+// yen sign and half-width katakana in one column, every other character in two.
+static int cells_of(const std::string &glyph)
+{
+    unsigned char lead = (unsigned char)glyph[0];
+    if (lead < 0x80 || glyph == "\xC2\xA5" || glyph == "\xEF\xBF\xBD")
+        return 1;
+    if (glyph.size() == 3 && lead == 0xEF) {
+        int cp = (glyph[1] & 0x3F) << 6 | (glyph[2] & 0x3F);
+        return cp >= 0xF61 && cp <= 0xF9F ? 1 : 2;  // U+FF61-U+FF9F
+    }
+    return 2;
+}
+
+// The text dump, cell by cell, against what a terminal shows from the same
+// run's output bytes.
+static std::string dump_against_terminal(const std::string &dump, const std::string &output)
+{
+    VtEmulator vt;
+    vt_open(vt, 80, 25);
+    vt_feed(vt, output);
+    SeenScreen seen = vt_screen(vt);
+    vt_close(vt);
+    std::stringstream lines(dump);
+    std::string line;
+    for (int y = 0; y < 25 && std::getline(lines, line); ++y) {
+        int x = 0;
+        for (size_t i = 0; i < line.size();) {
+            size_t len = (unsigned char)line[i] < 0x80 ? 1 : (unsigned char)line[i] < 0xE0 ? 2 : 3;
+            std::string glyph = line.substr(i, len);
+            i += len;
+            if (seen.at(x, y).text != glyph)
+                return "row " + std::to_string(y) + " column " + std::to_string(x) + ": dump '" + glyph +
+                       "', terminal '" + seen.at(x, y).text + "'";
+            x += cells_of(glyph);
+        }
+        if (x != 80)
+            return "row " + std::to_string(y) + " covers " + std::to_string(x) + " columns";
+    }
+    return "";
+}
+
+TEST_F(ScenarioRun, ChoosesBoardsChecksDumpsAndQuits)
+{
+    EXPECT_EQ(run_scenario(choose_boards_and_quit), 1) << "q is the program's own quit: " << err;
+    EXPECT_EQ(read("WENA.ini"), "1,11,21");
+    std::string dump = read("screen.txt");
+    EXPECT_EQ(dump_against_terminal(dump, read("out.bin")), "");
+    EXPECT_NE(dump.find(utf8(u8"ＷＥＮＡ")), std::string::npos);
+    EXPECT_EQ(read("lcd.txt"), utf8(u8"ｽｲｯﾁ -> LED     \n00 A=0          \n"));
+    EXPECT_NE(read("screen.html").find("<html"), std::string::npos);
+}
+
+TEST_F(ScenarioRun, TheSameScenarioTwiceGivesIdenticalBytes)
+{
+    ASSERT_EQ(run_scenario(choose_boards_and_quit), 1);
+    std::string output = read("out.bin"), dump = read("screen.txt"), html = read("screen.html");
+    ASSERT_EQ(run_scenario(choose_boards_and_quit), 1);
+    EXPECT_TRUE(output == read("out.bin")) << "output bytes differ";
+    EXPECT_EQ(dump, read("screen.txt"));
+    EXPECT_EQ(html, read("screen.html"));
+}
+
+TEST_F(ScenarioRun, EveryCheckHoldingEndsTheRunWithStatusZero)
+{
+    EXPECT_EQ(run_scenario("keys IO\nwait 100\ncheck PDR8 == 0\ncheck boards != 1 11 0\n"), 0) << err;
+    EXPECT_NE(err.find("passed, 2 checks held"), std::string::npos) << err;
+}
+
+TEST_F(ScenarioRun, AFailedCheckNamesItsLineTheExpectationAndWhatWasSeen)
+{
+    EXPECT_EQ(run_scenario("keys IO\ncheck PDR8 & 0x0F == 5\ncheck PDR8 == 0\n"), 3);
+    EXPECT_EQ(err, "run.scn:2: failed: check PDR8 & 0x0F == 5; seen PDR8 = 0x00\n");
+}
+
+TEST_F(ScenarioRun, AWaitThatIsNeverMetEndsAtItsTimeLimit)
+{
+    EXPECT_EQ(run_scenario("wait until lcd 0 == \"nope\" within 300\n"), 4);
+    EXPECT_NE(err.find("run.scn:1: wait until lcd 0 == \"nope\" within 300: not met within 300 ms; seen lcd 0 = "),
+              std::string::npos)
+        << err;
+}
+
+TEST_F(ScenarioRun, MalformedScenariosAreRefusedBeforeTheRunStarts)
+{
+    EXPECT_EQ(run_scenario("key I\nfly 3\n"), 5);
+    EXPECT_EQ(err, "run.scn:2: unknown step 'fly' (key, keys, wait, check, dump, at)\n");
+    EXPECT_EQ(read("out.bin"), "") << "nothing was painted";
+    EXPECT_EQ(run_scenario("wait 5x\n"), 5);
+    EXPECT_EQ(run_scenario("check PDR7 == 0\n"), 5);
+    EXPECT_NE(err.find("unknown register 'PDR7'"), std::string::npos);
+
+    std::string command = "cd " + shell_quote(dir) + " && WENA_SCENARIO=missing.scn " EXAMPLE_PROGRAM
+                          " < /dev/null > /dev/null 2> err.txt";
+    int status = system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 5);
+    EXPECT_EQ(read("err.txt"), "missing.scn: cannot read the scenario: No such file or directory\n");
+}
+
+TEST_F(ScenarioRun, ADumpThatCannotBeWrittenEndsTheRun)
+{
+    EXPECT_EQ(run_scenario("dump screen no/such/dir/x.txt\n"), 6);
+    EXPECT_NE(err.find("run.scn:1: cannot write 'no/such/dir/x.txt'"), std::string::npos) << err;
+}
+
+TEST_F(ScenarioRun, VirtualTimeRunsFarFasterThanRealTimeUnlessAskedNotTo)
+{
+    const char *long_wait = "wait 60000\ncheck PDR8 == 0\n";
+    EXPECT_EQ(run_scenario(long_wait), 0) << "a minute of the program's time, in a moment";
+    struct timespec before, after;
+    clock_gettime(CLOCK_MONOTONIC, &before);
+    EXPECT_EQ(run_scenario("wait 300\n", "WENA_REALTIME=1"), 0);
+    clock_gettime(CLOCK_MONOTONIC, &after);
+    double seconds = (double)(after.tv_sec - before.tv_sec) + (double)(after.tv_nsec - before.tv_nsec) / 1e9;
+    EXPECT_GE(seconds, 0.3);
+}
+
+TEST_F(ScenarioRun, ARecordedLiveSessionReplaysToTheSameScreen)
+{
+    TmuxPane pane;
+    std::string live = "cd " + shell_quote(dir) + " && WENA_RECORD=session.scn WENA_DUMP_AT_EXIT=live.txt " +
+                       EXAMPLE_PROGRAM + "; exec sleep 30";
+    ASSERT_TRUE(tmux_start(pane, "sh -c " + shell_quote(live)));
+    ASSERT_NE(wait_for_file(file("WENA.ini"), 10000), "");
+    for (const char *key : {"I", "o", "V", "3", "+", "h"}) {
+        tmux_type(pane, key);
+        usleep(60 * 1000);
+    }
+    tmux_type(pane, "q");
+    ASSERT_NE(wait_for_file(file("live.txt"), 10000), "");
+    tmux_stop(pane);
+    std::string session = read("session.scn");
+    EXPECT_NE(session.find("key q"), std::string::npos) << session;
+
+    std::string command = "cd " + shell_quote(dir) +
+                          " && rm -f WENA.ini && WENA_SCENARIO=session.scn WENA_DUMP_AT_EXIT=replay.txt " +
+                          EXAMPLE_PROGRAM + " < /dev/null > /dev/null 2>&1";
+    int status = system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(read("replay.txt"), read("live.txt"));
+}

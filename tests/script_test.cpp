@@ -1,0 +1,102 @@
+// Reading scenarios: every step and condition, and a clear message with the
+// line number for each kind of mistake.
+#include "scenario/script.h"
+
+#include <gtest/gtest.h>
+
+static std::vector<Step> parsed(const std::string &text)
+{
+    std::vector<Step> steps;
+    std::string error;
+    EXPECT_TRUE(script_parse(text, steps, error)) << error;
+    return steps;
+}
+
+static std::string error_of(const std::string &text)
+{
+    std::vector<Step> steps;
+    std::string error;
+    EXPECT_FALSE(script_parse(text, steps, error)) << text;
+    return error;
+}
+
+TEST(Script, StepsKeepTheirLineNumbersAndCommentsAndBlankLinesAreSkipped)
+{
+    auto steps = parsed("# choose boards\n\nkeys IOV   # three boards\r\nwait 250\ndump screen out.txt\n");
+    ASSERT_EQ(steps.size(), 3u);
+    EXPECT_EQ(steps[0].kind, STEP_KEYS);
+    EXPECT_EQ(steps[0].keys, "IOV");
+    EXPECT_EQ(steps[0].line, 3);
+    EXPECT_EQ(steps[1].kind, STEP_WAIT);
+    EXPECT_EQ(steps[1].ms, 250);
+    EXPECT_EQ(steps[2].dump, DUMP_SCREEN);
+    EXPECT_EQ(steps[2].path, "out.txt");
+}
+
+TEST(Script, KeysByCharacterOrName)
+{
+    auto steps = parsed("key 3\nkey space\nkey plus\nkey +\nkey hash\nkey code 0\nkey escape\n");
+    ASSERT_EQ(steps.size(), 7u);
+    EXPECT_EQ(steps[0].keys, "3");
+    EXPECT_EQ(steps[1].keys, " ");
+    EXPECT_EQ(steps[2].keys, "+");
+    EXPECT_EQ(steps[3].keys, "+");
+    EXPECT_EQ(steps[5].keys, std::string(1, '\0'));
+}
+
+TEST(Script, KeyNamesReadBackAsTheSameKey)
+{
+    for (int key = 0; key < 256; ++key) {
+        auto steps = parsed("at poll 7 key " + script_key_name(key) + "\n");
+        ASSERT_EQ(steps.size(), 1u);
+        EXPECT_EQ(steps[0].poll, 7);
+        ASSERT_EQ(steps[0].keys, std::string(1, (char)key)) << script_key_name(key);
+    }
+}
+
+TEST(Script, RegisterConditionsWithMasksAndNumberBases)
+{
+    auto steps = parsed("check PDR8 == 0x0F\ncheck pdr5 & 0b10 != 2\nwait until ADDC == 65472 within 500\n");
+    ASSERT_EQ(steps.size(), 3u);
+    EXPECT_EQ(steps[0].cond.reg, REG_PDR8);
+    EXPECT_EQ(steps[0].cond.value, 0x0Fu);
+    EXPECT_TRUE(steps[1].cond.masked);
+    EXPECT_EQ(steps[1].cond.mask, 2u);
+    EXPECT_TRUE(steps[1].cond.negated);
+    EXPECT_EQ(steps[2].kind, STEP_WAIT_UNTIL);
+    EXPECT_EQ(steps[2].cond.reg, REG_ADDC);
+    EXPECT_EQ(steps[2].ms, 500);
+}
+
+TEST(Script, TextConditionsKeepSpacesAndHashesInsideQuotes)
+{
+    auto steps = parsed("wait until lcd 0 == \"ｽﾀｰﾄ : SW3\"\n"
+                        "check screen 23 5 == \"I\" attr 0xCF\n"
+                        "check lcd 1 contains \"# \\\"x\\\"\"\n"
+                        "check boards == 1 11 21\n");
+    ASSERT_EQ(steps.size(), 4u);
+    EXPECT_EQ(steps[0].cond.text, "ｽﾀｰﾄ : SW3");
+    EXPECT_EQ(steps[0].ms, DEFAULT_WAIT_LIMIT_MS);
+    EXPECT_EQ(steps[1].cond.attr, 0xCF);
+    EXPECT_EQ(steps[1].cond.x, 23);
+    EXPECT_EQ(steps[2].cond.text, "# \"x\"");
+    EXPECT_TRUE(steps[2].cond.contains);
+    EXPECT_EQ(steps[3].cond.kinds[1], 11);
+}
+
+TEST(Script, MistakesAreReportedWithTheirLine)
+{
+    EXPECT_EQ(error_of("key I\njump 3\n"), "2: unknown step 'jump' (key, keys, wait, check, dump, at)");
+    EXPECT_EQ(error_of("wait 1o0"), "1: '1o0' is not a number (milliseconds)");
+    EXPECT_EQ(error_of("\ncheck PDR9 == 1"), "2: unknown register 'PDR9' (PDR5, PDR8, ADDA-ADDD)");
+    EXPECT_EQ(error_of("check lcd 2 == \"x\""), "1: '2' is out of range (LCD line 0 or 1, at most 1)");
+    EXPECT_EQ(error_of("check lcd 0 == \"x"), "1: a quoted text has no closing \"");
+    EXPECT_EQ(error_of("check PDR8 = 1"), "1: '==' or '!=' is missing");
+    EXPECT_EQ(error_of("check PDR8 == -1"), "1: '-1' is not a number (value)");
+    EXPECT_EQ(error_of("check PDR8 == 0x100000000"), "1: '0x100000000' is out of range (value, at most 4294967295)");
+    EXPECT_EQ(error_of("key F7"), "1: unknown key 'F7' (a character, space, plus, minus, enter, tab, escape, hash or code N)");
+    EXPECT_EQ(error_of("wait 10 20"), "1: unexpected '20'");
+    EXPECT_EQ(error_of("wait until lcd 0 == \"x\" within soon"), "1: 'soon' is not a number (milliseconds)");
+    EXPECT_EQ(error_of("dump picture x.png"), "1: dump what? 'screen', 'html' or 'lcd'");
+    EXPECT_EQ(error_of("check screen 80 0 == \"x\""), "1: '80' is out of range (column 0-79, at most 79)");
+}
