@@ -1,28 +1,20 @@
 // The example board program in a real terminal: boards chosen with I, O and
 // V, the picture read from the pane, Q quits and gives the terminal back.
 #include "tests/support/capture.h"
-#include "tests/support/tmux.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
-class ExampleProgram : public ::testing::Test {
+class ExampleProgram : public TempDirTest {
 protected:
     TmuxPane pane;
-    std::string dir;
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/wena-example-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-    }
     void TearDown() override
     {
         tmux_stop(pane);
-        run_output("rm -rf " + shell_quote(dir));
+        TempDirTest::TearDown();
     }
-    std::string file(const char *name) { return dir + "/" + name; }
     std::string row(int y)
     {
         std::string capture = run_output("LC_ALL=C.UTF-8 tmux -L " + pane.socket + " capture-pane -p");
@@ -34,7 +26,7 @@ protected:
     bool wait_for_settings(const std::string &content)
     {
         for (int waited = 0; waited < 10000; waited += 20) {
-            if (wait_for_file(file("WENA.ini"), 0) == content)
+            if (read("WENA.ini") == content)
                 return true;
             usleep(20 * 1000);
         }

@@ -49,14 +49,6 @@ TEST_F(Lcd, PanelIsAGreyBezelAroundAYellowCharacterArea)
     EXPECT_EQ(scr_cell(59, 17).attr, ATTR_CLEARED);
 }
 
-TEST_F(Lcd, PanelIsPaintedOnceSoLaterOperationsKeepTheText)
-{
-    lcd_puts("AB");
-    lcd_goto(0, 1);
-    lcd_cursor_off();
-    EXPECT_EQ(line(0), "AB" + std::string(14, ' '));
-}
-
 TEST_F(Lcd, PaintingThePanelLeavesTheLcdCursorAndTheTextColour)
 {
     sim.lcd_col = 7;
@@ -109,7 +101,7 @@ TEST_F(Lcd, ByteZeroReturnsToColumnZeroOfTheSameLineAndPrintsNothing)
     EXPECT_EQ(line(1), "Z   abc         ");
 }
 
-TEST_F(Lcd, EveryPutcLeavesLightGreyOnBlackInForce)
+TEST_F(Lcd, EveryPutcLeavesBrightWhiteOnBlackInForce)
 {
     lcd_putc('a');
     EXPECT_EQ(screen.attr, ATTR_AFTER_PUTC);
@@ -158,18 +150,6 @@ TEST_F(Lcd, ClearBlanksBothLinesAndHomesTheCursor)
     EXPECT_EQ(sim.lcd_row, 0);
     lcd_putc('N');
     EXPECT_EQ(line(0), "N" + std::string(15, ' '));
-}
-
-TEST_F(Lcd, CursorVisibilityChangesWithoutMovingTheCursor)
-{
-    lcd_goto(4, 1);
-    lcd_cursor_off();
-    EXPECT_FALSE(screen.cursor_visible);
-    EXPECT_EQ(screen.cursor_x, LCD_X + 4);
-    EXPECT_EQ(screen.cursor_y, LCD_Y + 1);
-    lcd_cursor_on();
-    EXPECT_TRUE(screen.cursor_visible);
-    EXPECT_EQ(screen.cursor_x, LCD_X + 4);
 }
 
 TEST_F(Lcd, HalfWidthKatakanaTakeOneCellAByte)

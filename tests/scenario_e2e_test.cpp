@@ -3,7 +3,7 @@
 // session that replays to the same screen.
 #include "tests/support/capture.h"
 #include "tests/support/seen_screen.h"
-#include "tests/support/tmux.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,19 +12,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-class ScenarioRun : public ::testing::Test {
+class ScenarioRun : public TempDirTest {
 protected:
-    std::string dir;
     std::string err;
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/wena-scenario-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-    }
-    void TearDown() override { run_output("rm -rf " + shell_quote(dir)); }
-    std::string file(const std::string &name) { return dir + "/" + name; }
-    std::string read(const std::string &name) { return wait_for_file(file(name), 0); }
     void write(const std::string &name, const std::string &text) { std::ofstream(file(name)) << text; }
 
     // Runs the example with the scenario, standard input and output not a

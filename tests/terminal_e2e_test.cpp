@@ -3,30 +3,21 @@
 #include "console/con.h"
 #include "tests/programs/probe_picture.h"
 #include "tests/support/capture.h"
-#include "tests/support/tmux.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <unistd.h>
 
-class TerminalEndToEnd : public ::testing::Test {
+class TerminalEndToEnd : public TempDirTest {
 protected:
     TmuxPane pane;
-    std::string dir;
-
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/wena-e2e-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-    }
     void TearDown() override
     {
         tmux_stop(pane);
-        run_output("rm -rf " + shell_quote(dir));
+        TempDirTest::TearDown();
     }
-    std::string file(const char *name) { return dir + "/" + name; }
 
     // Runs the probe under a shell that records the terminal mode before and
     // after, and the probe's exit status, then stays so the pane can be read.
