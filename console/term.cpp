@@ -10,6 +10,8 @@
 
 enum { UNKNOWN = -1, KIND_UNKNOWN = 0xFF, OUT_CAPACITY = 1 << 18 };
 
+namespace {
+
 struct Terminal {
     ScreenCell shown[SCREEN_ROWS][SCREEN_COLS];  // what the terminal shows, as far as known
     int cols, rows;
@@ -23,6 +25,8 @@ struct Terminal {
     size_t out_len;
     char out[OUT_CAPACITY];
 };
+
+}  // namespace
 
 static Terminal term = [] {
     Terminal t{};

@@ -24,7 +24,7 @@ static const char *register_name(int reg)
     return names[reg];
 }
 
-static bool register_holds(const Condition &c, std::string &seen)
+static bool register_holds(const ScenarioCondition &c, std::string &seen)
 {
     uint32_t value = register_value(c.reg);
     char text[64];
@@ -42,7 +42,7 @@ static std::string trimmed(std::string text)
     return text;
 }
 
-static bool lcd_holds(const Condition &c, std::string &seen)
+static bool lcd_holds(const ScenarioCondition &c, std::string &seen)
 {
     char line[LCD_LINE_UTF8_MAX];
     std::string shown(line, (size_t)dump_lcd_line(c.lcd_line, line));
@@ -53,7 +53,7 @@ static bool lcd_holds(const Condition &c, std::string &seen)
 }
 
 // Reads cells from the position until as much text as expected is gathered.
-static bool screen_holds(const Condition &c, std::string &seen)
+static bool screen_holds(const ScenarioCondition &c, std::string &seen)
 {
     std::string shown;
     bool attr_held = true;
@@ -73,14 +73,14 @@ static bool screen_holds(const Condition &c, std::string &seen)
     return shown == c.text && attr_held;
 }
 
-static bool boards_hold(const Condition &c, std::string &seen)
+static bool boards_hold(const ScenarioCondition &c, std::string &seen)
 {
     seen = "boards = " + std::to_string(sim.input_kind) + " " + std::to_string(sim.output_kind) + " " +
            std::to_string(sim.analog_kind);
     return sim.input_kind == c.kinds[0] && sim.output_kind == c.kinds[1] && sim.analog_kind == c.kinds[2];
 }
 
-bool condition_holds(const Condition &c, std::string &seen)
+bool condition_holds(const ScenarioCondition &c, std::string &seen)
 {
     bool equal = false;
     switch (c.kind) {

@@ -7,4 +7,4 @@
 #include <string>
 
 // Whether the condition holds now; `seen` tells what was found.
-bool condition_holds(const Condition &c, std::string &seen);
+bool condition_holds(const ScenarioCondition &c, std::string &seen);

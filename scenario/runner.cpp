@@ -21,11 +21,14 @@ enum {
     UNREAD_KEY_LIMIT_MS = 10000  // a program that stops polling never reads typed keys
 };
 
-struct ScenarioRun {
+namespace {
+
+// One per process: the scenario or recording of this run.
+struct ScriptRun {
     bool active;
     bool realtime;
     std::string path;
-    std::vector<Step> steps;
+    std::vector<ScenarioStep> steps;
     size_t next;
     bool waiting;                 // the current step has its deadline set
     long long deadline_us;
@@ -39,7 +42,9 @@ struct ScenarioRun {
     std::string dump_at_exit;
 };
 
-static ScenarioRun run = {false, false, "", {}, 0, false, 0, -1, 0, {0, 0}, 0, 0, "", nullptr, ""};
+}  // namespace
+
+static ScriptRun run = {false, false, "", {}, 0, false, 0, -1, 0, {0, 0}, 0, 0, "", nullptr, ""};
 
 bool scenario_hooks;
 
@@ -52,7 +57,7 @@ static long long real_us()
 
 static long long now_us() { return run.realtime ? real_us() : run.virtual_us; }
 
-static std::string where(const Step &step)
+static std::string where(const ScenarioStep &step)
 {
     return run.path + ":" + std::to_string(step.line) + ": ";
 }
@@ -67,7 +72,7 @@ static void finish(int status, const std::string &message)
 static void print_verdict_at_exit()
 {
     if (run.active && run.next < run.steps.size()) {
-        const Step &step = run.steps[run.next];
+        const ScenarioStep &step = run.steps[run.next];
         run.verdict = where(step) + "the program ended before this step: " + step.source;
     }
     if (!run.verdict.empty())
@@ -97,7 +102,7 @@ static void type_keys(const std::string &keys)
 }
 
 // Sets the deadline on first sight; true once it has passed.
-static bool deadline_passed(const Step &step)
+static bool deadline_passed(const ScenarioStep &step)
 {
     if (!run.waiting) {
         run.waiting = true;
@@ -109,7 +114,7 @@ static bool deadline_passed(const Step &step)
     return true;
 }
 
-static bool dump(const Step &step)
+static bool dump(const ScenarioStep &step)
 {
     bool written = step.dump == DUMP_SCREEN ? dump_text(step.path.c_str())
                    : step.dump == DUMP_HTML ? dump_html(step.path.c_str())
@@ -120,7 +125,7 @@ static bool dump(const Step &step)
 }
 
 // Carries out the current step; false when it must wait for a later poll.
-static bool carry_out(const Step &step)
+static bool carry_out(const ScenarioStep &step)
 {
     std::string seen;
     switch (step.kind) {

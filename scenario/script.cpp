@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace {
+
 struct Token {
     std::string text;
     bool quoted;
@@ -16,6 +18,8 @@ struct Line {
     int number;
     std::string error;
 };
+
+}  // namespace
 
 static bool fail(Line &line, const std::string &message)
 {
@@ -128,7 +132,7 @@ static bool take_text(Line &line, std::string &out)
 }
 
 // "==" or "!=".
-static bool take_comparison(Line &line, Condition &c)
+static bool take_comparison(Line &line, ScenarioCondition &c)
 {
     if (take_word(line, "=="))
         c.negated = false;
@@ -150,7 +154,7 @@ static int register_index(std::string name)
     return -1;
 }
 
-static bool parse_register_condition(Line &line, Condition &c, const std::string &name)
+static bool parse_register_condition(Line &line, ScenarioCondition &c, const std::string &name)
 {
     c.kind = COND_REGISTER;
     c.reg = register_index(name);
@@ -169,7 +173,7 @@ static bool parse_register_condition(Line &line, Condition &c, const std::string
     return true;
 }
 
-static bool parse_lcd_condition(Line &line, Condition &c)
+static bool parse_lcd_condition(Line &line, ScenarioCondition &c)
 {
     c.kind = COND_LCD;
     long long row = 0;
@@ -183,7 +187,7 @@ static bool parse_lcd_condition(Line &line, Condition &c)
     return take_text(line, c.text);
 }
 
-static bool parse_screen_condition(Line &line, Condition &c)
+static bool parse_screen_condition(Line &line, ScenarioCondition &c)
 {
     c.kind = COND_SCREEN;
     long long x = 0, y = 0;
@@ -202,7 +206,7 @@ static bool parse_screen_condition(Line &line, Condition &c)
     return true;
 }
 
-static bool parse_boards_condition(Line &line, Condition &c)
+static bool parse_boards_condition(Line &line, ScenarioCondition &c)
 {
     c.kind = COND_BOARDS;
     if (!take_comparison(line, c))
@@ -217,9 +221,9 @@ static bool parse_boards_condition(Line &line, Condition &c)
     return true;
 }
 
-static bool parse_condition(Line &line, Condition &c)
+static bool parse_condition(Line &line, ScenarioCondition &c)
 {
-    c = Condition{};
+    c = ScenarioCondition{};
     c.attr = -1;
     const Token *t = take(line);
     if (!t)
@@ -276,7 +280,7 @@ static bool take_key(Line &line, std::string &keys)
     return true;
 }
 
-static bool parse_keys(Line &line, Step &step)
+static bool parse_keys(Line &line, ScenarioStep &step)
 {
     const Token *t = take(line);
     if (!t)
@@ -288,7 +292,7 @@ static bool parse_keys(Line &line, Step &step)
     return true;
 }
 
-static bool parse_dump(Line &line, Step &step)
+static bool parse_dump(Line &line, ScenarioStep &step)
 {
     if (take_word(line, "screen"))
         step.dump = DUMP_SCREEN;
@@ -305,7 +309,7 @@ static bool parse_dump(Line &line, Step &step)
     return true;
 }
 
-static bool parse_wait(Line &line, Step &step)
+static bool parse_wait(Line &line, ScenarioStep &step)
 {
     if (!take_word(line, "until")) {
         step.kind = STEP_WAIT;
@@ -327,7 +331,7 @@ static bool parse_wait(Line &line, Step &step)
     return true;
 }
 
-static bool parse_key_at_poll(Line &line, Step &step)
+static bool parse_key_at_poll(Line &line, ScenarioStep &step)
 {
     step.kind = STEP_KEY_AT_POLL;
     if (!take_word(line, "poll"))
@@ -339,7 +343,7 @@ static bool parse_key_at_poll(Line &line, Step &step)
     return take_key(line, step.keys);
 }
 
-static bool parse_step(Line &line, Step &step)
+static bool parse_step(Line &line, ScenarioStep &step)
 {
     const std::string verb = line.tokens[line.next++].text;
     bool ok;
@@ -365,7 +369,7 @@ static bool parse_step(Line &line, Step &step)
     return ok && expect_end(line);
 }
 
-bool script_parse(const std::string &text, std::vector<Step> &steps, std::string &error)
+bool script_parse(const std::string &text, std::vector<ScenarioStep> &steps, std::string &error)
 {
     steps.clear();
     size_t start = 0;
@@ -378,7 +382,7 @@ bool script_parse(const std::string &text, std::vector<Step> &steps, std::string
             source.pop_back();
         start = end + 1;
         Line line{{}, 0, number, ""};
-        Step step{};
+        ScenarioStep step{};
         step.line = number;
         step.source = source;
         if (tokenize(source, line) && (line.tokens.empty() || parse_step(line, step))) {

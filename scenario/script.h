@@ -10,7 +10,7 @@ enum ConditionKind { COND_REGISTER, COND_LCD, COND_SCREEN, COND_BOARDS };
 
 enum { REG_PDR5, REG_PDR8, REG_ADDA, REG_ADDB, REG_ADDC, REG_ADDD };
 
-struct Condition {
+struct ScenarioCondition {
     ConditionKind kind;
     bool negated;          // != instead of ==
     int reg;               // REG_*
@@ -27,21 +27,21 @@ struct Condition {
 enum StepKind { STEP_KEYS, STEP_WAIT, STEP_WAIT_UNTIL, STEP_CHECK, STEP_DUMP, STEP_KEY_AT_POLL };
 enum DumpKind { DUMP_SCREEN, DUMP_HTML, DUMP_LCD };
 
-struct Step {
+struct ScenarioStep {
     StepKind kind;
     int line;              // line number in the file, for messages
     std::string source;    // the line as written
     std::string keys;      // STEP_KEYS, STEP_KEY_AT_POLL
     long long ms;          // STEP_WAIT; the time limit of STEP_WAIT_UNTIL
     long long poll;        // STEP_KEY_AT_POLL
-    Condition cond;
+    ScenarioCondition cond;
     DumpKind dump;
     std::string path;
 };
 
 // Parses a whole scenario text. On a malformed line, gives false and a
 // message naming the line.
-bool script_parse(const std::string &text, std::vector<Step> &steps, std::string &error);
+bool script_parse(const std::string &text, std::vector<ScenarioStep> &steps, std::string &error);
 
 // The name a key has in a scenario ("space", "I", "code 7").
 std::string script_key_name(int key);

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-static std::vector<Step> parsed(const std::string &text)
+static std::vector<ScenarioStep> parsed(const std::string &text)
 {
-    std::vector<Step> steps;
+    std::vector<ScenarioStep> steps;
     std::string error;
     EXPECT_TRUE(script_parse(text, steps, error)) << error;
     return steps;
@@ -14,7 +14,7 @@ static std::vector<Step> parsed(const std::string &text)
 
 static std::string error_of(const std::string &text)
 {
-    std::vector<Step> steps;
+    std::vector<ScenarioStep> steps;
     std::string error;
     EXPECT_FALSE(script_parse(text, steps, error)) << text;
     return error;
