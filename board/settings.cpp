@@ -1,11 +1,10 @@
 #include "board/settings.h"
 
+#include "console/platform.h"
+
 #include <cctype>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
-#include <sys/stat.h>
-#include <unistd.h>
 
 static const char settings_file[] = "WENA.ini";
 
@@ -68,33 +67,9 @@ void settings_load(BoardSelection *selection)
     settings_parse(text, len, selection);
 }
 
-static bool write_whole(int fd, const char *text, int len)
-{
-    while (len > 0) {
-        ssize_t done = write(fd, text, (size_t)len);
-        if (done <= 0)
-            return false;
-        text += done;
-        len -= (int)done;
-    }
-    return true;
-}
-
 bool settings_save(const BoardSelection &selection)
 {
     char text[48];
     int len = snprintf(text, sizeof text, "%d,%d,%d", selection.input, selection.output, selection.analog);
-    char temp_name[] = "WENA.ini.XXXXXX";
-    int fd = mkstemp(temp_name);
-    if (fd < 0)
-        return false;
-    bool written = write_whole(fd, text, len) && fsync(fd) == 0;
-    mode_t mask = umask(0);  // the new file gets the mode a plain create would give
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    written = close(fd) == 0 && written;
-    if (written && rename(temp_name, settings_file) == 0)
-        return true;
-    unlink(temp_name);
-    return false;
+    return plat_replace_file(settings_file, text, (size_t)len, true);
 }

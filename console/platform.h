@@ -33,3 +33,9 @@ int plat_read_key();
 
 // Sleeps, returning early when a signal arrives; gives the milliseconds left.
 unsigned plat_sleep_ms(unsigned ms);
+
+// Replaces the file at path as a whole: the bytes go to a new file in the same
+// directory, which is renamed over the old one, so a reader or a crash never
+// sees a part. `durable` also waits until the bytes are on the disk. False,
+// and nothing left behind, when it cannot be done.
+bool plat_replace_file(const char *path, const char *bytes, size_t n, bool durable);

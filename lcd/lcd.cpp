@@ -8,10 +8,6 @@
 #include "lcd/lcd_format.h"
 
 enum {
-    LCD_COLS = 16,
-    LCD_ROWS = 2,
-    LCD_X = 61,  // console cell of LCD column 0, row 0
-    LCD_Y = 14,
     BEZEL_X = 59,
     BEZEL_Y = 13,
     BEZEL_COLS = 20,

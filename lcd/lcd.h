@@ -1,6 +1,9 @@
 // The LCD's internal operations, used by the board layout.
 #pragma once
 
+// LCD cell (c, r) is console cell (LCD_X + c, LCD_Y + r).
+enum { LCD_COLS = 16, LCD_ROWS = 2, LCD_X = 61, LCD_Y = 14 };
+
 // First-use step of every LCD operation: lays the board out if no poll has
 // yet, then paints the LCD panel once.
 void lcd_prepare();

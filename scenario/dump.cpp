@@ -2,57 +2,21 @@
 // in which colours. The cursor is not drawn.
 #include "scenario/dump.h"
 
+#include "console/platform.h"
 #include "console/screen.h"
+#include "lcd/lcd.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
-
-enum {
-    LCD_X = 61,  // console cell of LCD column 0, row 0
-    LCD_Y = 14,
-    LCD_COLS = 16,
-    LCD_ROWS = 2
-};
 
 static const char *const palette[16] = {
     "#000000", "#000080", "#008000", "#008080", "#800000", "#800080", "#808000", "#C0C0C0",
     "#808080", "#0000FF", "#00FF00", "#00FFFF", "#FF0000", "#FF00FF", "#FFFF00", "#FFFFFF",
 };
 
-static bool write_all(int fd, const std::string &text)
-{
-    const char *p = text.data();
-    size_t left = text.size();
-    while (left > 0) {
-        ssize_t done = write(fd, p, left);
-        if (done <= 0)
-            return false;
-        p += done;
-        left -= (size_t)done;
-    }
-    return true;
-}
-
-// A reader of the file sees the old picture or the new one, never a part.
 static bool write_file(const char *path, const std::string &text)
 {
-    std::string temp_name = std::string(path) + ".XXXXXX";
-    int fd = mkstemp(temp_name.data());
-    if (fd < 0)
-        return false;
-    bool written = write_all(fd, text);
-    mode_t mask = umask(0);  // the new file gets the mode a plain create would give
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    written = close(fd) == 0 && written;
-    if (written && rename(temp_name.c_str(), path) == 0)
-        return true;
-    unlink(temp_name.c_str());
-    return false;
+    return plat_replace_file(path, text.data(), text.size(), false);
 }
 
 // The second column of a wide character adds nothing: its glyph came with the first.

@@ -12,7 +12,7 @@
 
 namespace {
 
-enum { LCD_X = 61, LCD_Y = 14, ATTR_LCD = 0xE0, ATTR_BEZEL = 0x70, ATTR_AFTER_PUTC = 0x0F };
+enum { ATTR_LCD = 0xE0, ATTR_BEZEL = 0x70, ATTR_AFTER_PUTC = 0x0F };
 
 // The board counts as laid out, so only the LCD draws; its panel is not yet shown.
 class Lcd : public ::testing::Test {
