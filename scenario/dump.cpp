@@ -59,10 +59,10 @@ static std::string html_head()
         "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n<title>wena screen</title>\n<style>\n"
         "body{background:#000000;margin:8px}\n"
         ".screen{font:16px/20px \"MS Gothic\",\"Osaka-Mono\",\"Noto Sans Mono CJK JP\",monospace;"
-        "white-space:pre;width:80ch}\n"
+        "width:80ch}\n"
         ".screen div{height:20px;overflow:hidden}\n"
         ".screen span{display:inline-block;height:20px;vertical-align:top;overflow:hidden;"
-        "text-align:center}\n";
+        "text-align:center;white-space:pre}\n";
     for (int i = 0; i < 16; ++i)
         head += ".f" + hex_digit(i) + "{color:" + palette[i] + "}\n";
     for (int i = 0; i < 16; ++i)
