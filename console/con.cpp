@@ -33,6 +33,10 @@ static void con_service()
     int events = plat_take_events();
     if (events == 0)
         return;
+    if (events & PLAT_SUSPEND) {
+        plat_suspend();
+        events |= PLAT_RESUMED;
+    }
     if (events & PLAT_RESUMED) {
         plat_retake();
         term_begin();
@@ -129,12 +133,10 @@ void con_feed_keys(const char *keys, int n)
 
 bool con_key_waiting()
 {
+    con_service();
     if (fed_len > 0)
         return true;
-    if (!keyboard_on)
-        return false;
-    con_service();
-    return plat_key_waiting();
+    return keyboard_on && plat_key_waiting();
 }
 
 int con_read_key()
@@ -143,10 +145,7 @@ int con_read_key()
         --fed_len;
         return (signed char)fed_keys[fed_head++];
     }
-    if (!keyboard_on)
-        return 0;
-    con_service();
-    return plat_read_key();
+    return keyboard_on ? plat_read_key() : 0;
 }
 
 void con_sleep_ms(unsigned ms)

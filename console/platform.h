@@ -9,10 +9,14 @@
 // terminal back on every way out, and the undo registered with them.
 void plat_start();
 
-// After a stop and continue (Ctrl-Z, fg): takes the terminal again.
+// Ctrl-Z: gives the terminal back and stops the process; returns once it is
+// continued (fg).
+void plat_suspend();
+
+// After a stop and continue: takes the terminal again.
 void plat_retake();
 
-enum { PLAT_RESIZED = 1, PLAT_RESUMED = 2 };
+enum { PLAT_RESIZED = 1, PLAT_RESUMED = 2, PLAT_SUSPEND = 4 };
 
 // Events that came in as signals since the last call (PLAT_* bits).
 int plat_take_events();

@@ -5,6 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+// A keyboard buffer holds no more.
+enum { MAX_KEYS_AT_ONCE = 128 };
+
 namespace {
 
 struct Token {
@@ -288,6 +291,8 @@ static bool parse_keys(Line &line, ScenarioStep &step)
     for (unsigned char c : t->text)
         if (c >= 0x80 || c < 0x20)
             return fail(line, "keys can only be typed characters; use 'key code N' for others");
+    if (t->text.size() > MAX_KEYS_AT_ONCE)
+        return fail(line, "at most " + std::to_string(MAX_KEYS_AT_ONCE) + " keys in one step");
     step.keys = t->text;
     return true;
 }

@@ -99,4 +99,5 @@ TEST(Script, MistakesAreReportedWithTheirLine)
     EXPECT_EQ(error_of("wait until lcd 0 == \"x\" within soon"), "1: 'soon' is not a number (milliseconds)");
     EXPECT_EQ(error_of("dump picture x.png"), "1: dump what? 'screen', 'html' or 'lcd'");
     EXPECT_EQ(error_of("check screen 80 0 == \"x\""), "1: '80' is out of range (column 0-79, at most 79)");
+    EXPECT_EQ(error_of("keys " + std::string(129, 'o')), "1: at most 128 keys in one step");
 }

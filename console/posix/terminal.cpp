@@ -13,7 +13,7 @@
 
 static struct termios saved_mode;
 static bool have_saved_mode;
-static volatile sig_atomic_t resized, resumed;
+static volatile sig_atomic_t resized, resumed, suspend_asked;
 
 // Default colours, visible cursor, autowrap back on, and the cursor below the
 // board so that the shell prompt does not overwrite the picture.
@@ -67,21 +67,7 @@ static void on_fatal_signal(int sig)
     raise(sig);
 }
 
-static void on_suspend(int)
-{
-    give_back(give_back_after_signal, sizeof give_back_after_signal - 1);
-    resumed = 1;
-    signal(SIGTSTP, SIG_DFL);
-    sigset_t tstp;
-    sigemptyset(&tstp);
-    sigaddset(&tstp, SIGTSTP);
-    sigprocmask(SIG_UNBLOCK, &tstp, nullptr);
-    raise(SIGTSTP);  // stops here until SIGCONT
-    struct sigaction again {};
-    again.sa_handler = on_suspend;
-    sigemptyset(&again.sa_mask);
-    sigaction(SIGTSTP, &again, nullptr);
-}
+static void on_suspend(int) { suspend_asked = 1; }
 
 static void on_continue(int) { resumed = 1; }
 
@@ -113,6 +99,18 @@ void plat_start()
     enter_raw_mode();
 }
 
+void plat_suspend()
+{
+    give_back_at_exit();
+    signal(SIGTSTP, SIG_DFL);
+    raise(SIGTSTP);  // stops here until continued
+    struct sigaction again {};
+    again.sa_handler = on_suspend;
+    sigemptyset(&again.sa_mask);
+    again.sa_flags = SA_RESTART;
+    sigaction(SIGTSTP, &again, nullptr);
+}
+
 void plat_retake() { enter_raw_mode(); }
 
 int plat_take_events()
@@ -125,6 +123,10 @@ int plat_take_events()
     if (resumed) {
         resumed = 0;
         events |= PLAT_RESUMED;
+    }
+    if (suspend_asked) {
+        suspend_asked = 0;
+        events |= PLAT_SUSPEND;
     }
     return events;
 }
