@@ -4,6 +4,7 @@
 #include "console/con.h"
 #include "console/screen.h"
 #include "tests/support/capture.h"
+#include "tests/support/seen_screen.h"
 
 #include <gtest/gtest.h>
 
@@ -55,23 +56,6 @@ static std::vector<std::string> lines_of(const std::string &text)
     return lines;
 }
 
-// Columns as code page 932 lays them out: the images of one-byte codes
-// (ASCII, the yen sign, half-width katakana) take one, all else two.
-static int columns_of(const std::string &text)
-{
-    int columns = 0;
-    for (size_t i = 0; i < text.size();) {
-        unsigned char b = (unsigned char)text[i];
-        int len = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-        uint32_t cp = len == 1 ? b : b & (0x3F >> (len - 1));
-        for (int k = 1; k < len; ++k)
-            cp = cp << 6 | ((unsigned char)text[i + k] & 0x3F);
-        i += (size_t)len;
-        columns += cp < 0x80 || cp == 0xA5 || (cp >= 0xFF61 && cp <= 0xFF9F) ? 1 : 2;
-    }
-    return columns;
-}
-
 // Colours, wide and half-width characters, the yen byte and markup, with
 // wide characters in the first and last columns.
 static void paint_picture()
@@ -113,7 +97,7 @@ TEST_F(Dump, TextHoldsEveryRowAsEightyColumns)
     ASSERT_EQ(lines.size(), 25u);
     for (int y = 0; y < SCREEN_ROWS; ++y) {
         EXPECT_EQ(lines[y], screen_text(0, y, SCREEN_COLS)) << "row " << y;
-        EXPECT_EQ(columns_of(lines[y]), 80) << "row " << y;
+        EXPECT_EQ(cp932_columns(lines[y]), 80) << "row " << y;
     }
     EXPECT_EQ(lines[0], utf8(u8"漢字") + spaces(76));
     EXPECT_EQ(lines[2], spaces(3) + utf8(u8"簡易シミュレータ") + spaces(61));
@@ -121,22 +105,6 @@ TEST_F(Dump, TextHoldsEveryRowAsEightyColumns)
     EXPECT_EQ(lines[10], utf8(u8"¥100") + spaces(76));
     EXPECT_EQ(lines[24], spaces(78) + utf8(u8"●"));
     EXPECT_EQ(lines[23], spaces(80));
-}
-
-TEST_F(Dump, TextReplacesAnEarlierFileWholeAndLeavesNoTemporary)
-{
-    std::string path = dir + "/screen.txt";
-    std::ofstream(path) << std::string(10000, 'x');
-    std::ifstream reader(path, std::ios::binary);  // opened before the dump
-    con_print("new");
-    ASSERT_TRUE(dump_text(path.c_str()));
-    std::string text = read_file(path);
-    EXPECT_EQ(text.size(), 25u * 81u) << "a blank screen is 80 blanks and a newline a row";
-    EXPECT_EQ(text.substr(0, 4), "new ");
-    EXPECT_EQ(files(), std::vector<std::string>{"screen.txt"});
-    std::stringstream old;
-    old << reader.rdbuf();
-    EXPECT_EQ(old.str(), std::string(10000, 'x')) << "a reader of the old file keeps the old file whole";
 }
 
 // ---- HTML ----
@@ -176,14 +144,6 @@ static std::vector<Span> spans_of(const std::string &row)
     return spans;
 }
 
-static std::vector<int> widths(const std::vector<Span> &spans)
-{
-    std::vector<int> w;
-    for (const Span &s : spans)
-        w.push_back(s.columns);
-    return w;
-}
-
 static std::string dumped_html(const std::string &dir)
 {
     std::string path = dir + "/screen.html";
@@ -215,7 +175,7 @@ TEST_F(Dump, HtmlSpansAgreeWithTheModelCellByCell)
             ASSERT_LE(x + s.columns, SCREEN_COLS) << "row " << y;
             EXPECT_EQ(s.text, screen_text(x, y, s.columns)) << x << "," << y;
             bool wide = scr_cell(x, y).kind == CELL_WIDE_LEFT;
-            EXPECT_EQ(columns_of(s.text), s.columns) << x << "," << y;
+            EXPECT_EQ(cp932_columns(s.text), s.columns) << x << "," << y;
             if (wide) {
                 EXPECT_EQ(s.columns, 2) << "a wide character has a span of its own at " << x << "," << y;
             }
@@ -230,30 +190,6 @@ TEST_F(Dump, HtmlSpansAgreeWithTheModelCellByCell)
         }
         EXPECT_EQ(x, SCREEN_COLS) << "row " << y;
     }
-}
-
-TEST_F(Dump, HtmlMergesNarrowCellsOfOneAttributeButNotWideCharacters)
-{
-    paint_picture();
-    std::vector<std::string> rows = html_rows(dumped_html(dir));
-    ASSERT_EQ(rows.size(), 25u);
-    EXPECT_EQ(widths(spans_of(rows[0])), (std::vector<int>{2, 2, 76}));
-    EXPECT_EQ(widths(spans_of(rows[2])), (std::vector<int>{3, 2, 2, 2, 2, 2, 2, 2, 2, 61}));
-    EXPECT_EQ(widths(spans_of(rows[4])), (std::vector<int>{10, 4, 66}));
-    EXPECT_EQ(widths(spans_of(rows[6])), (std::vector<int>{6, 2, 72})) << "a wide mark splits a run of its own colour";
-    EXPECT_EQ(widths(spans_of(rows[20])), (std::vector<int>{80}));
-
-    std::vector<Span> kanji = spans_of(rows[2]);
-    ASSERT_EQ(kanji.size(), 10u);
-    EXPECT_EQ(kanji[1].text, utf8(u8"簡"));
-    EXPECT_EQ(kanji[1].bg, 1) << "a wide character's background is its own, not the row's";
-    EXPECT_EQ(kanji[1].fg, 14);
-
-    std::vector<Span> last = spans_of(rows[24]);
-    ASSERT_EQ(last.size(), 2u);
-    EXPECT_EQ(last[1].text, utf8(u8"●"));
-    EXPECT_EQ(last[1].fg, 12);
-    EXPECT_EQ(last[1].bg, 15);
 }
 
 TEST_F(Dump, HtmlEscapesMarkupCharacters)

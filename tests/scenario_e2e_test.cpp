@@ -44,20 +44,6 @@ static const std::string choose_boards_and_quit = utf8(
     u8"dump lcd lcd.txt\n"
     u8"key q\n");
 
-// Cells a glyph of the text dump stands for: code page 932 draws ASCII, the
-// yen sign and half-width katakana in one column, every other character in two.
-static int cells_of(const std::string &glyph)
-{
-    unsigned char lead = (unsigned char)glyph[0];
-    if (lead < 0x80 || glyph == "\xC2\xA5" || glyph == "\xEF\xBF\xBD")
-        return 1;
-    if (glyph.size() == 3 && lead == 0xEF) {
-        int cp = (glyph[1] & 0x3F) << 6 | (glyph[2] & 0x3F);
-        return cp >= 0xF61 && cp <= 0xF9F ? 1 : 2;  // U+FF61-U+FF9F
-    }
-    return 2;
-}
-
 // The text dump, cell by cell, against what a terminal shows from the same
 // run's output bytes.
 static std::string dump_against_terminal(const std::string &dump, const std::string &output)
@@ -78,7 +64,7 @@ static std::string dump_against_terminal(const std::string &dump, const std::str
             if (seen.at(x, y).text != glyph)
                 return "row " + std::to_string(y) + " column " + std::to_string(x) + ": dump '" + glyph +
                        "', terminal '" + seen.at(x, y).text + "'";
-            x += cells_of(glyph);
+            x += cp932_columns(glyph);
         }
         if (x != 80)
             return "row " + std::to_string(y) + " covers " + std::to_string(x) + " columns";

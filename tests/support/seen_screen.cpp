@@ -30,6 +30,22 @@ int nibble_of_rgb(int r, int g, int b)
     return -1;
 }
 
+int cp932_columns(const std::string &text)
+{
+    int columns = 0;
+    for (size_t i = 0; i < text.size();) {
+        unsigned char b = (unsigned char)text[i];
+        int len = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        uint32_t cp = len == 1 ? b : b & (0x3F >> (len - 1));
+        for (int k = 1; k < len && i + (size_t)k < text.size(); ++k)
+            cp = cp << 6 | ((unsigned char)text[i + (size_t)k] & 0x3F);
+        i += (size_t)len;
+        bool narrow = cp < 0x80 || cp == 0xA5 || cp == 0xFFFD || (cp >= 0xFF61 && cp <= 0xFF9F);
+        columns += narrow ? 1 : 2;
+    }
+    return columns;
+}
+
 static std::string describe(int x, int y, const char *what, const std::string &want,
                             const std::string &got)
 {

@@ -23,6 +23,10 @@ struct SeenScreen {
 int nibble_of_ansi(int index);
 int nibble_of_rgb(int r, int g, int b);
 
+// Columns UTF-8 text takes as code page 932 lays it out: ASCII, the yen
+// sign, half-width katakana and the replacement mark one each, all else two.
+int cp932_columns(const std::string &utf8_text);
+
 // Empty when the visible part of the model and the emulator agree; else the
 // first differing cell, described.
 std::string diff_with_model(const SeenScreen &seen);
