@@ -7,7 +7,6 @@
 #include "console/con.h"
 #include "scenario/scenario.h"
 
-#include <climits>
 #include <cstdlib>
 
 static const char home_page_line[] = "Help: docs/board.md in the wena sources";

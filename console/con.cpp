@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <cstring>
 
-// Takes the terminal on first use and acts on signals that came in since the
-// last call; the handlers themselves only set flags.
 static void adopt_terminal_size()
 {
     int cols = SCREEN_COLS, rows = SCREEN_ROWS;
@@ -18,6 +16,8 @@ static void adopt_terminal_size()
     term_set_size(cols, rows);
 }
 
+// Takes the terminal on first use and acts on signals that came in since the
+// last call; the handlers themselves only set flags.
 static void con_service()
 {
     static bool started;
