@@ -9,6 +9,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <string>
 #include <poll.h>
 #include <unistd.h>
 
@@ -30,6 +31,17 @@ extern "C" void *calloc(size_t n, size_t size)
 
 static void discard(const char *, size_t, void *) {}
 
+static char bench_dir[] = "/tmp/wena-bench-XXXXXX";
+
+static void remove_bench_dir()
+{
+    if (chdir("/") == 0) {
+        std::string settings = std::string(bench_dir) + "/WENA.ini";
+        unlink(settings.c_str());
+        rmdir(bench_dir);
+    }
+}
+
 // Standard input becomes an empty pipe that stays open: a key could come at
 // any time, so every poll asks the kernel.
 static void quiet_keyboard()
@@ -42,9 +54,10 @@ static void quiet_keyboard()
     if (pipe(fds) != 0 || dup2(fds[0], STDIN_FILENO) < 0)
         abort();
     term_set_sink(discard, nullptr);
-    char cwd_template[] = "/tmp/wena-bench-XXXXXX";
-    if (!mkdtemp(cwd_template) || chdir(cwd_template) != 0)
+    // Layouts save WENA.ini: in a directory of the benchmark's own.
+    if (!mkdtemp(bench_dir) || chdir(bench_dir) != 0)
         abort();
+    atexit(remove_bench_dir);
     sim_poll();  // the first layout, outside the measurement
 }
 
