@@ -1,0 +1,63 @@
+#include "tests/support/golden.h"
+
+#include "console/screen.h"
+#include "tests/support/capture.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+
+std::string render_region(ScreenRegion region)
+{
+    std::string out;
+    for (int y = region.y; y < region.y + region.rows; ++y)
+        out += screen_text(region.x, y, region.cols) + "\n";
+    out += "\n";
+    std::map<int, char> letter_of;
+    std::string legend;
+    for (int y = region.y; y < region.y + region.rows; ++y) {
+        for (int x = region.x; x < region.x + region.cols; ++x) {
+            int attr = scr_cell(x, y).attr;
+            auto found = letter_of.find(attr);
+            if (found == letter_of.end()) {
+                char letter = letters[letter_of.size() % (sizeof letters - 1)];
+                found = letter_of.emplace(attr, letter).first;
+                char entry[8];
+                snprintf(entry, sizeof entry, "%c=%02X ", letter, attr);
+                legend += entry;
+            }
+            out += found->second;
+        }
+        out += "\n";
+    }
+    if (!legend.empty())
+        legend.pop_back();
+    return out + legend + "\n";
+}
+
+static std::string golden_path(const std::string &name) { return std::string(GOLDEN_DIR) + "/" + name + ".txt"; }
+
+::testing::AssertionResult matches_golden(const std::string &name, ScreenRegion region)
+{
+    std::string seen = render_region(region);
+    std::string path = golden_path(name);
+    const char *update = getenv("WENA_UPDATE_GOLDEN");
+    if (update && std::string(update) == "1") {
+        std::ofstream(path, std::ios::binary) << seen;
+        return ::testing::AssertionSuccess();
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return ::testing::AssertionFailure() << "no golden picture " << path
+                                             << " (WENA_UPDATE_GOLDEN=1 writes it); seen:\n" << seen;
+    std::stringstream expected;
+    expected << in.rdbuf();
+    if (expected.str() == seen)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "picture differs from " << path << "\nexpected:\n"
+                                         << expected.str() << "seen:\n" << seen;
+}
