@@ -1,6 +1,6 @@
 // The platform layer: the only place that knows how the terminal, the
-// keyboard and the clock are reached. This is the POSIX version (posix/);
-// a Windows console version would sit beside it with the same operations.
+// keyboard, the clock and the files are reached. One version is built:
+// posix/ or windows/ (the Windows console).
 #pragma once
 
 #include <cstddef>
@@ -23,6 +23,16 @@ int plat_take_events();
 
 // Writes all bytes to the terminal.
 void plat_write(const char *bytes, size_t n);
+
+// A console the platform draws cell by cell itself (the Windows console), in
+// place of the escape sequences of term.cpp. Both return false, doing
+// nothing, when standard output is no such console.
+bool plat_console_clear();   // the screen model has just been cleared
+bool plat_console_update();  // shows the model's changed cells, the cursor and its visibility
+
+// The UTF-8 form of one code page 932 character (one byte, or a lead and a
+// trail byte); 0 when the code page does not define it.
+int plat_cp932_to_utf8(const char *bytes, size_t n, char *out, size_t capacity);
 
 // The terminal's size; false when standard output is no terminal.
 bool plat_term_size(int *cols, int *rows);

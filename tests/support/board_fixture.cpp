@@ -5,10 +5,21 @@
 #include "tests/support/capture.h"
 
 #include <cstdio>
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
-#include <unistd.h>
+
+// A new directory under the system's temporary directory, on POSIX and Windows.
+static std::filesystem::path new_temp_dir()
+{
+    std::random_device random;
+    for (;;) {
+        auto path = std::filesystem::temp_directory_path() / ("wena-board-" + std::to_string(random()));
+        if (std::filesystem::create_directory(path))
+            return path;
+    }
+}
 
 void BoardTest::SetUp()
 {
@@ -17,20 +28,19 @@ void BoardTest::SetUp()
     capture_start();
     while (con_key_waiting())
         con_read_key();
-    char cwd[4096];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    old_dir = cwd;
-    char tmpl[] = "/tmp/wena-board-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
-    ASSERT_EQ(chdir(dir.c_str()), 0);
+    old_dir = std::filesystem::current_path().string();
+    dir = new_temp_dir().string();
+    std::filesystem::current_path(dir);
 }
 
 void BoardTest::TearDown()
 {
-    ASSERT_EQ(chdir(old_dir.c_str()), 0);
-    std::string command = "chmod -R u+w " + dir + " 2>/dev/null; rm -rf " + dir;
-    EXPECT_EQ(system(command.c_str()), 0);
+    namespace fs = std::filesystem;
+    fs::current_path(old_dir);
+    std::error_code error;
+    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, error);
+    fs::remove_all(dir, error);
+    EXPECT_FALSE(error) << error.message();
 }
 
 void BoardTest::write_settings(const char *text)
