@@ -58,7 +58,7 @@ int settings_parse(const char *text, size_t len, BoardSelection *selection)
 
 void settings_load(BoardSelection *selection)
 {
-    FILE *file = fopen(settings_file, "r");
+    FILE *file = fopen(settings_file, "rb");
     if (!file)
         return;
     char text[READ_LIMIT];

@@ -203,7 +203,7 @@ static void start_scenario(const char *path)
 
 static void start_recording(const char *path)
 {
-    run.record = fopen(path, "w");
+    run.record = fopen(path, "wb");
     if (!run.record) {
         fprintf(stderr, "%s: cannot record: %s\n", path, strerror(errno));
         return;
