@@ -65,19 +65,22 @@ int settings_parse(const char *text, size_t len, BoardSelection *selection)
 static bool file_kept;
 static bool saving_off;
 
-// Never a blocking open: a FIFO or a device named WENA.ini is not read.
+// Only a regular file is opened: opening a FIFO could block the start, and
+// opening a device may do something to it.
 void settings_load(BoardSelection *selection)
 {
     file_kept = false;
-    int fd = open(settings_file, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
+    struct stat st;
+    if (stat(settings_file, &st) != 0) {
         file_kept = errno != ENOENT || !plat_file_writable(settings_file);
         return;
     }
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    int fd = S_ISREG(st.st_mode) ? open(settings_file, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC) : -1;
+    // Checked again on what was opened, in case the name changed meanwhile.
+    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         file_kept = true;
-        close(fd);
+        if (fd >= 0)
+            close(fd);
         return;
     }
     char text[READ_LIMIT];

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <ctime>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -130,6 +131,25 @@ static bool resolve(const char *path, FileTarget *target)
     return false;
 }
 
+// A reader that has gone makes the write fail with EPIPE instead of ending
+// the process with SIGPIPE: a dump is not worth the program.
+static bool write_to_stream(int fd, const char *bytes, size_t n)
+{
+    sigset_t pipe_signal, old;
+    sigemptyset(&pipe_signal);
+    sigaddset(&pipe_signal, SIGPIPE);
+    sigprocmask(SIG_BLOCK, &pipe_signal, &old);
+    bool written = write_whole(fd, bytes, n);
+    int saved = errno;
+    if (!written && saved == EPIPE && !sigismember(&old, SIGPIPE)) {
+        struct timespec no_wait = {0, 0};
+        sigtimedwait(&pipe_signal, nullptr, &no_wait);
+    }
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+    errno = saved;
+    return written;
+}
+
 // Devices and FIFOs keep their kind; a FIFO nobody reads fails at once
 // (ENXIO) rather than blocking the program.
 static bool write_in_place(const std::string &name, const char *bytes, size_t n)
@@ -138,21 +158,7 @@ static bool write_in_place(const std::string &name, const char *bytes, size_t n)
     if (fd < 0)
         return false;
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    bool written = write_whole(fd, bytes, n);
-    int saved = errno;
-    close(fd);
-    errno = saved;
-    return written;
-}
-
-// A file with more than one name is rewritten through its descriptor, so the
-// names stay one file; the new bytes go in first and the tail is cut after.
-static bool rewrite_shared_file(const std::string &name, const char *bytes, size_t n, bool durable)
-{
-    int fd = open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool written = write_whole(fd, bytes, n) && ftruncate(fd, (off_t)n) == 0 && (!durable || fsync(fd) == 0);
+    bool written = write_to_stream(fd, bytes, n);
     int saved = errno;
     close(fd);
     errno = saved;
@@ -173,6 +179,24 @@ static void unblock_signals(const sigset_t *old)
     int saved = errno;
     sigprocmask(SIG_SETMASK, old, nullptr);
     errno = saved;
+}
+
+// A file with more than one name is rewritten through its descriptor, so the
+// names stay one file; the new bytes go in first and the tail is cut after,
+// with catchable signals waiting so that nothing stops it in between.
+static bool rewrite_shared_file(const std::string &name, const char *bytes, size_t n, bool durable)
+{
+    int fd = open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    sigset_t old;
+    block_signals(&old);
+    bool written = write_whole(fd, bytes, n) && ftruncate(fd, (off_t)n) == 0 && (!durable || fsync(fd) == 0);
+    int saved = errno;
+    close(fd);
+    unblock_signals(&old);
+    errno = saved;
+    return written;
 }
 
 // The new file gets the old one's mode and, where allowed, its owner; a new
@@ -287,7 +311,7 @@ bool plat_replace_file(const char *path, const char *bytes, size_t n, bool durab
     if (!resolve(path, &target))
         return false;
     if (target.kind == TARGET_DESCRIPTOR)
-        return write_whole(target.fd, bytes, n);
+        return write_to_stream(target.fd, bytes, n);
     if (target.kind == TARGET_IN_PLACE)
         return write_in_place(target.name, bytes, n);
     if (target.kind == TARGET_REGULAR && target.st.st_nlink > 1)
