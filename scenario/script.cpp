@@ -102,38 +102,61 @@ static int digit_value(char c)
     return 99;
 }
 
+enum NumberResult { NUMBER_OK, NOT_A_NUMBER, OUT_OF_RANGE };
+
 // Decimal, 0x hexadecimal or 0b binary, from 0 to max: one prefix, then
 // digits of that base only.
-static bool take_number(Line &line, const char *what, unsigned long long max, unsigned long long &out)
+static NumberResult parse_number(const std::string &s, unsigned long long max, unsigned long long &out)
 {
-    const Token *t = take(line);
-    if (!t)
-        return fail(line, std::string("a number is missing: ") + what);
-    const std::string &s = t->text;
     size_t i = 0;
     int base = 10;
     if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X'))
         base = 16, i = 2;
     else if (s.size() > 2 && s[0] == '0' && (s[1] == 'b' || s[1] == 'B'))
         base = 2, i = 2;
-    bool is_number = !t->quoted && i < s.size();
+    if (i >= s.size())
+        return NOT_A_NUMBER;
     bool too_big = false;
     unsigned long long value = 0;
-    for (; is_number && i < s.size(); ++i) {
-        int digit = digit_value(s[i]);
-        if (digit >= base) {
-            is_number = false;
-        } else if ((unsigned long long)digit > max || value > (max - (unsigned long long)digit) / (unsigned long long)base) {
+    for (; i < s.size(); ++i) {
+        unsigned long long digit = (unsigned long long)digit_value(s[i]);
+        if (digit >= (unsigned long long)base)
+            return NOT_A_NUMBER;
+        if (digit > max || value > (max - digit) / (unsigned long long)base)
             too_big = true;
-        } else {
-            value = value * (unsigned long long)base + (unsigned long long)digit;
-        }
+        else
+            value = value * (unsigned long long)base + digit;
     }
-    if (!is_number)
-        return fail(line, "'" + t->text + "' is not a number (" + what + ")");
     if (too_big)
-        return fail(line, "'" + t->text + "' is out of range (" + what + ", at most " + std::to_string(max) + ")");
+        return OUT_OF_RANGE;
     out = value;
+    return NUMBER_OK;
+}
+
+// A number token; `allow_minus` takes a leading '-' and a magnitude up to
+// max + 1, so that the whole of int's range fits.
+static bool take_signed_number(Line &line, const char *what, unsigned long long max, bool allow_minus, long long &out)
+{
+    const Token *t = take(line);
+    if (!t)
+        return fail(line, std::string("a number is missing: ") + what);
+    bool negative = allow_minus && t->text.size() > 1 && t->text[0] == '-';
+    unsigned long long value = 0;
+    NumberResult result = t->quoted ? NOT_A_NUMBER : parse_number(t->text.substr(negative ? 1 : 0), negative ? max + 1 : max, value);
+    if (result == NOT_A_NUMBER)
+        return fail(line, "'" + t->text + "' is not a number (" + what + ")");
+    if (result == OUT_OF_RANGE)
+        return fail(line, "'" + t->text + "' is out of range (" + what + ", at most " + std::to_string(max) + ")");
+    out = negative ? -(long long)value : (long long)value;
+    return true;
+}
+
+static bool take_number(Line &line, const char *what, unsigned long long max, unsigned long long &out)
+{
+    long long value = 0;
+    if (!take_signed_number(line, what, max, false, value))
+        return false;
+    out = (unsigned long long)value;
     return true;
 }
 
@@ -374,14 +397,10 @@ static bool parse_key_at_poll(Line &line, ScenarioStep &step)
 // A kind as the settings file holds it: any int, also one that names no board.
 static bool take_kind(Line &line, const char *what, int &out)
 {
-    bool negative = !at_end(line) && !line.tokens[line.next].quoted && line.tokens[line.next].text.size() > 1 &&
-                    line.tokens[line.next].text[0] == '-';
-    if (negative)
-        line.tokens[line.next].text.erase(0, 1);
-    unsigned long long value = 0;
-    if (!take_number(line, what, negative ? (unsigned long long)INT_MAX + 1 : INT_MAX, value))
+    long long value = 0;
+    if (!take_signed_number(line, what, INT_MAX, true, value))
         return false;
-    out = negative ? (int)(-(long long)value) : (int)value;
+    out = (int)value;
     return true;
 }
 
