@@ -99,8 +99,16 @@ static bool dump_at_exit()
     return false;
 }
 
+// Once the run is ending, a slow final dump is no hung program.
+static void stop_watchdog()
+{
+    struct itimerval off = {{0, 0}, {0, 0}};
+    setitimer(ITIMER_REAL, &off, nullptr);
+}
+
 static void finish(int status, const std::string &message)
 {
+    stop_watchdog();
     run.verdict = message;
     run.active = false;
     if (!dump_at_exit() && status == SCENARIO_PASSED)
@@ -129,6 +137,8 @@ static const char *current_line()
 
 static void print_verdict_at_exit()
 {
+    if (run.active && !watchdog_fired)
+        stop_watchdog();
     if (!run.warnings.empty())
         fputs(run.warnings.c_str(), stderr);
     bool scripted = run.active || run.status >= 0;
