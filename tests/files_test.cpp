@@ -28,7 +28,11 @@ protected:
         ASSERT_EQ(chmod(file(name).c_str(), mode), 0);
     }
     // Nothing in the directory but the given names.
-    std::string leftovers() { return run_output("cd " + shell_quote(dir) + " && ls -A | grep -v -x -e keep -e link -e a -e b -e fifo -e dev -e target; true"); }
+    std::string leftovers()
+    {
+        return run_output("cd " + shell_quote(dir) +
+                          " && ls -A | grep -v -x -e keep -e link -e a -e b -e fifo -e dev -e target; true");
+    }
 };
 
 TEST_F(FileKinds, RegularFilesAndLinks)
