@@ -129,6 +129,8 @@ extern "C" void sim_poll(void)
     if (!sim.layout_built) {
         scenario_begin();
         settings_load(&sim.selection);
+        if (scenario_hooks)
+            scenario_starting_boards(&sim.selection);
         lay_out_selection();
         sim.layout_built = 1;
     }

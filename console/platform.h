@@ -38,8 +38,18 @@ int plat_read_key();
 // Sleeps, returning early when a signal arrives; gives the milliseconds left.
 unsigned plat_sleep_ms(unsigned ms);
 
-// Replaces the file at path as a whole: the bytes go to a new file in the same
-// directory, which is renamed over the old one, so a reader or a crash never
-// sees a part. `durable` also waits until the bytes are on the disk. False,
-// and nothing left behind, when it cannot be done.
+// Writes the file at path as a whole without changing what kind of file the
+// path names. A regular file is replaced: the bytes go to a new file in the
+// same directory, renamed over the old one with the old one's mode, so a
+// reader or a crash never sees a part; a file with several hard links is
+// rewritten in place so that its names stay one file. A symbolic link leads
+// to its target; a device or FIFO is written in place (a FIFO with no reader
+// fails rather than blocks); /dev/stdout, /dev/stderr and /dev/fd/N write to
+// the descriptor this process holds. A regular file without write permission
+// is never replaced, not even by root. `durable` also waits until the bytes
+// are on the disk. False, with errno set and nothing left behind, when it
+// cannot be done.
 bool plat_replace_file(const char *path, const char *bytes, size_t n, bool durable);
+
+// Whether plat_replace_file could write path now, judged without writing.
+bool plat_file_writable(const char *path);
