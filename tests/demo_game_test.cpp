@@ -95,28 +95,22 @@ TEST_F(DemoGame, EachCourseRunsAWholePassAndWrapsToItsFirstCell)
     }
 }
 
+// SW2 is tested first in each pass of the title menu: with SW3 on as well,
+// the help comes first and play starts in the pass that leaves it.
 TEST_F(DemoGame, TitleAndBothHelpPagesOnTheSwitchBoardAFreshFolderGets)
 {
     EXPECT_EQ(play("wait 10\ncheck boards == 1 0 0\n"
                    "check lcd 0 == \"ｽﾀｰﾄ : SW3\"\ncheck lcd 1 == \"ｷﾉｳｾﾂﾒｲ : SW2\"\n"
-                   "key 2\nwait 100\ncheck lcd 1 == \"ｷﾉｳｾﾂﾒｲ : SW2\"\n"
+                   "keys 23\nwait 100\ncheck lcd 1 == \"ｷﾉｳｾﾂﾒｲ : SW2\"\n"
                    "key 2\nwait until lcd 0 == \"ﾎﾟｰｽﾞ ; SW4\"\ncheck lcd 1 == \"\"\n"
                    "wait until lcd 1 == \"ﾂｷﾞﾉﾍﾟｰｼﾞ : SW2\" within 20\n"
                    "key 2\nwait until lcd 0 == \"ﾎﾟｰｽﾞｶｲｼﾞｮ : SW3\"\n"
                    "check lcd 1 == \"\"\nwait until lcd 1 == \"ｵﾜﾙ : SW1\" within 20\n"
-                   "key 1\nwait until lcd 0 == \"ｽﾀｰﾄ : SW3\"\ncheck lcd 1 == \"ｷﾉｳｾﾂﾒｲ : SW2\"\n"),
-              0)
-        << err;
-    EXPECT_EQ(read("WENA.ini"), "1,0,0");
-}
-
-TEST_F(DemoGame, Sw2AndSw3OnTogetherOpenTheHelpFirstThenPlay)
-{
-    EXPECT_EQ(play("keys 23\nwait 100\nkey 2\nwait until lcd 1 == \"ﾂｷﾞﾉﾍﾟｰｼﾞ : SW2\"\n"
-                   "key 2\nwait until lcd 1 == \"ｵﾜﾙ : SW1\"\nkey 1\n"
+                   "key 1\nwait until lcd 0 == \"ｽﾀｰﾄ : SW3\" within 20\ncheck lcd 1 == \"ｷﾉｳｾﾂﾒｲ : SW2\"\n"
                    "wait until lcd 1 == \"          W\" within 20\n"),
               0)
         << err;
+    EXPECT_EQ(read("WENA.ini"), "1,0,0");
 }
 
 TEST_F(DemoGame, PushSwitchesAllUpEnterTheHelpAtOnce)
