@@ -36,7 +36,7 @@ wait_for 'PDR5 08 (00001000)' 5
 # Play, half a second in: the player in LCD column 10 (screen column 71),
 # the first obstacles, and the score at the end of the lower line.
 sleep 0.5
-screen | sed -n 15,16p | grep -q '^ \{71\}W' || { echo "no player"; screen; exit 1; }
+screen | sed -n 15,16p | cut -c72 | grep -q W || { echo "no player"; screen; exit 1; }
 screen | sed -n 15,16p | grep -q 'A' || { echo "no obstacle"; screen; exit 1; }
 screen | sed -n 16p | grep -q ' [1-9] *$' || { echo "no score"; screen; exit 1; }
 
