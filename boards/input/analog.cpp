@@ -15,7 +15,8 @@
 #error "the analog board needs IEEE arithmetic: build without -ffast-math"
 #endif
 
-// Slightly above 204.6 counts per volt, so that exactly 5.0 V reads 1023.
+// Slightly above 204.6 counts per volt, so that a product meant to be a whole
+// count (5.0 V is 1023) never truncates to the count below.
 static const double counts_per_volt = 204.60000011498519;
 
 static void paint_key_legend()
