@@ -4,6 +4,7 @@
 #include "board/settings.h"
 #include "board/sim_state.h"
 #include "board/slots.h"
+#include "boards/input/analog.h"
 #include "console/con.h"
 #include "scenario/scenario.h"
 
@@ -53,9 +54,7 @@ static void step_volts(float step)
 static void select_channel(int channel)
 {
     sim.analog_channel = channel;
-    con_goto(38, 21);
-    con_set_color(4, 8, 7, 8);
-    con_print("%d", channel);
+    show_analog_channel_number();
     show_analog_board();
 }
 

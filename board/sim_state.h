@@ -36,6 +36,7 @@ struct SimState {
     int lcd_panel_shown;     // the LCD panel has been painted at least once
     int layout_built;        // the board has been laid out at least once
     int last_pdr8;           // PDR8 value the output refresh last ran for
+    int last_push_image;     // PDR5 image the push-switch board last drew; never reset
     BoardSelection selection;
 };
 

@@ -3,10 +3,18 @@
 #include "board/slots.h"
 
 #include "board/sim_state.h"
+#include "boards/input/analog.h"
+#include "boards/input/push_switches.h"
+#include "boards/input/switches.h"
 
-void paint_input_board(int)
+void paint_input_board(int kind)
 {
-    sim.input_kind = IN_NONE;
+    if (kind == IN_SWITCH)
+        paint_switch_board();
+    else if (kind == IN_PSHSWITCH)
+        paint_pshswitch_board();
+    else
+        sim.input_kind = IN_NONE;
 }
 
 void paint_output_board(int)
@@ -16,17 +24,26 @@ void paint_output_board(int)
 
 // The analog board shares its place with the vending machine's status panel,
 // so it is left out while either vending board is chosen.
-void paint_analog_board_if_chosen(int, int, int)
+void paint_analog_board_if_chosen(int input, int output, int analog)
 {
-    sim.analog_kind = ANALOG_NONE;
+    if (analog == ANALOG_ON && input != IN_VMIN && output != OUT_VMOUT)
+        paint_analog_board();
+    else
+        sim.analog_kind = ANALOG_NONE;
 }
 
-void show_input_board(int) {}
+void show_input_board(int value)
+{
+    if (sim.input_kind == IN_SWITCH)
+        show_switches(value);
+    else if (sim.input_kind == IN_PSHSWITCH)
+        show_push_switches(value);
+}
 
 void vending_input_event(int) {}
 
 void show_vending_stock() {}
 
-void show_analog_board() {}
+void show_analog_board() { show_analog_channels(); }
 
 void show_output_board(int) {}
