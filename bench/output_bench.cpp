@@ -213,7 +213,10 @@ BENCHMARK_CAPTURE(counting_refresh, seg7d, OUT_SEG7D, true);
 BENCHMARK_CAPTURE(counting_refresh, stepmt, OUT_STEPMT, true);
 BENCHMARK_CAPTURE(counting_refresh, stepmt_no_bce, OUT_STEPMT, false);
 
-// Key O with a board shown: the next board laid out over the last one.
+// Key O with a board shown: the next board laid out over the last one. The
+// clear reaches the terminal at once, as every console operation does, so
+// the whole board is painted again; ncurses, updating once at the end, sends
+// only the difference.
 static void next_board_layout(benchmark::State &state, int from_kind, bool background_erase)
 {
     set_up_once();

@@ -17,6 +17,7 @@
 #include <cstdio>
 
 static constexpr ScreenRegion OUTPUT_PANEL{59, 1, 20, 11};
+static constexpr ScreenRegion PANEL_BODY{59, 1, 20, 10};
 
 using OutputBoard = BoardTest;
 
@@ -26,27 +27,29 @@ static std::string pictures(void (*show)(int), std::initializer_list<int> values
     std::string out;
     for (int value : values) {
         show(value);
-        char head[32];
+        char head[16];
         snprintf(head, sizeof head, "== %02X\n", value);
         out += head + render_region(region);
     }
     return out;
 }
 
-static void set_pdr8_and_poll(int value)
+static void poll_with(std::initializer_list<int> values)
 {
-    PDR8 = (uint8_t)value;
-    sim_poll();
+    for (int value : values) {
+        PDR8 = (uint8_t)value;
+        sim_poll();
+    }
 }
 
-// --- LED ---
-
-TEST_F(OutputBoard, LedBoardRestsDarkAboveItsBitNumbers)
+TEST_F(OutputBoard, EachBoardRestsInItsOwnPicture)
 {
-    PDR8 = 0x5A;
-    sim_layout(0, OUT_LED, 0);
-    EXPECT_EQ(sim.output_kind, OUT_LED);
-    EXPECT_TRUE(matches_golden("led_rest", OUTPUT_PANEL));
+    PDR8 = 0x5A;  // shown by the readout only
+    for (auto [kind, name] : {std::pair{OUT_LED, "led_rest"}, {OUT_DCMT, "dcmt_rest"}, {OUT_STEPMT, "stepmt_rest"}}) {
+        sim_layout(0, kind, 0);
+        EXPECT_EQ(sim.output_kind, kind);
+        EXPECT_TRUE(matches_golden(name, OUTPUT_PANEL));
+    }
 }
 
 TEST_F(OutputBoard, EachBitLightsTheTwoCellsOfItsOwnLampOnly)
@@ -60,8 +63,6 @@ TEST_F(OutputBoard, EachBitLightsTheTwoCellsOfItsOwnLampOnly)
     }
 }
 
-// --- SEG7D ---
-
 TEST_F(OutputBoard, Seg7dShowsAllSixteenHexDigits)
 {
     sim_layout(0, OUT_SEG7D, 0);
@@ -71,64 +72,29 @@ TEST_F(OutputBoard, Seg7dShowsAllSixteenHexDigits)
         pictures(show_seg7d, {0x08, 0x19, 0x2A, 0x3B, 0x4C, 0x5D, 0x6E, 0x7F}, {59, 3, 20, 7})));
 }
 
-TEST_F(OutputBoard, Seg7dDigitPatternsIgnoreBitSeven)
-{
-    sim_layout(0, OUT_SEG7D, 0);
-    draw_seg7d_digit(0x7F, 10);
-    std::string eight = render_region({59, 3, 20, 7});
-    draw_seg7d_digit(0xFF, 10);
-    EXPECT_EQ(render_region({59, 3, 20, 7}), eight);
-}
-
-// --- SEG7 ---
-
 TEST_F(OutputBoard, Seg7LightsEachRawBitsSegmentWithItsLabel)
 {
     sim_layout(0, OUT_SEG7, 0);
     EXPECT_TRUE(matches_golden_text(
         "seg7_bits", pictures(show_seg7, {0x00, 0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80, 0x3F},
-                              {59, 1, 20, 11})));
+                              OUTPUT_PANEL)));
 }
 
-// --- DCMT ---
-
-TEST_F(OutputBoard, DcMotorBoardRestsStopped)
+TEST_F(OutputBoard, EachDcMotorShowsAllFourStatesOfItsTwoBits)
 {
     sim_layout(0, OUT_DCMT, 0);
-    EXPECT_EQ(sim.output_kind, OUT_DCMT);
-    EXPECT_TRUE(matches_golden("dcmt_rest", OUTPUT_PANEL));
-}
-
-TEST_F(OutputBoard, EachMotorShowsAllFourStatesOfItsTwoBits)
-{
-    sim_layout(0, OUT_DCMT, 0);
-    struct Case {
-        int value;
-        const char8_t *row3;
-    } cases[] = {
-        {0x00, u8" 停止     停止 "}, {0x05, u8"←正転   ←正転"}, {0x06, u8"←正転   反転→"},
-        {0x09, u8"反転→   ←正転"}, {0x0F, u8" 強止     強止 "}, {0xF0, u8" 停止     停止 "},
-    };
-    for (const Case &c : cases) {
-        show_dc_motors(c.value);
-        EXPECT_EQ(screen_text(62, 3, 15), utf8(c.row3)) << "value " << c.value;
+    for (auto [value, row3] : {std::pair{0x05, u8"←正転   ←正転"}, {0x06, u8"←正転   反転→"},
+                               {0x09, u8"反転→   ←正転"}, {0x0F, u8" 強止     強止 "},
+                               {0xF0, u8" 停止     停止 "}}) {
+        show_dc_motors(value);
+        EXPECT_EQ(screen_text(62, 3, 15), utf8(row3)) << "value " << value;
     }
-}
-
-// --- STEPMT ---
-
-TEST_F(OutputBoard, StepperBoardRestsWithDarkLampsAndNoReadouts)
-{
-    sim_layout(0, OUT_STEPMT, 0);
-    EXPECT_EQ(sim.output_kind, OUT_STEPMT);
-    EXPECT_TRUE(matches_golden("stepmt_rest", OUTPUT_PANEL));
 }
 
 TEST_F(OutputBoard, OnePhaseDriveCountsBothMotorsFromTheSecondPattern)
 {
     sim_layout(0, OUT_STEPMT, 0);
-    for (int value : {0x11, 0x22, 0x44, 0x88, 0x11})
-        set_pdr8_and_poll(value);
+    poll_with({0x11, 0x22, 0x44, 0x88, 0x11});
     EXPECT_EQ(sim.step_count_lo, 4);
     EXPECT_EQ(sim.step_count_hi, 4);
     EXPECT_TRUE(matches_golden("stepmt_four_steps", OUTPUT_PANEL));
@@ -137,11 +103,8 @@ TEST_F(OutputBoard, OnePhaseDriveCountsBothMotorsFromTheSecondPattern)
 TEST_F(OutputBoard, AStepBackOnTheRightMotorLeavesTheLeftUntouched)
 {
     sim_layout(0, OUT_STEPMT, 0);
-    set_pdr8_and_poll(0x01);
-    EXPECT_EQ(sim.step_count_lo, 0);
-    set_pdr8_and_poll(0x08);
+    poll_with({0x01, 0x08});
     EXPECT_EQ(sim.step_count_lo, -1);
-    EXPECT_EQ(sim.step_count_hi, 0);
     EXPECT_TRUE(matches_golden("stepmt_one_back", OUTPUT_PANEL));
 }
 
@@ -163,12 +126,11 @@ TEST_F(OutputBoard, OnlyNeighbouringPhasesCountAsSteps)
 TEST_F(OutputBoard, APatternThatIsNoStepRepaintsOnlyThePortReadout)
 {
     sim_layout(0, OUT_STEPMT, 0);
-    set_pdr8_and_poll(0x01);
-    std::string before = render_region({59, 1, 20, 10});
-    set_pdr8_and_poll(0x04);
-    EXPECT_EQ(render_region({59, 1, 20, 10}), before);
+    poll_with({0x01});
+    std::string before = render_region(PANEL_BODY);
+    poll_with({0x04});
+    EXPECT_EQ(render_region(PANEL_BODY), before);
     EXPECT_EQ(screen_text(59, 11, 18), "PDR8 04 (00000100)");
-    EXPECT_EQ(sim.last_phase_lo, 0x04);
 }
 
 TEST_F(OutputBoard, StepAndAngleReadoutsFollowTheCount)
@@ -181,12 +143,12 @@ TEST_F(OutputBoard, StepAndAngleReadoutsFollowTheCount)
         {1, u8"    +1stp", u8"  +1.8ﾟ"},        {-1, u8"    -1stp", u8"  -1.8ﾟ"},
         {199, u8"  +199stp", u8"+358.2ﾟ"},      {200, u8"  +200stp", u8"  +0.0ﾟ"},
         {-201, u8"  -201stp", u8"  -1.8ﾟ"},     {0, u8"    +0stp", u8"  +0.0ﾟ"},
-        // Past five digits the count alone fills the nine columns.
+        // Wider counts stay in the nine columns.
         {123456, u8"  +123456", u8"+100.8ﾟ"},   {-99999999, u8"-99999999", u8"-358.2ﾟ"},
         {1999999999, u8"+2.00e+09", u8"+358.2ﾟ"},
     };
     for (const Case &c : cases) {
-        // One step forward onto the count, or one step back for negative ones.
+        // One step forward onto the count, or back onto a negative one.
         int direction = c.count < 0 ? -1 : 1;
         sim.step_count_lo = c.count - direction;
         sim.last_phase_lo = 0x1;
@@ -196,38 +158,29 @@ TEST_F(OutputBoard, StepAndAngleReadoutsFollowTheCount)
     }
 }
 
-TEST_F(OutputBoard, AngleStaysRightWhereCountTimesEighteenWouldOverflow)
+TEST_F(OutputBoard, AngleAndCountStayRightWhereTheyWouldOverflow)
 {
     for (int count : {119304647, 119304648, 1000000001, INT_MAX - 7, -119304649, INT_MIN + 1, INT_MIN})
         EXPECT_EQ(step_angle_tenths(count), (int)((long long)count * 18 % 3600)) << count;
-}
-
-TEST_F(OutputBoard, CountsWrapAtAWholeTurnInsteadOfOverflowing)
-{
+    // Counts wrap at a whole number of turns: the shaft moves on by one step.
     EXPECT_EQ(counted_step(1999999999, +1), -2000000000);
-    EXPECT_EQ(counted_step(-2000000000, -1), 1999999999);
-    // The shaft moves on by one step across the wrap in either direction.
     EXPECT_EQ(step_angle_tenths(counted_step(1999999999, +1)), 0);
+    EXPECT_EQ(counted_step(-2000000000, -1), 1999999999);
     EXPECT_EQ(step_angle_tenths(counted_step(-2000000000, -1)), 3582);
 }
 
 TEST_F(OutputBoard, CountsSurviveALayoutWhoseFirstPhaseCountsNothing)
 {
     sim_layout(0, OUT_STEPMT, 0);
-    for (int value : {0x11, 0x22, 0x44})
-        set_pdr8_and_poll(value);
+    poll_with({0x11, 0x22, 0x44});
     sim_layout(0, OUT_LED, 0);
-    set_pdr8_and_poll(0x88);
+    poll_with({0x88});
     sim_layout(0, OUT_STEPMT, 0);
     EXPECT_EQ(screen_text(60, 9, 19), std::string(19, ' ')) << "readouts wait for the next step";
-    set_pdr8_and_poll(0x11);
-    EXPECT_EQ(sim.step_count_lo, 2);
-    set_pdr8_and_poll(0x22);
+    poll_with({0x11, 0x22});
     EXPECT_EQ(sim.step_count_lo, 3);
     EXPECT_EQ(screen_text(70, 9, 9), "    +3stp");
 }
-
-// --- All boards: a layout while PDR8 holds a value already shown ---
 
 TEST_F(OutputBoard, ALayoutShowsZeroUntilPdr8ChangesWithTheReadoutTrueAtOnce)
 {
@@ -235,15 +188,14 @@ TEST_F(OutputBoard, ALayoutShowsZeroUntilPdr8ChangesWithTheReadoutTrueAtOnce)
         sim = SimState{};
         PDR8 = 0;
         sim_layout(0, kind, 0);
-        std::string rest = render_region({59, 1, 20, 10});
+        std::string rest = render_region(PANEL_BODY);
         PDR8 = 0x33;
         sim.last_pdr8 = 0x33;
         sim_layout(0, kind, 0);
         sim_poll();
-        EXPECT_EQ(render_region({59, 1, 20, 10}), rest) << "kind " << kind;
+        EXPECT_EQ(render_region(PANEL_BODY), rest) << "kind " << kind;
         EXPECT_EQ(screen_text(59, 11, 18), "PDR8 33 (00110011)") << "kind " << kind;
-        set_pdr8_and_poll(0x66);  // the first phase after a layout is no step yet
-        set_pdr8_and_poll(0xCC);
-        EXPECT_NE(render_region({59, 1, 20, 10}), rest) << "kind " << kind;
+        poll_with({0x66, 0xCC});  // the stepper counts from the second phase
+        EXPECT_NE(render_region(PANEL_BODY), rest) << "kind " << kind;
     }
 }

@@ -29,40 +29,23 @@ protected:
         term_set_background_erase(false);
         vt_close(vt);
     }
-    void feed()
+    std::string feed()
     {
-        vt_feed(vt, captured());
+        std::string bytes = captured();
+        vt_feed(vt, bytes);
         captured_reset();
+        return bytes;
     }
 };
 
-static void paint_panel()
-{
-    con_set_color(6, 8, 1, 8);
-    for (int y = 2; y < 12; ++y) {
-        con_goto(10, y);
-        con_print("%-30s", y == 5 ? "ＷＥＮＡ → panel" : "");
-    }
-}
-
 TEST_F(BackgroundErase, AClearIsOneEraseInTheClearedColours)
 {
-    paint_panel();
+    con_set_color(6, 8, 1, 8);
+    con_goto(10, 5);
+    con_print("ＷＥＮＡ → panel%30s", "");
     feed();
     con_clear();
-    EXPECT_EQ(captured(), "\x1b[37;40m\x1b[2J\x1b[H") << "erase, cursor home";
-    feed();
-    EXPECT_EQ(diff_with_model(vt_screen(vt)), "");
-}
-
-TEST_F(BackgroundErase, WithoutItTheClearedColoursAreWrittenCellByCell)
-{
-    term_set_background_erase(false);
-    paint_panel();
-    feed();
-    con_clear();
-    EXPECT_GE(captured().size(), 300u) << "the panel's cells, blanked one by one";
-    feed();
+    EXPECT_EQ(feed(), "\x1b[37;40m\x1b[2J\x1b[H") << "erase, cursor home";
     EXPECT_EQ(diff_with_model(vt_screen(vt)), "");
 }
 
@@ -108,31 +91,21 @@ TEST_F(TerminalDescription, BackgroundEraseIsWhatTheTerminfoEntrySays)
 {
     int with = 0, without = 0;
     for (const char *name : {"xterm-256color", "xterm", "linux", "screen-256color", "screen", "vt100", "dumb"}) {
-        std::string ask = std::string("infocmp -1 ") + name + " 2>/dev/null | grep -qx '\tbce,'";
-        bool expected = system(ask.c_str()) == 0;
+        bool expected = system(("infocmp -1 " + std::string(name) + " 2>/dev/null | grep -qx '\tbce,'").c_str()) == 0;
         EXPECT_EQ(erases_in_background(name), expected) << name;
         (expected ? with : without)++;
     }
     EXPECT_GT(with, 0);
     EXPECT_GT(without, 0);
-}
-
-TEST_F(TerminalDescription, AnUnknownOrOddTerminalNameMeansBlanks)
-{
     for (const char *name : {"", "no-such-terminal", "../x/xterm", "/lib/terminfo/x/xterm"})
         EXPECT_FALSE(erases_in_background(name)) << name;
-    unsetenv("TERM");
-    EXPECT_FALSE(plat_background_erase());
 }
 
 TEST_F(TerminalDescription, APrivateEntryUnderItsHexadecimalDirectoryIsFound)
 {
-    std::string entry = run_output("infocmp -1 xterm >/dev/null 2>&1 && find /lib/terminfo /usr/share/terminfo "
-                                   "-name xterm -type f 2>/dev/null | head -1");
-    if (!entry.empty() && entry.back() == '\n')
-        entry.pop_back();
-    ASSERT_FALSE(entry.empty()) << "the xterm entry is part of every Debian system";
-    run_output("mkdir -p " + file("78") + " && cp " + entry + " " + file("78/xwena"));
+    std::string entry = run_output("find /lib/terminfo /usr/share/terminfo -name xterm -type f 2>/dev/null | head -1");
+    ASSERT_NE(entry, "") << "the xterm entry is part of every Debian system";
+    run_output("mkdir " + file("78") + " && cp " + entry.substr(0, entry.size() - 1) + " " + file("78/xwena"));
     setenv("TERMINFO", dir.c_str(), 1);
     EXPECT_TRUE(erases_in_background("xwena"));
 }
