@@ -148,6 +148,7 @@ static std::string csi(int n, char final)
     return piece;
 }
 
+// The column part of a move; `y` is the row when the move stays on it, else -1.
 static std::string horizontal_move(int x, int y)
 {
     int from = term.cursor_x;
@@ -163,7 +164,7 @@ static std::string horizontal_move(int x, int y)
     if (candidate.size() < best.size())
         best = candidate;
     std::string again;
-    if (from < x && x - from < (int)best.size() && y == term.cursor_y && reprint_over(from, x, y, again) &&
+    if (from < x && x - from < (int)best.size() && y >= 0 && reprint_over(from, x, y, again) &&
         again.size() < best.size())
         best = again;
     return best;
