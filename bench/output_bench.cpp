@@ -147,6 +147,9 @@ static void fresh_terminal(bool background_erase)
     con_cursor_hide();
 }
 
+// Both descriptions give colours 8-15 as SGR 90-97 and 100-107, as our
+// 16-colour output does; only the first says that an erase uses the
+// background colour in force.
 static const char *terminal_name(bool background_erase)
 {
     return background_erase ? "xterm-256color" : "screen-256color";
