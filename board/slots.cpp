@@ -6,6 +6,11 @@
 #include "boards/input/analog.h"
 #include "boards/input/push_switches.h"
 #include "boards/input/switches.h"
+#include "boards/output/dc_motors.h"
+#include "boards/output/leds.h"
+#include "boards/output/seg7.h"
+#include "boards/output/seg7d.h"
+#include "boards/output/stepper_motors.h"
 
 void paint_input_board(int kind)
 {
@@ -17,9 +22,20 @@ void paint_input_board(int kind)
         sim.input_kind = IN_NONE;
 }
 
-void paint_output_board(int)
+void paint_output_board(int kind)
 {
-    sim.output_kind = OUT_NONE;
+    if (kind == OUT_LED)
+        paint_led_board();
+    else if (kind == OUT_SEG7D)
+        paint_seg7d_board();
+    else if (kind == OUT_SEG7)
+        paint_seg7_board();
+    else if (kind == OUT_DCMT)
+        paint_dcmt_board();
+    else if (kind == OUT_STEPMT)
+        paint_stepmt_board();
+    else
+        sim.output_kind = OUT_NONE;
 }
 
 // The analog board shares its place with the vending machine's status panel,
@@ -46,4 +62,17 @@ void show_vending_stock() {}
 
 void show_analog_board() { show_analog_channels(); }
 
-void show_output_board(int) {}
+void show_output_board(int value)
+{
+    int kind = sim.output_kind;
+    if (kind == OUT_LED)
+        show_leds(value);
+    else if (kind == OUT_SEG7D)
+        show_seg7d(value);
+    else if (kind == OUT_SEG7)
+        show_seg7(value);
+    else if (kind == OUT_DCMT)
+        show_dc_motors(value);
+    else if (kind == OUT_STEPMT)
+        show_stepper_motors(value);
+}

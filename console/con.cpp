@@ -27,6 +27,7 @@ static void con_service()
         started = true;
         plat_start();
         term_set_truecolor(plat_truecolor());
+        term_set_background_erase(plat_background_erase());
         adopt_terminal_size();
         term_begin();
     }

@@ -30,6 +30,10 @@ bool plat_term_size(int *cols, int *rows);
 // Whether the terminal announces 24-bit colour.
 bool plat_truecolor();
 
+// Whether the terminal's description (terminfo, for TERM) says that an erase
+// fills cells with the background colour in force; false when unknown.
+bool plat_background_erase();
+
 // Keyboard: whether a key is waiting, without blocking; and one key code.
 // Escape sequences of non-character keys are dropped whole.
 bool plat_key_waiting();
