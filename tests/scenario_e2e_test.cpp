@@ -98,7 +98,7 @@ TEST_F(ScenarioRun, TheSameScenarioTwiceGivesIdenticalBytes)
 
 TEST_F(ScenarioRun, EveryCheckHoldingEndsTheRunWithStatusZero)
 {
-    EXPECT_EQ(run_scenario("keys IO\nwait 100\ncheck PDR8 == 0\ncheck boards != 1 11 0\n"), 0) << err;
+    EXPECT_EQ(run_scenario("keys IO\nwait 100\ncheck PDR8 == 0\ncheck boards == 1 11 0\n"), 0) << err;
     EXPECT_NE(err.find("passed, 2 checks held"), std::string::npos) << err;
 }
 
