@@ -29,6 +29,7 @@ static const int coin_yen[COIN_KINDS] = {10, 50, 100, 500};
 static int inserted;                /* yen inserted and neither sold nor paid back */
 static int money_changed;           /* the menu lamps do not show `inserted` yet */
 static unsigned char last_pdr5;     /* PDR5 after the previous poll */
+static unsigned char pending;       /* a button pressed while the machine was busy */
 
 /* The bit number of a one-bit value. */
 static int bit_number(unsigned char bit)
@@ -84,11 +85,24 @@ static int take_coin(unsigned char press)
 }
 
 /* Writes one command and lets a poll see it. A value counts only if a poll
- * sees it, and writing the value already seen does nothing. */
+ * sees it, and writing the value already seen does nothing. Every poll can
+ * bring a press: a coin counts at once, a button waits until the machine is
+ * free. */
 static void command(unsigned char value)
 {
+    unsigned char press;
     PDR8 = value;
-    take_coin(poll_press());
+    press = poll_press();
+    if (!take_coin(press) && press)
+        pending = press;
+}
+
+/* The button that waited, or the next poll's press. */
+static unsigned char next_press(void)
+{
+    unsigned char press = pending;
+    pending = 0;
+    return press ? press : poll_press();
 }
 
 /* Lights the names of the products the money covers, and clears the
@@ -153,11 +167,12 @@ static void button(int p)
 
 int main(void)
 {
-    unsigned char press = poll_press(); /* the first poll lays the board out */
+    pending = poll_press(); /* the first poll lays the board out */
     lcd_cursor_off();
     show_money();
     lcd_line(1, "ｺｳｶｦ ｲﾚﾃｸﾀﾞｻｲ");
     for (;;) {
+        unsigned char press = next_press();
         if (take_coin(press))
             lcd_line(1, "ﾒﾆｭｰｦ ｴﾗﾝﾃﾞｸﾀﾞｻｲ");
         else if (press & CANCEL_BIT)
@@ -168,6 +183,5 @@ int main(void)
         if (money_changed)
             show_menu();
         Sleep(10);
-        press = poll_press();
     }
 }
