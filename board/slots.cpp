@@ -1,5 +1,5 @@
-// Each board joins its slot here, with its painter and its redraw, as it is
-// built; until then its kind paints nothing.
+// Each board joins its slot here by kind number: the layout calls its
+// painter, the poll its redraw. A kind with no board paints nothing.
 #include "board/slots.h"
 
 #include "board/sim_state.h"
@@ -11,6 +11,9 @@
 #include "boards/output/seg7.h"
 #include "boards/output/seg7d.h"
 #include "boards/output/stepper_motors.h"
+#include "vending/vending_state.h"
+#include "vending/vmin.h"
+#include "vending/vmout.h"
 
 void paint_input_board(int kind)
 {
@@ -18,6 +21,8 @@ void paint_input_board(int kind)
         paint_switch_board();
     else if (kind == IN_PSHSWITCH)
         paint_pshswitch_board();
+    else if (kind == IN_VMIN)
+        paint_vmin_board();
     else
         sim.input_kind = IN_NONE;
 }
@@ -34,6 +39,8 @@ void paint_output_board(int kind)
         paint_dcmt_board();
     else if (kind == OUT_STEPMT)
         paint_stepmt_board();
+    else if (kind == OUT_VMOUT)
+        paint_vmout_board();
     else
         sim.output_kind = OUT_NONE;
 }
@@ -56,9 +63,9 @@ void show_input_board(int value)
         show_push_switches(value);
 }
 
-void vending_input_event(int) {}
+void vending_input_event(int index) { vmin_event(index); }
 
-void show_vending_stock() {}
+void show_vending_stock() { show_vm_stock(); }
 
 void show_analog_board() { show_analog_channels(); }
 
@@ -75,4 +82,6 @@ void show_output_board(int value)
         show_dc_motors(value);
     else if (kind == OUT_STEPMT)
         show_stepper_motors(value);
+    else if (kind == OUT_VMOUT)
+        vmout_apply(value);
 }
