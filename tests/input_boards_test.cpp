@@ -108,12 +108,20 @@ TEST_F(InputBoards, ALetterChoosesTheChannelAndALayoutKeepsChannelAndVoltages)
 // The analog board shares its place with the vending machine's status panel.
 TEST_F(InputBoards, AnalogBoardHiddenBesideAVendingBoardOrUnchosenIsDeafToItsKeys)
 {
-    for (const char *selection : {"3,0,21", "0,16,21", "0,0,0", "7,5,9"}) {
+    // Beside a vending board its place holds the machine's status panel.
+    const struct {
+        const char *selection, *picture;
+        ScreenRegion region;
+    } cases[] = {{"3,0,21", "vmstat_panel", {30, 15, 20, 8}},
+                 {"0,16,21", "vmstat_panel", {30, 15, 20, 8}},
+                 {"0,0,0", "frame_bare", WHOLE_SCREEN},
+                 {"7,5,9", "frame_bare", WHOLE_SCREEN}};
+    for (const auto &[selection, picture, region] : cases) {
         sim = SimState{};
         write_settings(selection);
         sim_poll();
         EXPECT_EQ(sim.analog_kind, ANALOG_NONE) << selection;
-        EXPECT_TRUE(matches_golden("frame_bare")) << selection;
+        EXPECT_TRUE(matches_golden(picture, region)) << selection;
         press("c+++");
         EXPECT_EQ(std::make_tuple(sim.analog_channel, sim.analog_volts[0], ADDA), std::make_tuple(0, 0.0f, 0u)) << selection;
         EXPECT_EQ(read_settings(), selection);
