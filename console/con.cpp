@@ -25,8 +25,10 @@ static void con_service()
         return;
     if (!started) {
         started = true;
-        plat_start();
+        // Before the terminal is taken, so that a complaint about the
+        // environment is not written into the picture.
         term_set_truecolor(plat_truecolor());
+        plat_start();
         adopt_terminal_size();
         term_begin();
     }

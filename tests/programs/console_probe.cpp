@@ -1,5 +1,6 @@
 // Paints the probe picture on the real terminal, reports that it is ready,
-// then ends as told: "return" or "exit1" after the key x, "wait" for a signal.
+// then ends as told: "return" or "exit1" after the key x, "wait" for a signal;
+// "cursor" shows the cursor and returns after x.
 #include "console/con.h"
 #include "tests/programs/probe_picture.h"
 
@@ -13,6 +14,8 @@ int main(int argc, char **argv)
     if (argc < 3)
         return 2;
     paint_probe_picture();
+    if (strcmp(argv[2], "cursor") == 0)
+        con_cursor_show();
     FILE *ready = fopen(argv[1], "w");
     if (!ready)
         return 2;
