@@ -223,7 +223,12 @@ bool plat_truecolor()
         return true;
     if (choice && *choice) {
         char message[200];
-        snprintf(message, sizeof message, "wena: WENA_COLOR=%.60s ignored: it is 16 or truecolor", choice);
+        int n = snprintf(message, sizeof message, "wena: WENA_COLOR=%.60s", choice);
+        // Control characters in the value must not act on the terminal.
+        for (int i = 0; i < n && i < (int)sizeof message; ++i)
+            if ((unsigned char)message[i] < 0x20 || message[i] == 0x7F)
+                message[i] = '?';
+        snprintf(message + n, sizeof message - (size_t)n, " ignored: it is 16 or truecolor");
         report(message);
     }
     const char *announced = getenv("COLORTERM");
