@@ -99,7 +99,8 @@ static void discard_typed_ahead()
     }
 }
 
-// Async-signal-safe: only write(2), poll, read, clock_gettime and tcsetattr.
+// Async-signal-safe: only write(2), poll, read, clock_gettime, tcflush and
+// tcsetattr.
 // `at_end` also drops the keys nobody read.
 static void give_back(const char *sequence, size_t n, bool at_end)
 {
@@ -110,8 +111,10 @@ static void give_back(const char *sequence, size_t n, bool at_end)
     write_all(sequence, n);
     if (cursor_shape_changed)
         write_all(default_cursor, strlen(default_cursor));
+    if (have_saved_mode && at_end)
+        tcflush(STDIN_FILENO, TCIFLUSH);  // not TCSAFLUSH: that would wait for a stalled reader of the output
     if (have_saved_mode)
-        tcsetattr(STDIN_FILENO, at_end ? TCSAFLUSH : TCSANOW, &saved_mode);
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved_mode);
     if (message_pending) {
         message_pending = 0;
         if (write(STDERR_FILENO, deferred_message, strlen(deferred_message)) < 0) {
