@@ -41,6 +41,7 @@ bool plat_key_waiting();
 int plat_read_key();
 
 // Sleeps, returning early when a signal arrives; gives the milliseconds left.
+// Keys typed meanwhile go into the keyboard buffer.
 unsigned plat_sleep_ms(unsigned ms);
 
 // Replaces the file at path as a whole: the bytes go to a new file in the same
