@@ -32,6 +32,7 @@ static void con_service()
         adopt_terminal_size();
         term_begin();
     }
+    plat_keep_keys_flowing();
     int events = plat_take_events();
     if (events == 0)
         return;

@@ -40,6 +40,10 @@ const char *plat_thin_cursor();
 bool plat_key_waiting();
 int plat_read_key();
 
+// Reads typed keys into the keyboard buffer every few milliseconds, so that
+// a program that paints without polling or pausing still lets Ctrl-C through.
+void plat_keep_keys_flowing();
+
 // Sleeps, returning early when a signal arrives; gives the milliseconds left.
 // Keys typed meanwhile go into the keyboard buffer.
 unsigned plat_sleep_ms(unsigned ms);

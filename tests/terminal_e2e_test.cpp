@@ -155,15 +155,26 @@ TEST_F(TerminalEndToEnd, APictureSurvivesShrinkingAndGrowingTheTerminal)
     EXPECT_EQ(pane_against_model(), "");
 }
 
+// A paste far larger than the terminal's own input queue, with no x in it.
+static void paste(TmuxPane &pane, const std::string &path, const std::string &first, size_t bytes)
+{
+    std::string text = first;
+    while (text.size() < bytes)
+        text += "yzzy\n";
+    std::ofstream(path) << text;
+    std::string tmux = "LC_ALL=C.UTF-8 tmux -L " + pane.socket + " ";
+    run_output(tmux + "load-buffer " + shell_quote(path) + " && " + tmux + "paste-buffer -d");
+}
+
 // Job control needs an interactive shell in the pane.
 class InteractiveShell : public TerminalEndToEnd {
 protected:
-    void start_shell()
+    void start_shell(const std::string &mode = "return")
     {
         ASSERT_TRUE(tmux_start(pane, "env PS1='$ ' bash --norc --noprofile -i"));
         ASSERT_TRUE(wait_for_pane("$ "));
         tmux_type(pane, "stty -g > " + file("before") + "; WENA_COLOR=16 " CONSOLE_PROBE " " + file("ready") +
-                            " return");
+                            " " + mode);
         tmux_press(pane, "Enter");
         ASSERT_NE(wait_for_file(file("ready"), 10000), "") << "the probe never painted";
     }
@@ -191,6 +202,17 @@ protected:
         tmux_type(pane, "stty -g > " + file("after"));
         tmux_press(pane, "Enter");
         ASSERT_NE(wait_for_file(file("after"), 10000), "");
+    }
+    void expect_ctrl_c_after_a_huge_paste_acts_at_once()
+    {
+        paste(pane, file("paste"), "", 100000);
+        tmux_press(pane, "C-c");
+        int waited = 0;
+        for (; waited < 1000 && tmux_format(pane, "#{pane_current_command}") != "bash"; waited += 10)
+            usleep(10 * 1000);
+        EXPECT_LT(waited, 1000) << "the program was still running a second after Ctrl-C";
+        EXPECT_EQ(exit_status(), "130\n");
+        EXPECT_EQ(tmux_capture(pane).find("yzzy"), std::string::npos) << "pasted keys reached the shell";
     }
 };
 
@@ -223,28 +245,16 @@ TEST_F(InteractiveShell, CtrlCInterruptsAndGivesTheTerminalBack)
     EXPECT_EQ(tmux_format(pane, "#{cursor_flag}"), "1");
 }
 
-// A paste far larger than the terminal's own input queue, with no x in it.
-static void paste(TmuxPane &pane, const std::string &path, const std::string &first, size_t bytes)
-{
-    std::string text = first;
-    while (text.size() < bytes)
-        text += "yzzy\n";
-    std::ofstream(path) << text;
-    std::string tmux = "LC_ALL=C.UTF-8 tmux -L " + pane.socket + " ";
-    run_output(tmux + "load-buffer " + shell_quote(path) + " && " + tmux + "paste-buffer -d");
-}
-
 TEST_F(InteractiveShell, CtrlCActsAtOnceAfterAHugePasteAndNothingSpillsIntoTheShell)
 {
     start_shell();
-    paste(pane, file("paste"), "", 100000);
-    tmux_press(pane, "C-c");
-    int waited = 0;
-    for (; waited < 1000 && tmux_format(pane, "#{pane_current_command}") != "bash"; waited += 10)
-        usleep(10 * 1000);
-    EXPECT_LT(waited, 1000) << "the program was still running a second after Ctrl-C";
-    EXPECT_EQ(exit_status(), "130\n");
-    EXPECT_EQ(tmux_capture(pane).find("yzzy"), std::string::npos) << "pasted keys reached the shell";
+    expect_ctrl_c_after_a_huge_paste_acts_at_once();
+}
+
+TEST_F(InteractiveShell, CtrlCActsAtOnceAfterAHugePasteToAProgramThatNeverPolls)
+{
+    start_shell("spin");
+    expect_ctrl_c_after_a_huge_paste_acts_at_once();
 }
 
 TEST_F(InteractiveShell, KeysTypedAheadOfTheExitNeverReachTheShell)

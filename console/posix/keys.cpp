@@ -2,11 +2,11 @@
 // pipe or file. Escape sequences of non-character keys are dropped whole as
 // they arrive, so that an arrow key never acts as the letter it ends with.
 //
-// A terminal is read dry at every poll and during every pause: keys beyond
-// the keyboard buffer are dropped, as a full keyboard buffer drops them, so
-// that a huge paste never fills the terminal's own queue, where it would hold
-// back the Ctrl-C typed after it. A pipe or file is read only as keys are
-// taken, and nothing of it is lost.
+// A terminal is read dry at every poll, during every pause and every few
+// milliseconds of painting: keys beyond the keyboard buffer are dropped, as a
+// full keyboard buffer drops them, so that a huge paste never fills the
+// terminal's own queue, where it would hold back the Ctrl-C typed after it.
+// A pipe or file is read only as keys are taken, and nothing of it is lost.
 #include "console/posix/keyboard.h"
 
 #include "console/platform.h"
@@ -23,7 +23,8 @@ enum {
     READS_PER_DRAIN = 64,  // bounds one poll's work against an endless writer
     // A lone Escape is told from the start of a key's sequence by the time
     // that passes without the rest: terminals send a sequence in one piece.
-    SEQUENCE_WAIT_MS = 30
+    SEQUENCE_WAIT_MS = 30,
+    KEEP_FLOWING_MS = 10
 };
 
 // Where a sequence that began with ESC stands.
@@ -154,6 +155,18 @@ void keyboard_drain()
 }
 
 int keyboard_wait_fd() { return !source.ended && from_terminal() ? STDIN_FILENO : -1; }
+
+void plat_keep_keys_flowing()
+{
+    static long long next_ms;
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);  // cheap enough for every console call
+    long long now_ms = now.tv_sec * 1000LL + now.tv_nsec / 1000000;
+    if (now_ms < next_ms || !from_terminal())
+        return;
+    next_ms = now_ms + KEEP_FLOWING_MS;
+    keyboard_drain();
+}
 
 bool plat_key_waiting()
 {

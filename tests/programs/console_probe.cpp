@@ -1,6 +1,7 @@
 // Paints the probe picture on the real terminal, reports that it is ready,
 // then ends as told: "return" or "exit1" after the key x, "wait" for a signal;
-// "cursor" shows the cursor and returns after x.
+// "cursor" shows the cursor and returns after x; "spin" paints for ever and
+// never reads a key or pauses.
 #include "console/con.h"
 #include "tests/programs/probe_picture.h"
 
@@ -21,6 +22,10 @@ int main(int argc, char **argv)
         return 2;
     fprintf(ready, "%d\n", (int)getpid());
     fclose(ready);
+    while (strcmp(argv[2], "spin") == 0) {
+        con_goto(0, 24);
+        con_print("spin");
+    }
     bool wait_for_signal = strcmp(argv[2], "wait") == 0;
     for (;;) {
         if (!wait_for_signal && con_key_waiting() && con_read_key() == 'x')
