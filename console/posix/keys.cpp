@@ -39,11 +39,12 @@ struct KeySource {
     long long sequence_started_ms;
     bool ended;                        // end of input: nothing more ever comes
     int terminal;                      // -1 until known
+    long long next_keep_up_ms;         // when painting next reads the terminal
 };
 
 }  // namespace
 
-static KeySource source = {{}, 0, 0, SEQ_NONE, 0, false, -1};
+static KeySource source = {{}, 0, 0, SEQ_NONE, 0, false, -1, 0};
 
 static long long monotonic_ms()
 {
@@ -158,13 +159,12 @@ int keyboard_wait_fd() { return !source.ended && from_terminal() ? STDIN_FILENO 
 
 void plat_keep_keys_flowing()
 {
-    static long long next_ms;
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC_COARSE, &now);  // cheap enough for every console call
     long long now_ms = now.tv_sec * 1000LL + now.tv_nsec / 1000000;
-    if (now_ms < next_ms || !from_terminal())
+    if (now_ms < source.next_keep_up_ms || !from_terminal())
         return;
-    next_ms = now_ms + KEEP_FLOWING_MS;
+    source.next_keep_up_ms = now_ms + KEEP_FLOWING_MS;
     keyboard_drain();
 }
 
