@@ -27,19 +27,29 @@ void plat_write(const char *bytes, size_t n);
 // The terminal's size; false when standard output is no terminal.
 bool plat_term_size(int *cols, int *rows);
 
-// Whether the terminal announces 24-bit colour.
+// Whether to use 24-bit colour: WENA_COLOR (16 or truecolor) if set, else
+// what the terminal announces. Any other WENA_COLOR is reported and ignored.
 bool plat_truecolor();
 
 // Whether the terminal's description (terminfo, for TERM) says that an erase
 // fills cells with the background colour in force; false when unknown.
 bool plat_background_erase();
 
-// Keyboard: whether a key is waiting, without blocking; and one key code.
-// Escape sequences of non-character keys are dropped whole.
+// The escape sequence that makes the cursor a thin line, as on the board;
+// from then on the default shape is given back with the terminal.
+const char *plat_thin_cursor();
+
+// Keyboard: whether a key is waiting, never waiting itself; and one key
+// code. Escape sequences of non-character keys are dropped whole.
 bool plat_key_waiting();
 int plat_read_key();
 
+// Reads typed keys into the keyboard buffer every few milliseconds, so that
+// a program that paints without polling or pausing still lets Ctrl-C through.
+void plat_keep_keys_flowing();
+
 // Sleeps, returning early when a signal arrives; gives the milliseconds left.
+// Keys typed meanwhile go into the keyboard buffer.
 unsigned plat_sleep_ms(unsigned ms);
 
 // Writes the file at path as a whole without changing what kind of file the

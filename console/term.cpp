@@ -19,6 +19,7 @@ struct Terminal {
     int cursor_x, cursor_y;
     int fg, bg;
     int cursor_visible;
+    bool cursor_thin;                            // the thin shape has been sent
     bool truecolor;
     bool background_erase;
     TermSink sink;
@@ -106,6 +107,7 @@ unsigned long long term_bytes_written() { return term.bytes_written; }
 static void forget_everything()
 {
     term.cursor_x = term.cursor_y = term.fg = term.bg = term.cursor_visible = UNKNOWN;
+    term.cursor_thin = false;
     for (auto &row : term.shown)
         for (auto &c : row)
             c.kind = KIND_UNKNOWN;
@@ -359,6 +361,10 @@ static void sync_cursor()
     if (screen.cursor_x >= 0 && screen.cursor_x < term.cols && screen.cursor_y >= 0 &&
         screen.cursor_y < term.rows)
         move_to(screen.cursor_x, screen.cursor_y);
+    // A block cursor would hide the LCD character under it.
+    if (!term.cursor_thin)
+        append_str(plat_thin_cursor());
+    term.cursor_thin = true;
     if (term.cursor_visible != 1)
         append_str("\x1b[?25h");
     term.cursor_visible = 1;

@@ -1,10 +1,13 @@
 // POSIX millisecond pause, kept close to the time asked for: a paced loop
 // of short pauses (the demo game sleeps 2-6 ms twenty times a step) would
-// otherwise run several per cent slow from wake-up lateness alone.
+// otherwise run several per cent slow from wake-up lateness alone. While a
+// pause lasts, keys typed at the terminal are read as they come (keys.cpp).
 #include "console/platform.h"
+#include "console/posix/keyboard.h"
 
 #include <cerrno>
 #include <ctime>
+#include <poll.h>
 #include <sys/prctl.h>
 
 enum : long long {
@@ -32,23 +35,50 @@ static struct timespec as_timespec(long long ns)
 static long long last_wake_ns = -1;
 static long long carried_ns;  // how late the last pause woke, made up by the next
 
+static void use_small_timer_slack()
+{
+    static bool done;
+    if (done)
+        return;
+    done = true;
+    // The default 50 us slack lets every wake-up come late on purpose.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+}
+
+// Waits until the deadline on the monotonic clock, reading typed keys
+// meanwhile; false when a signal cut the wait short.
+static bool wait_until(long long deadline)
+{
+    for (;;) {
+        long long now = now_ns();
+        if (now >= deadline)
+            return true;
+        int fd = keyboard_wait_fd();
+        if (fd < 0) {
+            struct timespec until = as_timespec(deadline);
+            return clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) != EINTR;
+        }
+        struct pollfd in = {fd, POLLIN, 0};
+        struct timespec left = as_timespec(deadline - now);
+        int ready = ppoll(&in, 1, &left, nullptr);
+        if (ready < 0 && errno == EINTR)
+            return false;
+        if (ready > 0)
+            keyboard_drain();
+    }
+}
+
 unsigned plat_sleep_ms(unsigned ms)
 {
-    static bool slack_set;
-    if (!slack_set) {
-        slack_set = true;
-        // The default 50 us slack lets every wake-up come late on purpose.
-        prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-    }
+    use_small_timer_slack();
     long long start = now_ns();
     if (last_wake_ns < 0 || start - last_wake_ns > JUST_PAUSED_NS)
         carried_ns = 0;
     long long deadline = start + (long long)ms * NS_PER_MS - carried_ns;
-    struct timespec until = as_timespec(deadline);
-    int failed = deadline > start ? clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) : 0;
+    bool whole = wait_until(deadline);
     long long woke = now_ns();
     last_wake_ns = woke;
-    if (failed == EINTR) {
+    if (!whole) {
         carried_ns = 0;
         long long left = deadline - woke;
         return left > 0 ? (unsigned)((left + NS_PER_MS - 1) / NS_PER_MS) : 0;
