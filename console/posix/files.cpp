@@ -322,3 +322,23 @@ bool plat_replace_file(const char *path, const char *bytes, size_t n, bool durab
         return false;
     return replace_via_named(target, bytes, n, durable);
 }
+
+FILE *plat_open_stream(const char *path)
+{
+    FileTarget target;
+    if (!resolve(path, &target) || !plat_file_writable(path))
+        return nullptr;
+    int fd = target.kind == TARGET_DESCRIPTOR
+                 ? fcntl(target.fd, F_DUPFD_CLOEXEC, 0)
+                 : open(target.name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FILE *stream = fdopen(fd, "wb");
+    if (!stream) {
+        int error = errno;
+        close(fd);
+        errno = error;
+    }
+    return stream;
+}

@@ -1,0 +1,265 @@
+// Verdicts read from a run's exit status and the scenario run's message on
+// standard error ("scenario:line: what"), the table a teacher reads and the
+// JUnit XML that CI servers and autograders read.
+#include "tools/grade/grade.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+enum {
+    STATUS_CHECK_FAILED = 3,
+    STATUS_TIME_LIMIT = 4,
+    STATUS_MALFORMED = 5,
+    STATUS_DUMP_FAILED = 6,
+    STATUS_ENDED_EARLY = 7,
+    STATUS_CANNOT_RUN = 127
+};
+
+static const char *const verdict_names[] = {"passed",  "failed", "timed out",  "ended early", "malformed",
+                                            "dump failed", "hung", "crashed", "cannot run",  "exit"};
+
+const char *grade_verdict_name(Verdict verdict) { return verdict_names[verdict]; }
+
+// The last line the scenario run wrote about this scenario.
+static std::string verdict_line(const GradeRun &run)
+{
+    std::string prefix = run.scenario_path + ":", found;
+    size_t at = 0;
+    while (at < run.err.size()) {
+        size_t end = run.err.find('\n', at);
+        if (end == std::string::npos)
+            end = run.err.size();
+        if (run.err.compare(at, prefix.size(), prefix) == 0)
+            found = run.err.substr(at + prefix.size(), end - at - prefix.size());
+        at = end + 1;
+    }
+    return found;
+}
+
+// "12: failed: check PDR8 == 3; seen PDR8 = 0x05" and the like.
+static void read_message(GradeRun &run, const std::string &line)
+{
+    size_t digits = line.find_first_not_of("0123456789");
+    std::string rest = line;
+    if (digits != 0 && digits != std::string::npos && line[digits] == ':') {
+        run.where = run.scenario + ":" + line.substr(0, digits);
+        rest = line.substr(digits + 1);
+    }
+    if (!rest.empty() && rest[0] == ' ')
+        rest.erase(0, 1);
+    size_t seen = rest.find("; seen ");
+    if (seen == std::string::npos) {
+        run.message = rest;
+        return;
+    }
+    run.expected = rest.substr(0, seen);
+    run.seen = rest.substr(seen + 7);
+    if (run.expected.rfind("failed: ", 0) == 0)
+        run.expected.erase(0, 8);
+    size_t not_met = run.expected.find(": not met within ");
+    if (not_met != std::string::npos) {
+        run.message = run.expected.substr(not_met + 2);
+        run.expected.erase(not_met);
+    }
+}
+
+static std::string last_line(const std::string &text)
+{
+    size_t end = text.find_last_not_of('\n');
+    if (end == std::string::npos)
+        return "";
+    size_t start = text.rfind('\n', end);
+    return text.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
+}
+
+static Verdict verdict_of_status(const GradeRun &run)
+{
+    if (run.killed_at_limit)
+        return VERDICT_HUNG;
+    if (run.signal)
+        return VERDICT_CRASHED;
+    switch (run.status) {
+    case STATUS_CHECK_FAILED: return VERDICT_FAILED;
+    case STATUS_TIME_LIMIT: return VERDICT_TIMED_OUT;
+    case STATUS_MALFORMED: return VERDICT_MALFORMED;
+    case STATUS_DUMP_FAILED: return VERDICT_DUMP_FAILED;
+    case STATUS_ENDED_EARLY: return VERDICT_ENDED_EARLY;
+    case STATUS_CANNOT_RUN: return VERDICT_CANNOT_RUN;
+    default: return VERDICT_OTHER_STATUS;
+    }
+}
+
+// A run passes only when the scenario run says so: a program that ends
+// with status 0 before its scenario began has passed nothing.
+void grade_judge(GradeRun &run)
+{
+    std::string line = verdict_line(run);
+    if (line.rfind(" passed, ", 0) == 0 && !run.killed_at_limit && !run.signal) {
+        run.verdict = VERDICT_PASSED;
+        run.message = line.substr(1);
+        return;
+    }
+    run.verdict = verdict_of_status(run);
+    if (!line.empty() && run.verdict != VERDICT_HUNG && run.verdict != VERDICT_CRASHED) {
+        read_message(run, line);
+        return;
+    }
+    if (run.verdict == VERDICT_HUNG)
+        run.message = "killed after " + std::to_string((int)(run.seconds + 0.5)) + " s of real time";
+    else if (run.verdict == VERDICT_CRASHED)
+        run.message = std::string("ended by signal ") + std::to_string(run.signal) + " (" + strsignal(run.signal) + ")";
+    else if (run.verdict == VERDICT_CANNOT_RUN)
+        run.message = last_line(run.err);
+    else if (run.verdict == VERDICT_OTHER_STATUS)
+        run.message = "exit status " + std::to_string(run.status) + " without a verdict: the scenario did not run to its end";
+    else
+        run.message = last_line(run.err);
+}
+
+// Columns of a cell as a terminal shows UTF-8: one per character.
+static size_t columns(const std::string &text)
+{
+    size_t n = 0;
+    for (unsigned char c : text)
+        n += (c & 0xC0) != 0x80;
+    return n;
+}
+
+static std::string failing_text(const GradeRun &run)
+{
+    if (!run.expected.empty())
+        return "expected " + run.expected + "; seen " + run.seen + (run.message.empty() ? "" : " (" + run.message + ")");
+    return run.verdict == VERDICT_PASSED ? "" : run.message;
+}
+
+std::string grade_table(const std::vector<GradeRun> &runs)
+{
+    std::vector<std::vector<std::string>> rows = {{"PROGRAM", "SCENARIO", "VERDICT", "LINE", "WHAT FAILED"}};
+    for (const GradeRun &run : runs) {
+        std::string verdict = grade_verdict_name(run.verdict);
+        if (run.verdict == VERDICT_OTHER_STATUS)
+            verdict += " " + std::to_string(run.status);
+        rows.push_back({run.program, run.scenario, verdict, run.where, failing_text(run)});
+    }
+    size_t width[4] = {0, 0, 0, 0};
+    for (const auto &row : rows)
+        for (int c = 0; c < 4; ++c)
+            width[c] = std::max(width[c], columns(row[(size_t)c]));
+    std::string table;
+    for (const auto &row : rows) {
+        std::string line;
+        for (int c = 0; c < 5; ++c) {
+            line += row[(size_t)c];
+            if (c < 4)
+                line += std::string(width[c] - columns(row[(size_t)c]) + 2, ' ');
+        }
+        table += line.substr(0, line.find_last_not_of(' ') + 1) + "\n";
+    }
+    return table;
+}
+
+// Valid UTF-8 and no characters XML forbids: a program's output may hold
+// anything, and one bad byte would make the whole report unreadable.
+static std::string xml_text(const std::string &text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        unsigned char c = (unsigned char)text[i];
+        size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+        bool valid = len > 0 && i + len <= text.size() && !(len == 2 && c < 0xC2);
+        for (size_t k = 1; valid && k < len; ++k)
+            valid = ((unsigned char)text[i + k] & 0xC0) == 0x80;
+        if (valid && len == 3) {
+            unsigned cp = (c & 0x0Fu) << 12 | ((unsigned char)text[i + 1] & 0x3Fu) << 6 | ((unsigned char)text[i + 2] & 0x3Fu);
+            valid = cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF) && cp != 0xFFFE && cp != 0xFFFF;
+        }
+        if (valid && len == 4) {
+            unsigned cp = (c & 0x07u) << 18 | ((unsigned char)text[i + 1] & 0x3Fu) << 12;
+            valid = cp >= 0x10000 && cp <= 0x10FFFF;
+        }
+        if (!valid) {
+            out += "\xEF\xBF\xBD";  // U+FFFD
+            ++i;
+            continue;
+        }
+        if (len == 1) {
+            if (c == '&') out += "&amp;";
+            else if (c == '<') out += "&lt;";
+            else if (c == '>') out += "&gt;";
+            else if (c == '"') out += "&quot;";
+            else if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') out += "\xEF\xBF\xBD";
+            else out += (char)c;
+        } else {
+            out.append(text, i, len);
+        }
+        i += len;
+    }
+    return out;
+}
+
+static bool is_failure(Verdict v) { return v == VERDICT_FAILED || v == VERDICT_TIMED_OUT || v == VERDICT_ENDED_EARLY; }
+
+static void write_case(FILE *f, const GradeRun &run)
+{
+    fprintf(f, "    <testcase classname=\"%s\" name=\"%s\" time=\"%.3f\">\n", xml_text(run.program).c_str(),
+            xml_text(run.scenario).c_str(), run.seconds);
+    if (run.verdict != VERDICT_PASSED) {
+        std::string message = (run.where.empty() ? "" : run.where + ": ") + failing_text(run);
+        fprintf(f, "      <%s type=\"%s\" message=\"%s\"/>\n", is_failure(run.verdict) ? "failure" : "error",
+                grade_verdict_name(run.verdict), xml_text(message).c_str());
+    }
+    if (!run.err.empty())
+        fprintf(f, "      <system-err>%s</system-err>\n", xml_text(run.err).c_str());
+    fprintf(f, "    </testcase>\n");
+}
+
+// One suite per program, in the order the programs were given.
+bool grade_write_junit(const std::string &path, const std::vector<GradeRun> &runs)
+{
+    FILE *f = fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    int failures = 0, errors = 0;
+    double seconds = 0;
+    for (const GradeRun &run : runs) {
+        failures += is_failure(run.verdict);
+        errors += run.verdict != VERDICT_PASSED && !is_failure(run.verdict);
+        seconds += run.seconds;
+    }
+    fprintf(f, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<testsuites name=\"wena-grade\" tests=\"%zu\" failures=\"%d\" errors=\"%d\" time=\"%.3f\">\n",
+            runs.size(), failures, errors, seconds);
+    std::vector<bool> written(runs.size(), false);
+    for (size_t i = 0; i < runs.size(); ++i) {
+        if (written[i])
+            continue;
+        std::vector<size_t> suite;
+        for (size_t j = i; j < runs.size(); ++j)
+            if (!written[j] && runs[j].program == runs[i].program)
+                suite.push_back(j);
+        int suite_failures = 0, suite_errors = 0;
+        double suite_seconds = 0;
+        for (size_t j : suite) {
+            suite_failures += is_failure(runs[j].verdict);
+            suite_errors += runs[j].verdict != VERDICT_PASSED && !is_failure(runs[j].verdict);
+            suite_seconds += runs[j].seconds;
+        }
+        fprintf(f, "  <testsuite name=\"%s\" tests=\"%zu\" failures=\"%d\" errors=\"%d\" skipped=\"0\" time=\"%.3f\">\n",
+                xml_text(runs[i].program).c_str(), suite.size(), suite_failures, suite_errors, suite_seconds);
+        for (size_t j : suite) {
+            write_case(f, runs[j]);
+            written[j] = true;
+        }
+        fprintf(f, "  </testsuite>\n");
+    }
+    fprintf(f, "</testsuites>\n");
+    bool ok = !ferror(f);
+    int error = errno;
+    if (fclose(f) != 0 || !ok) {
+        errno = ok ? errno : error;
+        return false;
+    }
+    return true;
+}
