@@ -16,7 +16,8 @@ enum Verdict {
     VERDICT_HUNG,         // killed at the wall-clock limit
     VERDICT_CRASHED,      // ended by a signal
     VERDICT_CANNOT_RUN,
-    VERDICT_OTHER_STATUS
+    VERDICT_OTHER_STATUS,
+    VERDICT_NOT_RUN       // the grading was cut short first
 };
 
 struct GradeRun {

@@ -23,7 +23,7 @@ static const char usage[] =
     "  -t, --time-limit S     real seconds a run may take (default 10)\n"
     "      --junit FILE       also write a JUnit XML report to FILE\n"
     "      --ini FILE         the WENA.ini every run starts with (default: no boards)\n"
-    "      --keep DIR         keep the run directories (and each run's stderr) in DIR\n"
+    "      --keep DIR         keep each run's directory and stderr in DIR, a new directory\n"
     "  -h, --help             this text\n"
     "Exit status: 0 every run passed, 1 some run did not, 2 the grading failed.\n";
 
@@ -33,10 +33,7 @@ void grade_progress(int done, int total, int failed, int running)
 {
     if (!show_progress_line)
         return;
-    if (running == 0 && done == total)
-        fprintf(stderr, "\r\x1b[K");
-    else
-        fprintf(stderr, "\r\x1b[Kwena-grade: %d of %d done, %d not passed, %d running", done, total, failed, running);
+    fprintf(stderr, "\r\x1b[Kwena-grade: %d of %d done, %d not passed, %d running", done, total, failed, running);
     fflush(stderr);
 }
 
@@ -144,11 +141,21 @@ int main(int argc, char **argv)
             run.scenario = scenario;
             run.program_path = absolute(program);
             run.scenario_path = absolute(scenario);
+            run.verdict = VERDICT_NOT_RUN;
             runs.push_back(run);
         }
+    // A report that cannot be written is said before the grading, not after.
+    if (!options.junit_path.empty()) {
+        FILE *report = fopen(options.junit_path.c_str(), "ab");
+        if (!report)
+            refuse(options.junit_path + ": " + strerror(errno));
+        fclose(report);
+    }
     show_progress_line = isatty(STDERR_FILENO);
     std::string error;
     bool graded = grade_runs(runs, options, error);
+    if (show_progress_line)
+        fprintf(stderr, "\r\x1b[K");
     fputs(grade_table(runs).c_str(), stdout);
     size_t passed = 0;
     for (const GradeRun &run : runs)

@@ -18,7 +18,7 @@ enum {
 };
 
 static const char *const verdict_names[] = {"passed",  "failed", "timed out",  "ended early", "malformed",
-                                            "dump failed", "hung", "crashed", "cannot run",  "exit"};
+                                            "dump failed", "hung", "crashed", "cannot run",  "exit", "not run"};
 
 const char *grade_verdict_name(Verdict verdict) { return verdict_names[verdict]; }
 

@@ -4,6 +4,7 @@
 // synchronously, so that Ctrl-C kills the runs and removes their directories.
 #include "tools/grade/grade.h"
 
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -101,12 +102,27 @@ static std::string read_tail(const std::string &path)
     _exit(127);
 }
 
-static std::string run_dir(const std::string &base, size_t index) { return base + "/" + std::to_string(index + 1); }
+// "3-myboard-leds.scn": the number keeps names apart, the rest lets a
+// teacher find a kept run.
+static std::string plain_name(const std::string &path)
+{
+    std::string name = path.substr(path.find_last_of('/') + 1).substr(0, 40);
+    for (char &c : name)
+        if (!isalnum((unsigned char)c) && c != '.' && c != '_' && c != '-')
+            c = '_';
+    return name;
+}
+
+static std::string run_dir(const std::vector<GradeRun> &runs, const std::string &base, size_t index)
+{
+    return base + "/" + std::to_string(index + 1) + "-" + plain_name(runs[index].program) + "-" +
+           plain_name(runs[index].scenario);
+}
 
 static bool start_run(std::vector<GradeRun> &runs, size_t index, const std::string &base,
                       const GradeOptions &options, std::vector<Running> &running)
 {
-    std::string dir = run_dir(base, index);
+    std::string dir = run_dir(runs, base, index);
     if (mkdir(dir.c_str(), 0755) != 0 || !write_file(dir + "/WENA.ini", options.ini_text))
         return false;
     pid_t pid = fork();
@@ -119,13 +135,15 @@ static bool start_run(std::vector<GradeRun> &runs, size_t index, const std::stri
     return true;
 }
 
-static void end_run(GradeRun &run, const Running &r, int wait_status, const std::string &base, bool keep)
+static void end_run(std::vector<GradeRun> &runs, const Running &r, int wait_status, const std::string &base,
+                    bool keep)
 {
+    GradeRun &run = runs[r.index];
     run.seconds = now_s() - r.started;
     run.killed_at_limit = r.killed;
     run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
     run.signal = WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
-    std::string dir = run_dir(base, r.index);
+    std::string dir = run_dir(runs, base, r.index);
     run.err = read_tail(dir + ".err");
     if (!keep) {
         remove_tree(dir);
@@ -150,7 +168,7 @@ static void reap(std::vector<GradeRun> &runs, std::vector<Running> &running, con
         int status = 0;
         waitpid(running[i].pid, &status, 0);
         GradeRun &run = runs[running[i].index];
-        end_run(run, running[i], status, base, keep);
+        end_run(runs, running[i], status, base, keep);
         ++done;
         failed += run.verdict != VERDICT_PASSED;
         running.erase(running.begin() + (long)i);
@@ -185,9 +203,10 @@ static bool wait_for_news(const std::vector<Running> &running, int limit_s, cons
 static bool make_base(const GradeOptions &options, std::string &base, std::string &error)
 {
     if (!options.keep_dir.empty()) {
+        // A fresh directory, so that no earlier grading's files mix in.
         base = options.keep_dir;
-        if (mkdir(base.c_str(), 0755) != 0 && errno != EEXIST) {
-            error = base + ": " + strerror(errno);
+        if (mkdir(base.c_str(), 0755) != 0) {
+            error = base + ": cannot make the directory for the runs: " + strerror(errno);
             return false;
         }
         return true;
@@ -229,7 +248,7 @@ bool grade_runs(std::vector<GradeRun> &runs, const GradeOptions &options, std::s
     while (done < total && !interrupted) {
         while (next < runs.size() && (int)running.size() < options.jobs) {
             if (!start_run(runs, next, base, options, running)) {
-                error = run_dir(base, next) + ": cannot start the run: " + strerror(errno);
+                error = run_dir(runs, base, next) + ": cannot start the run: " + strerror(errno);
                 interrupted = true;
                 break;
             }
@@ -244,7 +263,6 @@ bool grade_runs(std::vector<GradeRun> &runs, const GradeOptions &options, std::s
         reap(runs, running, base, keep, done, failed);
     }
     abandon(running);
-    grade_progress(done, total, failed, 0);
     if (!keep)
         remove_tree(base);
     sigprocmask(SIG_SETMASK, &old, nullptr);
