@@ -448,10 +448,11 @@ static void start_trace()
 {
     clock_is_virtual = run.active && !run.realtime;
     const char *clock = clock_is_virtual ? "the virtual clock of the scenario run"
-                                                    : "real time since the program's first poll or pause";
+                                         : "real time since the program's first poll or pause";
     if (!trace_begin(clock)) {
         int error = errno;
-        refuse(SCENARIO_DUMP_FAILED, std::string(getenv("WENA_TRACE")) + ": WENA_TRACE cannot be written: " + strerror(error));
+        refuse(SCENARIO_DUMP_FAILED,
+               std::string(getenv("WENA_TRACE")) + ": WENA_TRACE cannot be written: " + strerror(error));
     }
 }
 

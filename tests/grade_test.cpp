@@ -88,12 +88,25 @@ print(root.get('failures'), root.get('errors'), cases)
               "('leds', 'moving.scn', ['failure']), ('spins', 'moving.scn', ['error'])]\n");
 }
 
-TEST_F(Grade, ProgramThatEndsBeforeItsScenarioPassesNothing)
+// Programs that never run the scenario; one writes code page 932 text and a
+// control character to standard error, which the report must still carry
+// as valid XML.
+TEST_F(Grade, ProgramsThatNeverRunTheScenarioPassNothing)
 {
-    EXPECT_EQ(grade("-s leds_on.scn /bin/true no-such-program"), 1);
+    write("noisy", "#!/bin/sh\nprintf '\\203X\\001<&>' >&2\n");
+    run_output("chmod +x " + shell_quote(file("noisy")));
+    EXPECT_EQ(grade("--junit report.xml -s leds_on.scn /bin/true no-such-program noisy"), 1);
     EXPECT_EQ(out,
               "PROGRAM          SCENARIO     VERDICT     LINE  WHAT FAILED\n"
-              "/bin/true        leds_on.scn  exit 0            exit status 0 without a verdict: the scenario did not run to its end\n"
-              "no-such-program  leds_on.scn  cannot run        wena-grade: cannot run no-such-program: No such file or directory\n"
-              "0 of 2 runs passed\n");
+              "/bin/true        leds_on.scn  exit 0            exit status 0 without a verdict: the scenario did not run "
+              "to its end\n"
+              "no-such-program  leds_on.scn  cannot run        wena-grade: cannot run no-such-program: No such file or "
+              "directory\n"
+              "noisy            leds_on.scn  exit 0            exit status 0 without a verdict: the scenario did not run "
+              "to its end\n"
+              "0 of 3 runs passed\n");
+    EXPECT_EQ(run_output("xmllint --noout --schema " JUNIT_XSD " " + shell_quote(file("report.xml")) + " 2>&1"),
+              file("report.xml") + " validates\n");
+    EXPECT_NE(read("report.xml").find("<system-err>\xEF\xBF\xBDX\xEF\xBF\xBD&lt;&amp;&gt;</system-err>"),
+              std::string::npos);
 }

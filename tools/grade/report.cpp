@@ -3,6 +3,7 @@
 // JUnit XML that CI servers and autograders read.
 #include "tools/grade/grade.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -70,8 +71,9 @@ static std::string last_line(const std::string &text)
     size_t end = text.find_last_not_of('\n');
     if (end == std::string::npos)
         return "";
-    size_t start = text.rfind('\n', end);
-    return text.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
+    size_t newline = text.rfind('\n', end);
+    size_t start = newline == std::string::npos ? 0 : newline + 1;
+    return text.substr(start, end - start + 1);
 }
 
 static Verdict verdict_of_status(const GradeRun &run)
@@ -106,14 +108,13 @@ void grade_judge(GradeRun &run)
         read_message(run, line);
         return;
     }
+    std::string status = std::to_string(run.status);
     if (run.verdict == VERDICT_HUNG)
         run.message = "killed after " + std::to_string((int)(run.seconds + 0.5)) + " s of real time";
     else if (run.verdict == VERDICT_CRASHED)
-        run.message = std::string("ended by signal ") + std::to_string(run.signal) + " (" + strsignal(run.signal) + ")";
-    else if (run.verdict == VERDICT_CANNOT_RUN)
-        run.message = last_line(run.err);
+        run.message = "ended by signal " + std::to_string(run.signal) + " (" + strsignal(run.signal) + ")";
     else if (run.verdict == VERDICT_OTHER_STATUS)
-        run.message = "exit status " + std::to_string(run.status) + " without a verdict: the scenario did not run to its end";
+        run.message = "exit status " + status + " without a verdict: the scenario did not run to its end";
     else
         run.message = last_line(run.err);
 }
@@ -129,8 +130,9 @@ static size_t columns(const std::string &text)
 
 static std::string failing_text(const GradeRun &run)
 {
+    std::string why = run.message.empty() ? "" : " (" + run.message + ")";
     if (!run.expected.empty())
-        return "expected " + run.expected + "; seen " + run.seen + (run.message.empty() ? "" : " (" + run.message + ")");
+        return "expected " + run.expected + "; seen " + run.seen + why;
     return run.verdict == VERDICT_PASSED ? "" : run.message;
 }
 
@@ -160,46 +162,73 @@ std::string grade_table(const std::vector<GradeRun> &runs)
     return table;
 }
 
+// The length of the UTF-8 character at text[i], or 0 when the bytes there
+// are no character: a stray byte, an overlong form, a surrogate.
+static size_t utf8_length(const std::string &text, size_t i)
+{
+    unsigned c = (unsigned char)text[i];
+    size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+    if (len == 0 || i + len > text.size())
+        return 0;
+    unsigned code = len == 1 ? c : c & (0x7Fu >> len);
+    for (size_t k = 1; k < len; ++k) {
+        unsigned next = (unsigned char)text[i + k];
+        if ((next & 0xC0) != 0x80)
+            return 0;
+        code = code << 6 | (next & 0x3F);
+    }
+    static const unsigned smallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < smallest[len] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) || code == 0xFFFE ||
+        code == 0xFFFF)
+        return 0;
+    return len;
+}
+
 // Valid UTF-8 and no characters XML forbids: a program's output may hold
 // anything, and one bad byte would make the whole report unreadable.
 static std::string xml_text(const std::string &text)
 {
+    static const char replacement[] = "\xEF\xBF\xBD";  // U+FFFD
     std::string out;
     for (size_t i = 0; i < text.size();) {
-        unsigned char c = (unsigned char)text[i];
-        size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-        bool valid = len > 0 && i + len <= text.size() && !(len == 2 && c < 0xC2);
-        for (size_t k = 1; valid && k < len; ++k)
-            valid = ((unsigned char)text[i + k] & 0xC0) == 0x80;
-        if (valid && len == 3) {
-            unsigned cp = (c & 0x0Fu) << 12 | ((unsigned char)text[i + 1] & 0x3Fu) << 6 | ((unsigned char)text[i + 2] & 0x3Fu);
-            valid = cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF) && cp != 0xFFFE && cp != 0xFFFF;
-        }
-        if (valid && len == 4) {
-            unsigned cp = (c & 0x07u) << 18 | ((unsigned char)text[i + 1] & 0x3Fu) << 12;
-            valid = cp >= 0x10000 && cp <= 0x10FFFF;
-        }
-        if (!valid) {
-            out += "\xEF\xBF\xBD";  // U+FFFD
-            ++i;
-            continue;
-        }
-        if (len == 1) {
-            if (c == '&') out += "&amp;";
-            else if (c == '<') out += "&lt;";
-            else if (c == '>') out += "&gt;";
-            else if (c == '"') out += "&quot;";
-            else if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') out += "\xEF\xBF\xBD";
-            else out += (char)c;
-        } else {
+        size_t len = utf8_length(text, i);
+        char c = text[i];
+        if (len == 0 || (len == 1 && (unsigned char)c < 0x20 && c != '\t' && c != '\n' && c != '\r'))
+            out += replacement;
+        else if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else if (c == '"')
+            out += "&quot;";
+        else
             out.append(text, i, len);
-        }
-        i += len;
+        i += len ? len : 1;
     }
     return out;
 }
 
 static bool is_failure(Verdict v) { return v == VERDICT_FAILED || v == VERDICT_TIMED_OUT || v == VERDICT_ENDED_EARLY; }
+
+namespace {
+
+struct Counts {
+    size_t tests;
+    int failures, errors;
+    double seconds;
+};
+
+}  // namespace
+
+static void count(Counts &counts, const GradeRun &run)
+{
+    ++counts.tests;
+    counts.failures += is_failure(run.verdict);
+    counts.errors += run.verdict != VERDICT_PASSED && !is_failure(run.verdict);
+    counts.seconds += run.seconds;
+}
 
 static void write_case(FILE *f, const GradeRun &run)
 {
@@ -216,50 +245,41 @@ static void write_case(FILE *f, const GradeRun &run)
 }
 
 // One suite per program, in the order the programs were given.
+static void write_suite(FILE *f, const std::vector<GradeRun> &runs, const std::string &program)
+{
+    Counts counts = {0, 0, 0, 0};
+    for (const GradeRun &run : runs)
+        if (run.program == program)
+            count(counts, run);
+    fprintf(f, "  <testsuite name=\"%s\" tests=\"%zu\" failures=\"%d\" errors=\"%d\" skipped=\"0\" time=\"%.3f\">\n",
+            xml_text(program).c_str(), counts.tests, counts.failures, counts.errors, counts.seconds);
+    for (const GradeRun &run : runs)
+        if (run.program == program)
+            write_case(f, run);
+    fprintf(f, "  </testsuite>\n");
+}
+
 bool grade_write_junit(const std::string &path, const std::vector<GradeRun> &runs)
 {
     FILE *f = fopen(path.c_str(), "wb");
     if (!f)
         return false;
-    int failures = 0, errors = 0;
-    double seconds = 0;
-    for (const GradeRun &run : runs) {
-        failures += is_failure(run.verdict);
-        errors += run.verdict != VERDICT_PASSED && !is_failure(run.verdict);
-        seconds += run.seconds;
-    }
+    Counts all = {0, 0, 0, 0};
+    for (const GradeRun &run : runs)
+        count(all, run);
     fprintf(f, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                "<testsuites name=\"wena-grade\" tests=\"%zu\" failures=\"%d\" errors=\"%d\" time=\"%.3f\">\n",
-            runs.size(), failures, errors, seconds);
-    std::vector<bool> written(runs.size(), false);
-    for (size_t i = 0; i < runs.size(); ++i) {
-        if (written[i])
-            continue;
-        std::vector<size_t> suite;
-        for (size_t j = i; j < runs.size(); ++j)
-            if (!written[j] && runs[j].program == runs[i].program)
-                suite.push_back(j);
-        int suite_failures = 0, suite_errors = 0;
-        double suite_seconds = 0;
-        for (size_t j : suite) {
-            suite_failures += is_failure(runs[j].verdict);
-            suite_errors += runs[j].verdict != VERDICT_PASSED && !is_failure(runs[j].verdict);
-            suite_seconds += runs[j].seconds;
-        }
-        fprintf(f, "  <testsuite name=\"%s\" tests=\"%zu\" failures=\"%d\" errors=\"%d\" skipped=\"0\" time=\"%.3f\">\n",
-                xml_text(runs[i].program).c_str(), suite.size(), suite_failures, suite_errors, suite_seconds);
-        for (size_t j : suite) {
-            write_case(f, runs[j]);
-            written[j] = true;
-        }
-        fprintf(f, "  </testsuite>\n");
-    }
+            all.tests, all.failures, all.errors, all.seconds);
+    std::vector<std::string> programs;
+    for (const GradeRun &run : runs)
+        if (std::find(programs.begin(), programs.end(), run.program) == programs.end())
+            programs.push_back(run.program);
+    for (const std::string &program : programs)
+        write_suite(f, runs, program);
     fprintf(f, "</testsuites>\n");
-    bool ok = !ferror(f);
-    int error = errno;
-    if (fclose(f) != 0 || !ok) {
-        errno = ok ? errno : error;
-        return false;
-    }
-    return true;
+    bool written = !ferror(f);
+    bool closed = fclose(f) == 0;
+    if (!written && errno == 0)
+        errno = EIO;
+    return written && closed;
 }
