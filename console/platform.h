@@ -66,3 +66,7 @@ bool plat_file_writable(const char *path);
 // process holds. Refuses what plat_file_writable refuses. Null, with errno
 // set, when it cannot be opened.
 FILE *plat_open_stream(const char *path);
+
+// Writes the bytes to a stream from plat_open_stream and flushes them. A
+// reader that has gone makes it fail (EPIPE) rather than end the process.
+bool plat_write_stream(FILE *stream, const char *bytes, size_t n);

@@ -51,7 +51,7 @@ static char *put_stamp(char *at, long long us)
 // One write per sample, so the file never ends inside one.
 static void write_out(const char *bytes, size_t n)
 {
-    if (fwrite(bytes, 1, n, trace_file) != n || fflush(trace_file) != 0) {
+    if (!plat_write_stream(trace_file, bytes, n)) {
         // A full disk or a gone reader ends the trace, not the program.
         fclose(trace_file);
         trace_file = nullptr;

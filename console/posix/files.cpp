@@ -342,3 +342,20 @@ FILE *plat_open_stream(const char *path)
     }
     return stream;
 }
+
+bool plat_write_stream(FILE *stream, const char *bytes, size_t n)
+{
+    sigset_t pipe_signal, old;
+    sigemptyset(&pipe_signal);
+    sigaddset(&pipe_signal, SIGPIPE);
+    sigprocmask(SIG_BLOCK, &pipe_signal, &old);
+    bool written = fwrite(bytes, 1, n, stream) == n && fflush(stream) == 0;
+    int saved = errno;
+    if (!written && saved == EPIPE && !sigismember(&old, SIGPIPE)) {
+        struct timespec no_wait = {0, 0};
+        sigtimedwait(&pipe_signal, nullptr, &no_wait);
+    }
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+    errno = saved;
+    return written;
+}
