@@ -57,7 +57,7 @@ TEST_F(Grade, ManyProgramsAgainstOneScenarioWithAHungOne)
     EXPECT_EQ(grade("--time-limit 2 --junit report.xml -s moving.scn stepper hex-counter leds spins"), 1);
     clock_gettime(CLOCK_MONOTONIC, &end);
     double seconds = (double)(end.tv_sec - start.tv_sec) + (double)(end.tv_nsec - start.tv_nsec) / 1e9;
-    EXPECT_LT(seconds, 2 + 3.0) << "one run per core, the hung one killed after 2 s";
+    EXPECT_LT(seconds, 8.0) << "the hung run killed at its 2 s, well before the program's own 10 s watchdog";
     EXPECT_EQ(out,
               "PROGRAM      SCENARIO    VERDICT  LINE          WHAT FAILED\n"
               "stepper      moving.scn  passed\n"

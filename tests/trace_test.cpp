@@ -16,6 +16,15 @@
 
 using Samples = std::vector<std::pair<long long, unsigned>>;
 
+// PDR8's samples in the raw file, the first one included: lines "b... \"".
+static size_t pdr8_samples(const std::string &raw)
+{
+    size_t n = 0;
+    for (size_t at = raw.find(" \"\n"); at != std::string::npos; at = raw.find(" \"\n", at + 1))
+        ++n;
+    return n;
+}
+
 class Trace : public TempDirTest {
 protected:
     void write(const std::string &name, const std::string &text) { std::ofstream(file(name)) << text; }
@@ -80,7 +89,9 @@ TEST_F(Trace, TraceCutBySigkillStillLoads)
         execl(STEPPER, STEPPER, (char *)nullptr);
         _exit(127);
     }
-    usleep(400000);
+    // Killed once a few steps are in the file, however slow the start.
+    for (int tries = 0; tries < 500 && pdr8_samples(read("run.vcd")) < 6; ++tries)
+        usleep(20000);
     kill(pid, SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -89,12 +100,9 @@ TEST_F(Trace, TraceCutBySigkillStillLoads)
     std::string raw = read("run.vcd");
     ASSERT_FALSE(raw.empty());
     EXPECT_EQ(raw.back(), '\n');
-    size_t written = 0;  // PDR8's samples, the first one included
-    for (size_t at = raw.find(" \"\n"); at != std::string::npos; at = raw.find(" \"\n", at + 1))
-        ++written;
     auto seen = read_back("run.vcd");
-    ASSERT_GE(seen["PDR8"].size(), 5u) << raw;
-    EXPECT_EQ(seen["PDR8"].size(), written);
+    ASSERT_GE(seen["PDR8"].size(), 6u) << raw;
+    EXPECT_EQ(seen["PDR8"].size(), pdr8_samples(raw));
     for (size_t i = 1; i < seen["PDR8"].size(); ++i) {
         EXPECT_EQ(seen["PDR8"][i].second, (0x11u << ((i - 1) % 4)) & 0xFF) << "sample " << i;
         EXPECT_GT(seen["PDR8"][i].first, seen["PDR8"][i - 1].first);
