@@ -7,6 +7,7 @@
 #include "boards/input/analog.h"
 #include "console/con.h"
 #include "scenario/scenario.h"
+#include "scenario/trace.h"
 
 #include <cstdlib>
 
@@ -145,4 +146,6 @@ extern "C" void sim_poll(void)
         show_vending_stock();
     }
     refresh_output();
+    if (trace_on)
+        trace_poll();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 
 // Takes the terminal: raw keyboard input, the handlers that give the
 // terminal back on every way out, and the undo registered with them.
@@ -67,3 +68,15 @@ bool plat_replace_file(const char *path, const char *bytes, size_t n, bool durab
 
 // Whether plat_replace_file could write path now, judged without writing.
 bool plat_file_writable(const char *path);
+
+// Opens path for a file written as the program goes (a trace): a regular
+// file is emptied in place, so its links and mode stay; a symbolic link
+// leads to its target; a FIFO with no reader fails rather than blocks;
+// /dev/stdout, /dev/stderr and /dev/fd/N write to the descriptor this
+// process holds. Refuses what plat_file_writable refuses. Null, with errno
+// set, when it cannot be opened.
+FILE *plat_open_stream(const char *path);
+
+// Writes the bytes to a stream from plat_open_stream and flushes them. A
+// reader that has gone makes it fail (EPIPE) rather than end the process.
+bool plat_write_stream(FILE *stream, const char *bytes, size_t n);

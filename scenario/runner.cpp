@@ -5,6 +5,7 @@
 #include "scenario/dump.h"
 #include "scenario/scenario.h"
 #include "scenario/script.h"
+#include "scenario/trace.h"
 
 #include "board/settings.h"
 #include "board/sim_state.h"
@@ -151,6 +152,11 @@ static void print_verdict_at_exit()
         const ScenarioStep &step = run.steps[run.next];
         run.verdict = where(step) + "the program ended before this step: " + step.source;
         override_status = SCENARIO_ENDED_EARLY;
+    } else if (run.active) {
+        // Said, so that a grader tells this run from one whose program ended
+        // before its scenario began.
+        run.verdict = run.path + ": passed, " + std::to_string(run.checks_held) +
+                      " checks held; the program ended after the last step";
     }
     if (!dump_at_exit() && scripted && override_status < 0 && run.status <= SCENARIO_PASSED)
         override_status = SCENARIO_DUMP_FAILED;
@@ -434,6 +440,24 @@ static void start_recording(const char *path)
     fflush(run.record);
 }
 
+// Virtual from the scenario's start to the program's end, also once the run
+// has finished.
+static bool clock_is_virtual;
+
+static void start_trace()
+{
+    clock_is_virtual = run.active && !run.realtime;
+    const char *clock = clock_is_virtual ? "the virtual clock of the scenario run"
+                                         : "real time since the program's first poll or pause";
+    if (!trace_begin(clock)) {
+        int error = errno;
+        refuse(SCENARIO_DUMP_FAILED,
+               std::string(getenv("WENA_TRACE")) + ": WENA_TRACE cannot be written: " + strerror(error));
+    }
+}
+
+long long scenario_clock_us() { return clock_is_virtual ? run.virtual_us : real_us(); }
+
 void scenario_begin()
 {
     static bool begun;
@@ -456,10 +480,14 @@ void scenario_begin()
         start_recording(record);
     if (dump_at_exit && *dump_at_exit)
         run.dump_at_exit = dump_at_exit;
+    start_trace();
     show_warnings_if_they_stay();
     // Registered before the console takes the terminal, so it runs after the
     // terminal has been given back.
     atexit(print_verdict_at_exit);
+    // Ahead of the verdict, which may end the process at once.
+    if (trace_on)
+        atexit(trace_end);
     scenario_hooks = run.active || run.record;
 }
 

@@ -33,3 +33,7 @@ void scenario_on_key(int key);
 
 // A pause of the program; false when no scenario runs and the pause is real.
 bool scenario_sleep(unsigned ms);
+
+// The program's clock in microseconds: the virtual clock in a scenario run,
+// else real time since the first poll or pause.
+long long scenario_clock_us();

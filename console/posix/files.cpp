@@ -322,3 +322,40 @@ bool plat_replace_file(const char *path, const char *bytes, size_t n, bool durab
         return false;
     return replace_via_named(target, bytes, n, durable);
 }
+
+FILE *plat_open_stream(const char *path)
+{
+    FileTarget target;
+    if (!resolve(path, &target) || !plat_file_writable(path))
+        return nullptr;
+    int fd = target.kind == TARGET_DESCRIPTOR
+                 ? fcntl(target.fd, F_DUPFD_CLOEXEC, 0)
+                 : open(target.name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FILE *stream = fdopen(fd, "wb");
+    if (!stream) {
+        int error = errno;
+        close(fd);
+        errno = error;
+    }
+    return stream;
+}
+
+bool plat_write_stream(FILE *stream, const char *bytes, size_t n)
+{
+    sigset_t pipe_signal, old;
+    sigemptyset(&pipe_signal);
+    sigaddset(&pipe_signal, SIGPIPE);
+    sigprocmask(SIG_BLOCK, &pipe_signal, &old);
+    bool written = fwrite(bytes, 1, n, stream) == n && fflush(stream) == 0;
+    int saved = errno;
+    if (!written && saved == EPIPE && !sigismember(&old, SIGPIPE)) {
+        struct timespec no_wait = {0, 0};
+        sigtimedwait(&pipe_signal, nullptr, &no_wait);
+    }
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+    errno = saved;
+    return written;
+}
