@@ -4,8 +4,10 @@
 #include "board/settings.h"
 #include "board/sim_state.h"
 #include "board/slots.h"
+#include "boards/input/analog.h"
 #include "console/con.h"
 #include "scenario/scenario.h"
+#include "scenario/trace.h"
 
 #include <cstdlib>
 
@@ -53,9 +55,7 @@ static void step_volts(float step)
 static void select_channel(int channel)
 {
     sim.analog_channel = channel;
-    con_goto(38, 21);
-    con_set_color(4, 8, 7, 8);
-    con_print("%d", channel);
+    show_analog_channel_number();
     show_analog_board();
 }
 
@@ -129,6 +129,8 @@ extern "C" void sim_poll(void)
     if (!sim.layout_built) {
         scenario_begin();
         settings_load(&sim.selection);
+        if (scenario_hooks)
+            scenario_starting_boards(&sim.selection);
         lay_out_selection();
         sim.layout_built = 1;
     }
@@ -144,4 +146,6 @@ extern "C" void sim_poll(void)
         show_vending_stock();
     }
     refresh_output();
+    if (trace_on)
+        trace_poll();
 }

@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <climits>
+#include <cerrno>
 #include <cstdio>
 
 static const char settings_file[] = "WENA.ini";
@@ -56,19 +57,31 @@ int settings_parse(const char *text, size_t len, BoardSelection *selection)
     return 3;
 }
 
+// Set by the load: a file that was there but could not be read whole, is not
+// a regular file, or may not be written is left as the user made it.
+static bool file_kept;
+static bool saving_off;
+
+// Only a regular file is opened: opening a FIFO could block the start, and
+// opening a device may do something to it.
 void settings_load(BoardSelection *selection)
 {
-    FILE *file = fopen(settings_file, "rb");
-    if (!file)
-        return;
     char text[READ_LIMIT];
-    size_t len = fread(text, 1, sizeof text, file);
-    fclose(file);
-    settings_parse(text, len, selection);
+    long len = plat_read_head(settings_file, text, sizeof text);
+    if (len < 0) {
+        file_kept = errno != ENOENT || !plat_file_writable(settings_file);
+        return;
+    }
+    file_kept = !plat_file_writable(settings_file);
+    settings_parse(text, (size_t)len, selection);
 }
+
+void settings_saving_off() { saving_off = true; }
 
 bool settings_save(const BoardSelection &selection)
 {
+    if (saving_off || file_kept)
+        return false;
     char text[48];
     int len = snprintf(text, sizeof text, "%d,%d,%d", selection.input, selection.output, selection.analog);
     return plat_replace_file(settings_file, text, (size_t)len, true);

@@ -11,9 +11,16 @@
 // Gives the number of fields taken.
 int settings_parse(const char *text, size_t len, BoardSelection *selection);
 
-// Loads WENA.ini into selection; a missing or unreadable file changes nothing.
+// Loads WENA.ini into selection; a missing or unreadable file changes
+// nothing. A file that is there but could not be read, is not a regular file
+// (never opened so that it could block) or is not writable is kept: later
+// saves leave it as it is.
 void settings_load(BoardSelection *selection);
 
 // Replaces WENA.ini as a whole: a new file renamed over the old one, so the
-// file is never empty or half-written. False when it could not be saved.
+// file is never empty or half-written. False when it was not saved: it could
+// not be, the file is kept, or saving is off.
 bool settings_save(const BoardSelection &selection);
+
+// From now on nothing is saved: scripted runs leave the user's file alone.
+void settings_saving_off();

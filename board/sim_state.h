@@ -36,7 +36,14 @@ struct SimState {
     int lcd_panel_shown;     // the LCD panel has been painted at least once
     int layout_built;        // the board has been laid out at least once
     int last_pdr8;           // PDR8 value the output refresh last ran for
+    int last_push_image;     // PDR5 image the push-switch board last drew; never reset
     BoardSelection selection;
+    // Stepper motor board: step counts and the phases last shown, kept across
+    // layouts. lo is the motor on B3-B0, hi the one on B7-B4 (shifted down).
+    int step_count_lo;
+    int step_count_hi;
+    uint8_t last_phase_lo;
+    uint8_t last_phase_hi;
 };
 
 extern SimState sim;

@@ -25,11 +25,15 @@ static void con_service()
         return;
     if (!started) {
         started = true;
-        plat_start();
+        // Before the terminal is taken, so that a complaint about the
+        // environment is not written into the picture.
         term_set_truecolor(plat_truecolor());
+        term_set_background_erase(plat_background_erase());
+        plat_start();
         adopt_terminal_size();
         term_begin();
     }
+    plat_keep_keys_flowing();
     int events = plat_take_events();
     if (events == 0)
         return;

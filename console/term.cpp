@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 enum { UNKNOWN = -1, KIND_UNKNOWN = 0xFF, OUT_CAPACITY = 1 << 18 };
 
@@ -18,7 +19,9 @@ struct Terminal {
     int cursor_x, cursor_y;
     int fg, bg;
     int cursor_visible;
+    bool cursor_thin;                            // the thin shape has been sent
     bool truecolor;
+    bool background_erase;
     TermSink sink;
     void *sink_context;
     unsigned long long bytes_written;
@@ -91,6 +94,8 @@ bool term_has_sink() { return term.sink != nullptr; }
 
 void term_set_truecolor(bool on) { term.truecolor = on; }
 
+void term_set_background_erase(bool on) { term.background_erase = on; }
+
 void term_set_size(int cols, int rows)
 {
     term.cols = cols < SCREEN_COLS ? cols : SCREEN_COLS;
@@ -102,6 +107,7 @@ unsigned long long term_bytes_written() { return term.bytes_written; }
 static void forget_everything()
 {
     term.cursor_x = term.cursor_y = term.fg = term.bg = term.cursor_visible = UNKNOWN;
+    term.cursor_thin = false;
     for (auto &row : term.shown)
         for (auto &c : row)
             c.kind = KIND_UNKNOWN;
@@ -118,11 +124,78 @@ static bool same(const ScreenCell &a, const ScreenCell &b)
     return a.code == b.code && a.attr == b.attr && a.kind == b.kind;
 }
 
+static bool same_attr_in_force(uint8_t attr) { return (attr & 0x0F) == term.fg && attr >> 4 == term.bg; }
+
+// Moving right over a few cells that already show what they should, in the
+// colours in force, costs no more than printing them again.
+static bool reprint_over(int from, int to, int y, std::string &out)
+{
+    for (int x = from; x < to; ++x) {
+        const ScreenCell &c = term.shown[y][x];
+        if (c.kind != CELL_NARROW || !same(c, screen.cell[y][x]) || !same_attr_in_force(c.attr))
+            return false;
+        char utf8[CP932_UTF8_MAX];
+        out.append(utf8, (size_t)cp932_to_utf8(c.code, utf8));
+    }
+    return true;
+}
+
+static std::string csi(int n, char final)
+{
+    char piece[16];
+    if (n == 1)
+        snprintf(piece, sizeof piece, "\x1b[%c", final);
+    else
+        snprintf(piece, sizeof piece, "\x1b[%d%c", n, final);
+    return piece;
+}
+
+// The column part of a move; `y` is the row when the move stays on it, else -1.
+static std::string horizontal_move(int x, int y)
+{
+    int from = term.cursor_x;
+    if (from == x)
+        return "";
+    if (x == 0)
+        return "\r";
+    std::string best = csi(x + 1, 'G');
+    if (from == UNKNOWN)
+        return best;
+    std::string candidate = from > x ? (from - x <= 3 ? std::string((size_t)(from - x), '\b') : csi(from - x, 'D'))
+                                     : csi(x - from, 'C');
+    if (candidate.size() < best.size())
+        best = candidate;
+    std::string again;
+    if (from < x && x - from < (int)best.size() && y >= 0 && reprint_over(from, x, y, again) &&
+        again.size() < best.size())
+        best = again;
+    return best;
+}
+
+// The shortest of an absolute move and the relative ones from where the
+// cursor is known to be. Line feeds only go down within the screen, so they
+// never scroll.
 static void move_to(int x, int y)
 {
     if (term.cursor_x == x && term.cursor_y == y)
         return;
-    append_fmt("\x1b[%d;%dH", y + 1, x + 1);
+    char absolute[32];
+    snprintf(absolute, sizeof absolute, x == 0 && y == 0 ? "\x1b[H" : "\x1b[%d;%dH", y + 1, x + 1);
+    std::string best = absolute;
+    if (term.cursor_y != UNKNOWN) {
+        std::string candidate;
+        if (y == term.cursor_y)
+            candidate = horizontal_move(x, y);
+        else if (x == 0 && y == term.cursor_y + 1)
+            candidate = "\r\n";
+        else {
+            candidate = y < term.cursor_y ? csi(term.cursor_y - y, 'A') : csi(y - term.cursor_y, 'B');
+            candidate += horizontal_move(x, -1);
+        }
+        if (candidate.size() < best.size())
+            best = candidate;
+    }
+    append(best.data(), best.size());
     term.cursor_x = x;
     term.cursor_y = y;
 }
@@ -197,6 +270,30 @@ static void send_narrow(int x, int y)
     term.cursor_x = x + 1 < term.cols ? x + 1 : UNKNOWN;
 }
 
+// Kanji, kana and full-width forms: two columns on every terminal.
+static bool drawn_two_columns_everywhere(uint16_t code)
+{
+    char utf8[CP932_UTF8_MAX];
+    if (cp932_to_utf8(code, utf8) != 3)
+        return false;
+    unsigned cp = (utf8[0] & 0x0Fu) << 12 | (utf8[1] & 0x3Fu) << 6 | (utf8[2] & 0x3Fu);
+    return (cp >= 0x2E80 && cp <= 0x303E) || (cp >= 0x3041 && cp <= 0x33FF) || (cp >= 0x3400 && cp <= 0x4DBF) ||
+           (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0xF900 && cp <= 0xFAFF) || (cp >= 0xFE30 && cp <= 0xFE4F) ||
+           (cp >= 0xFF01 && cp <= 0xFF60) || (cp >= 0xFFE0 && cp <= 0xFFE6);
+}
+
+static void send_sure_wide(int x, int y, const ScreenCell &left, const ScreenCell &right)
+{
+    forget_partner_of(x, y);
+    forget_partner_of(x + 1, y);
+    move_to(x, y);
+    use_attr(left.attr);
+    append_glyph(left);
+    term.shown[y][x] = left;
+    term.shown[y][x + 1] = right;
+    term.cursor_x = x + 2 < term.cols ? x + 2 : UNKNOWN;
+}
+
 // Terminals disagree on the width of some characters ("●", "→"), so the
 // second column gets a blank of its own before the glyph is drawn into the
 // first, and whatever follows is placed with an absolute move.
@@ -217,12 +314,16 @@ static void send_wide(int x, int y)
         term.cursor_x = UNKNOWN;
         return;
     }
+    if (left.attr == right.attr && drawn_two_columns_everywhere(left.code)) {
+        send_sure_wide(x, y, left, right);
+        return;
+    }
     forget_partner_of(x, y);
     forget_partner_of(x + 1, y);
     move_to(x + 1, y);
     use_attr(right.attr);
     append_str(" ");
-    term.cursor_x = x + 2;
+    term.cursor_x = x + 2 < term.cols ? x + 2 : UNKNOWN;
     move_to(x, y);
     use_attr(left.attr);
     append_glyph(left);
@@ -260,6 +361,10 @@ static void sync_cursor()
     if (screen.cursor_x >= 0 && screen.cursor_x < term.cols && screen.cursor_y >= 0 &&
         screen.cursor_y < term.rows)
         move_to(screen.cursor_x, screen.cursor_y);
+    // A block cursor would hide the LCD character under it.
+    if (!term.cursor_thin)
+        append_str(plat_thin_cursor());
+    term.cursor_thin = true;
     if (term.cursor_visible != 1)
         append_str("\x1b[?25h");
     term.cursor_visible = 1;
@@ -275,21 +380,31 @@ void term_flush()
     write_out();
 }
 
+static const ScreenCell blank_cell = {' ', ATTR_CLEARED, CELL_NARROW};
+
 static bool terminal_is_blank()
 {
-    static const ScreenCell blank = {' ', ATTR_CLEARED, CELL_NARROW};
     for (auto &row : term.shown)
         for (auto &c : row)
-            if (!same(c, blank))
+            if (!same(c, blank_cell))
                 return false;
     return true;
 }
 
-// Erased cells take the terminal's default colours, or on some terminals the
-// background in force, so every board cell is written out in its own colours;
-// the erase only clears what lies beyond the board on a larger terminal.
+// A terminal that erases in the background colour in force is blank in
+// attribute 7 after one erase. Elsewhere erased cells take the terminal's
+// default colours, so every cell is written out in its own colours and the
+// erase only clears what lies beyond the board on a larger terminal.
 static void erase_terminal()
 {
+    if (term.background_erase) {
+        use_attr(ATTR_CLEARED);
+        append_str("\x1b[2J");
+        for (auto &row : term.shown)
+            for (auto &c : row)
+                c = blank_cell;
+        return;
+    }
     append_str("\x1b[0m\x1b[2J");
     term.fg = term.bg = UNKNOWN;
     for (auto &row : term.shown)

@@ -17,6 +17,10 @@ void term_set_truecolor(bool on);
 // scrolls or wraps the picture.
 void term_set_size(int cols, int rows);
 
+// Whether the terminal's erase fills the screen in the background colour in
+// force (terminfo's bce); if not, a clear is followed by blanks written out.
+void term_set_background_erase(bool on);
+
 // Forgets what the terminal shows and takes it over: autowrap off.
 void term_begin();
 

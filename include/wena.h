@@ -41,23 +41,48 @@ extern PortRegisters wena_registers;
  * every read of PDR5. The first call lays the board out. */
 void sim_poll(void);
 
-/* The 16x2 character LCD. Text is code page 932: one byte, one cell. */
+/* The 16x2 character LCD. Text is code page 932: one byte, one cell. A line
+ * holds 16 characters; what goes past its end is dropped, there is no wrap. */
 void lcd_goto(int col, int row);      /* out-of-range values become 0 */
 void lcd_putc(char ch);               /* byte 0 returns to column 0 */
 void lcd_puts(const char *text);
+
+/* Signed decimal, no padding. Every int32_t shows in full, the most negative
+ * one too: -2147483648. */
 void lcd_putdec(int32_t value);
+
+/* value rounded half away from zero to `decimals` places, right-aligned in a
+ * field of width + decimals + 1 characters (width when decimals is 0; width
+ * counts the sign). lcd_putfix(3.14159f, 3, 2) shows "  3.14".
+ * - A number wider than its field is shown whole, not cut: (1234.5f, 2, 1)
+ *   shows "1234.5".
+ * - A value that does not fit, because value times 10 to the power
+ *   decimals + 1 is 2147483648 or more in size (about 2.1e8 and above with
+ *   no decimals, 2.1e7 with one), or that is not a number or infinite,
+ *   fills the field with '*' instead: (3e9f, 3, 1) shows "*****".
+ * - Use 0 to 14 decimals: more lose the point, fewer than 0 show the value
+ *   divided by 10. */
 void lcd_putfix(float value, int width, int decimals);
+
+/* The low `count` bits, most significant first; nothing when count is 0 or
+ * less. Bits above bit 31 show as 0: lcd_putbin(5, 34) shows 31 zeros, then
+ * 101. */
 void lcd_putbin(uint32_t value, int count);
+
+/* The low `count` hexadecimal digits, upper case; nothing when count is 0 or
+ * less. Digits above the eighth show as 0: lcd_puthex(0xABCDEF12, 10) shows
+ * 00ABCDEF12. */
 void lcd_puthex(uint32_t value, int count);
+
 void lcd_cursor_off(void);
-void lcd_cursor_on(void);
+void lcd_cursor_on(void);             /* a thin line where the next character goes */
 void lcd_clear(void);
 
 /* Pauses the program for ms milliseconds. On Windows the name is kernel32's
  * too: <windows.h> comes first, then Sleep is made the library's pause, so
  * that a scripted run's virtual clock sees it. */
 #ifdef _WIN32
-void wena_sleep(unsigned long ms);
+void wena_sleep(unsigned int ms);
 #define Sleep(ms) wena_sleep(ms)
 #else
 void Sleep(unsigned int ms);

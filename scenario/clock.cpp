@@ -12,7 +12,7 @@ static void pause_ms(unsigned ms)
 }
 
 #ifdef _WIN32
-extern "C" void wena_sleep(unsigned long ms) { pause_ms((unsigned)ms); }
+extern "C" void wena_sleep(unsigned int ms) { pause_ms(ms); }
 #else
 extern "C" void Sleep(unsigned int ms) { pause_ms(ms); }
 #endif

@@ -5,21 +5,33 @@
 #include "scenario/dump.h"
 #include "scenario/scenario.h"
 #include "scenario/script.h"
+#include "scenario/trace.h"
 
+#include "board/settings.h"
+#include "board/sim_state.h"
 #include "console/con.h"
+#include "console/platform.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <sstream>
+#include <strings.h>
+#include <unistd.h>
 
 enum {
     POLL_COST_US = 100,
-    UNREAD_KEY_LIMIT_MS = 10000  // a program that stops polling never reads typed keys
+    UNREAD_KEY_LIMIT_MS = 10000,  // a program that stops polling never reads typed keys
+    SCENARIO_SIZE_LIMIT = 4 << 20
 };
+
+// Bounds of a whole run, so that no scenario runs for days; each can be
+// changed in the environment.
+static const long long DEFAULT_TIME_LIMIT_S = 3600;    // WENA_TIME_LIMIT, the program's seconds
+static const long long DEFAULT_POLL_LIMIT = 100000000;  // WENA_POLL_LIMIT
+static const long long DEFAULT_WATCHDOG_S = 10;         // WENA_WATCHDOG, real seconds without a poll
 
 namespace {
 
@@ -37,14 +49,22 @@ struct ScriptRun {
     struct timespec started;
     long long polls;
     int checks_held;
+    std::string warnings;         // about the environment, printed where they stay visible
     std::string verdict;          // printed once the terminal is given back
+    int status;                   // the status finish() chose, or -1
     FILE *record;
     std::string dump_at_exit;
+    long long time_limit_us, poll_limit, watchdog_s;
 };
 
 }  // namespace
 
-static ScriptRun run = {false, false, "", {}, 0, false, 0, -1, 0, {0, 0}, 0, 0, "", nullptr, ""};
+static ScriptRun run = {false, false, "", {}, 0, false, 0, -1, 0, {0, 0}, 0, 0, "", "", -1, nullptr, "", 0, 0, 0};
+
+// Real seconds since the program last polled or paused, counted by a timer.
+static volatile sig_atomic_t seconds_without_poll;
+static volatile sig_atomic_t in_real_pause;
+static volatile sig_atomic_t watchdog_fired;
 
 bool scenario_hooks;
 
@@ -62,25 +82,96 @@ static std::string where(const ScenarioStep &step)
     return run.path + ":" + std::to_string(step.line) + ": ";
 }
 
+// The final screen for WENA_DUMP_AT_EXIT; false, with the message added to
+// the verdict, when it cannot be written.
+static bool dump_at_exit()
+{
+    if (run.dump_at_exit.empty())
+        return true;
+    std::string path = run.dump_at_exit;
+    run.dump_at_exit.clear();
+    if (dump_text(path.c_str()))
+        return true;
+    int error = errno;
+    run.verdict += (run.verdict.empty() ? "" : "\n") + path + ": WENA_DUMP_AT_EXIT cannot be written: " + strerror(error);
+    return false;
+}
+
+// Once the run is ending, a slow final dump is no hung program.
+static void stop_watchdog() { plat_every_second(nullptr); }
+
 static void finish(int status, const std::string &message)
 {
+    stop_watchdog();
     run.verdict = message;
     run.active = false;
+    if (!dump_at_exit() && status == SCENARIO_PASSED)
+        status = SCENARIO_DUMP_FAILED;
+    run.status = status;
     exit(status);
+}
+
+// The exit status of a scenario run cannot be changed by an exit handler
+// other than by ending the process here: streams are flushed first, handlers
+// registered before this one are skipped.
+static void end_with(int status)
+{
+    fprintf(stderr, "%s\n", run.verdict.c_str());
+    fflush(nullptr);
+    _exit(status);
+}
+
+static const char *current_line()
+{
+    static std::string text;
+    size_t step = run.next < run.steps.size() ? run.next : run.steps.size() - 1;
+    text = run.steps.empty() ? run.path + ": " : where(run.steps[step]);
+    return text.c_str();
 }
 
 static void print_verdict_at_exit()
 {
-    if (run.active && run.next < run.steps.size()) {
+    if (run.active && !watchdog_fired)
+        stop_watchdog();
+    if (!run.warnings.empty())
+        fputs(run.warnings.c_str(), stderr);
+    bool scripted = run.active || run.status >= 0;
+    int override_status = -1;
+    if (watchdog_fired) {
+        run.verdict = current_line() + std::string("the program has not polled or paused for ") +
+                      std::to_string(run.watchdog_s) + " s of real time (WENA_WATCHDOG)";
+        run.status = SCENARIO_TIME_LIMIT;
+    } else if (run.active && run.next < run.steps.size()) {
         const ScenarioStep &step = run.steps[run.next];
         run.verdict = where(step) + "the program ended before this step: " + step.source;
+        override_status = SCENARIO_ENDED_EARLY;
+    } else if (run.active) {
+        // Said, so that a grader tells this run from one whose program ended
+        // before its scenario began.
+        run.verdict = run.path + ": passed, " + std::to_string(run.checks_held) +
+                      " checks held; the program ended after the last step";
     }
-    if (!run.verdict.empty())
-        fprintf(stderr, "%s\n", run.verdict.c_str());
-    if (!run.dump_at_exit.empty())
-        dump_text(run.dump_at_exit.c_str());
+    if (!dump_at_exit() && scripted && override_status < 0 && run.status <= SCENARIO_PASSED)
+        override_status = SCENARIO_DUMP_FAILED;
     if (run.record)
         fclose(run.record);
+    if (override_status >= 0)
+        end_with(override_status);
+    if (!run.verdict.empty())
+        fprintf(stderr, "%s\n", run.verdict.c_str());
+}
+
+// The bounds of a whole run: the program's time and its polls.
+static void check_bounds()
+{
+    seconds_without_poll = 0;
+    if (now_us() > run.time_limit_us)
+        finish(SCENARIO_TIME_LIMIT, current_line() + std::string("the run reached its limit of ") +
+                                        std::to_string(run.time_limit_us / 1000000) +
+                                        " s of the program's time (WENA_TIME_LIMIT)");
+    if (run.polls > run.poll_limit)
+        finish(SCENARIO_TIME_LIMIT, current_line() + std::string("the run reached its limit of ") +
+                                        std::to_string(run.poll_limit) + " polls (WENA_POLL_LIMIT)");
 }
 
 static bool keys_unread()
@@ -119,8 +210,10 @@ static bool dump(const ScenarioStep &step)
     bool written = step.dump == DUMP_SCREEN ? dump_text(step.path.c_str())
                    : step.dump == DUMP_HTML ? dump_html(step.path.c_str())
                                             : dump_lcd(step.path.c_str());
-    if (!written)
-        finish(SCENARIO_DUMP_FAILED, where(step) + "cannot write '" + step.path + "': " + strerror(errno));
+    if (!written) {
+        int error = errno;
+        finish(SCENARIO_DUMP_FAILED, where(step) + "cannot write '" + step.path + "': " + strerror(error));
+    }
     return true;
 }
 
@@ -155,6 +248,8 @@ static bool carry_out(const ScenarioStep &step)
         return true;
     case STEP_DUMP:
         return dump(step);
+    case STEP_START_BOARDS:
+        return true;  // taken at the first layout
     }
     return true;
 }
@@ -172,46 +267,140 @@ static void advance()
         finish(SCENARIO_PASSED, run.path + ": passed, " + std::to_string(run.checks_held) + " checks held");
 }
 
-static bool read_file(const std::string &path, std::string &text)
+static void refuse(int status, const std::string &message)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::stringstream content;
-    content << in.rdbuf();
-    text = content.str();
-    return true;
+    fprintf(stderr, "%s\n", message.c_str());
+    exit(status);
 }
+
+static std::string read_scenario(const char *path)
+{
+    std::string text, why;
+    if (!plat_read_whole(path, SCENARIO_SIZE_LIMIT, text, why))
+        refuse(SCENARIO_MALFORMED, std::string(path) + ": cannot read the scenario: " + why);
+    return text;
+}
+
+static bool is_one_of(const char *value, const char *const *words)
+{
+    for (; *words; ++words)
+        if (strcasecmp(value, *words) == 0)
+            return true;
+    return false;
+}
+
+// WENA_REALTIME: 1 (or yes, true, on) for real time; 0, no, false, off or
+// empty for the virtual clock; anything else is reported and ignored.
+static bool realtime_asked()
+{
+    static const char *const on[] = {"1", "yes", "true", "on", nullptr};
+    static const char *const off[] = {"", "0", "no", "false", "off", nullptr};
+    const char *value = getenv("WENA_REALTIME");
+    if (!value || is_one_of(value, off))
+        return false;
+    if (is_one_of(value, on))
+        return true;
+    run.warnings += std::string("WENA_REALTIME='") + value + "' is neither 1 nor 0: ignored, the clock is virtual\n";
+    return false;
+}
+
+// A positive whole number from the environment, or the default with a
+// warning when the value is something else.
+static long long limit_from(const char *name, long long fallback)
+{
+    const char *value = getenv(name);
+    if (!value || !*value)
+        return fallback;
+    char *end = nullptr;
+    errno = 0;
+    long long n = strtoll(value, &end, 10);
+    if (errno == 0 && *end == '\0' && n > 0 && value[0] >= '0' && value[0] <= '9' && n < (1LL << 40))
+        return n;
+    run.warnings += std::string(name) + "='" + value + "' is not a positive whole number: ignored, " +
+                    std::to_string(fallback) + " it is\n";
+    return fallback;
+}
+
+// Messages about the environment: at once when nothing will paint over them,
+// else after the terminal is given back.
+static void show_warnings_if_they_stay()
+{
+    if (run.warnings.empty() || isatty(STDOUT_FILENO))
+        return;
+    fputs(run.warnings.c_str(), stderr);
+    run.warnings.clear();
+}
+
+static void on_watchdog_tick()
+{
+    if (in_real_pause)
+        return;
+    seconds_without_poll = seconds_without_poll + 1;
+    if (seconds_without_poll == run.watchdog_s) {
+        // The main flow is stuck, so the exit is made here; the exit handlers
+        // give the terminal back, tell why and write the final dump.
+        watchdog_fired = 1;
+        exit(SCENARIO_TIME_LIMIT);
+    }
+    if (seconds_without_poll > run.watchdog_s) {
+        // The exit above is stuck too.
+        static const char message[] = "the program has not polled or paused (WENA_WATCHDOG)\n";
+        ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
+        (void)written;
+        _exit(SCENARIO_TIME_LIMIT);
+    }
+}
+
+// A tick a second counts the real time since the last poll or pause.
+static void start_watchdog() { plat_every_second(on_watchdog_tick); }
 
 static void start_scenario(const char *path)
 {
     run.path = path;
-    std::string text, error;
-    if (!read_file(path, text)) {
-        fprintf(stderr, "%s: cannot read the scenario: %s\n", path, strerror(errno));
-        exit(SCENARIO_MALFORMED);
-    }
-    if (!script_parse(text, run.steps, error)) {
-        fprintf(stderr, "%s:%s\n", path, error.c_str());
-        exit(SCENARIO_MALFORMED);
-    }
-    const char *realtime = getenv("WENA_REALTIME");
-    run.realtime = realtime && *realtime && strcmp(realtime, "0") != 0;
+    std::string text = read_scenario(path), error;
+    if (!script_parse(text, run.steps, error))
+        refuse(SCENARIO_MALFORMED, std::string(path) + ":" + error);
+    run.realtime = realtime_asked();
+    run.time_limit_us = limit_from("WENA_TIME_LIMIT", DEFAULT_TIME_LIMIT_S) * 1000000LL;
+    run.poll_limit = limit_from("WENA_POLL_LIMIT", DEFAULT_POLL_LIMIT);
+    run.watchdog_s = limit_from("WENA_WATCHDOG", DEFAULT_WATCHDOG_S);
     run.active = true;
+    settings_saving_off();
     con_use_keyboard(false);
+    start_watchdog();
 }
 
+// Refused before the terminal is taken, so that the message stays. A FIFO
+// with no reader fails at once rather than blocking the start.
 static void start_recording(const char *path)
 {
-    run.record = fopen(path, "wb");
+    run.record = plat_open_stream(path);
     if (!run.record) {
-        fprintf(stderr, "%s: cannot record: %s\n", path, strerror(errno));
-        return;
+        int error = errno;
+        refuse(SCENARIO_DUMP_FAILED, std::string(path) + ": WENA_RECORD cannot be written: " + strerror(error));
     }
     fprintf(run.record, "# wena recording: replay it with WENA_SCENARIO=%s\n"
                         "# each key comes at the poll at which the program read it\n", path);
     fflush(run.record);
 }
+
+// Virtual from the scenario's start to the program's end, also once the run
+// has finished.
+static bool clock_is_virtual;
+
+static void start_trace()
+{
+    clock_is_virtual = run.active && !run.realtime;
+    const char *clock = clock_is_virtual ? "the virtual clock of the scenario run"
+                                         : "real time since the program's first poll or pause";
+    if (!trace_begin(clock)) {
+        int error = errno;
+        refuse(SCENARIO_DUMP_FAILED,
+               std::string(getenv("WENA_TRACE")) + ": WENA_TRACE cannot be written: " + strerror(error));
+    }
+}
+
+long long scenario_clock_us() { return clock_is_virtual ? run.virtual_us : real_us(); }
 
 void scenario_begin()
 {
@@ -223,16 +412,39 @@ void scenario_begin()
     const char *scenario = getenv("WENA_SCENARIO");
     const char *record = getenv("WENA_RECORD");
     const char *dump_at_exit = getenv("WENA_DUMP_AT_EXIT");
+    if (scenario && *scenario && record && *record)
+        refuse(SCENARIO_MALFORMED, "WENA_RECORD and WENA_SCENARIO cannot be used together: a replay records nothing new");
+    if (dump_at_exit && *dump_at_exit && !plat_file_writable(dump_at_exit)) {
+        int error = errno;
+        refuse(SCENARIO_DUMP_FAILED, std::string(dump_at_exit) + ": WENA_DUMP_AT_EXIT cannot be written: " + strerror(error));
+    }
     if (scenario && *scenario)
         start_scenario(scenario);
     else if (record && *record)
         start_recording(record);
     if (dump_at_exit && *dump_at_exit)
         run.dump_at_exit = dump_at_exit;
+    start_trace();
+    show_warnings_if_they_stay();
     // Registered before the console takes the terminal, so it runs after the
     // terminal has been given back.
     atexit(print_verdict_at_exit);
+    // Ahead of the verdict, which may end the process at once.
+    if (trace_on)
+        atexit(trace_end);
     scenario_hooks = run.active || run.record;
+}
+
+void scenario_starting_boards(BoardSelection *selection)
+{
+    if (run.active && !run.steps.empty() && run.steps[0].kind == STEP_START_BOARDS) {
+        *selection = BoardSelection{run.steps[0].boards[0], run.steps[0].boards[1], run.steps[0].boards[2]};
+        run.next = 1;
+    }
+    if (run.record) {
+        fprintf(run.record, "start boards %d %d %d\n", selection->input, selection->output, selection->analog);
+        fflush(run.record);
+    }
 }
 
 void scenario_on_poll()
@@ -241,6 +453,7 @@ void scenario_on_poll()
     if (!run.active)
         return;
     run.virtual_us += POLL_COST_US;
+    check_bounds();
     advance();
 }
 
@@ -258,10 +471,16 @@ bool scenario_sleep(unsigned ms)
     scenario_begin();
     if (!run.active)
         return false;
-    if (run.realtime)
+    if (run.realtime) {
+        in_real_pause = 1;
         con_sleep_ms(ms);
-    else
+        in_real_pause = 0;
+    } else {
         run.virtual_us += ms * 1000LL;
-    advance();
+    }
+    check_bounds();
+    // Steps start once the board is laid out, never against an empty screen.
+    if (sim.layout_built)
+        advance();
     return true;
 }

@@ -9,7 +9,8 @@ enum {
     SCENARIO_CHECK_FAILED = 3,
     SCENARIO_TIME_LIMIT = 4,
     SCENARIO_MALFORMED = 5,
-    SCENARIO_DUMP_FAILED = 6
+    SCENARIO_DUMP_FAILED = 6,
+    SCENARIO_ENDED_EARLY = 7
 };
 
 // True while a scenario or a recording needs to see every poll. Without
@@ -19,6 +20,11 @@ extern bool scenario_hooks;
 // Reads the environment once, at the program's first poll or pause.
 void scenario_begin();
 
+// At the first layout, after WENA.ini was read: a scenario may set the
+// starting boards, and a recording writes them at its top.
+struct BoardSelection;
+void scenario_starting_boards(BoardSelection *selection);
+
 // At the start of each poll: the clock moves on and due steps are carried out.
 void scenario_on_poll();
 
@@ -27,3 +33,7 @@ void scenario_on_key(int key);
 
 // A pause of the program; false when no scenario runs and the pause is real.
 bool scenario_sleep(unsigned ms);
+
+// The program's clock in microseconds: the virtual clock in a scenario run,
+// else real time since the first poll or pause.
+long long scenario_clock_us();

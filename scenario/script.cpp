@@ -1,9 +1,7 @@
 #include "scenario/script.h"
 
 #include <cctype>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
+#include <climits>
 
 // A keyboard buffer holds no more.
 enum { MAX_KEYS_AT_ONCE = 128 };
@@ -93,26 +91,72 @@ static bool expect_end(Line &line)
     return fail(line, "unexpected '" + line.tokens[line.next].text + "'");
 }
 
-// Decimal, 0x hexadecimal or 0b binary, from 0 to max.
-static bool take_number(Line &line, const char *what, unsigned long long max, unsigned long long &out)
+static int digit_value(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return 99;
+}
+
+enum NumberResult { NUMBER_OK, NOT_A_NUMBER, OUT_OF_RANGE };
+
+// Decimal, 0x hexadecimal or 0b binary, from 0 to max: one prefix, then
+// digits of that base only.
+static NumberResult parse_number(const std::string &s, unsigned long long max, unsigned long long &out)
+{
+    size_t i = 0;
+    int base = 10;
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X'))
+        base = 16, i = 2;
+    else if (s.size() > 2 && s[0] == '0' && (s[1] == 'b' || s[1] == 'B'))
+        base = 2, i = 2;
+    if (i >= s.size())
+        return NOT_A_NUMBER;
+    bool too_big = false;
+    unsigned long long value = 0;
+    for (; i < s.size(); ++i) {
+        unsigned long long digit = (unsigned long long)digit_value(s[i]);
+        if (digit >= (unsigned long long)base)
+            return NOT_A_NUMBER;
+        if (digit > max || value > (max - digit) / (unsigned long long)base)
+            too_big = true;
+        else
+            value = value * (unsigned long long)base + digit;
+    }
+    if (too_big)
+        return OUT_OF_RANGE;
+    out = value;
+    return NUMBER_OK;
+}
+
+// A number token; `allow_minus` takes a leading '-' and a magnitude up to
+// max + 1, so that the whole of int's range fits.
+static bool take_signed_number(Line &line, const char *what, unsigned long long max, bool allow_minus, long long &out)
 {
     const Token *t = take(line);
     if (!t)
         return fail(line, std::string("a number is missing: ") + what);
-    const char *s = t->text.c_str();
-    int base = 10;
-    if (s[0] == '0' && (s[1] == 'x' || s[1] == 'X'))
-        base = 16, s += 2;
-    else if (s[0] == '0' && (s[1] == 'b' || s[1] == 'B'))
-        base = 2, s += 2;
-    char *end = nullptr;
-    errno = 0;
-    unsigned long long value = isxdigit((unsigned char)s[0]) ? strtoull(s, &end, base) : 0;
-    if (t->quoted || !end || *end != '\0' || end == s || errno != 0)
+    bool negative = allow_minus && t->text.size() > 1 && t->text[0] == '-';
+    unsigned long long value = 0;
+    NumberResult result = t->quoted ? NOT_A_NUMBER : parse_number(t->text.substr(negative ? 1 : 0), negative ? max + 1 : max, value);
+    if (result == NOT_A_NUMBER)
         return fail(line, "'" + t->text + "' is not a number (" + what + ")");
-    if (value > max)
+    if (result == OUT_OF_RANGE)
         return fail(line, "'" + t->text + "' is out of range (" + what + ", at most " + std::to_string(max) + ")");
-    out = value;
+    out = negative ? -(long long)value : (long long)value;
+    return true;
+}
+
+static bool take_number(Line &line, const char *what, unsigned long long max, unsigned long long &out)
+{
+    long long value = 0;
+    if (!take_signed_number(line, what, max, false, value))
+        return false;
+    out = (unsigned long long)value;
     return true;
 }
 
@@ -308,8 +352,10 @@ static bool parse_dump(Line &line, ScenarioStep &step)
     else
         return fail(line, "dump what? 'screen', 'html' or 'lcd'");
     const Token *t = take(line);
-    if (!t)
+    if (!t || t->text.empty())
         return fail(line, "the file to dump to is missing");
+    if (t->text.find('\0') != std::string::npos)
+        return fail(line, "a file name cannot hold a NUL byte");
     step.path = t->text;
     return true;
 }
@@ -348,6 +394,25 @@ static bool parse_key_at_poll(Line &line, ScenarioStep &step)
     return take_key(line, step.keys);
 }
 
+// A kind as the settings file holds it: any int, also one that names no board.
+static bool take_kind(Line &line, const char *what, int &out)
+{
+    long long value = 0;
+    if (!take_signed_number(line, what, INT_MAX, true, value))
+        return false;
+    out = (int)value;
+    return true;
+}
+
+static bool parse_start_boards(Line &line, ScenarioStep &step)
+{
+    step.kind = STEP_START_BOARDS;
+    if (!take_word(line, "boards"))
+        return fail(line, "'start boards INPUT OUTPUT ANALOG' expected");
+    return take_kind(line, "input kind", step.boards[0]) && take_kind(line, "output kind", step.boards[1]) &&
+           take_kind(line, "analog kind", step.boards[2]);
+}
+
 static bool parse_step(Line &line, ScenarioStep &step)
 {
     const std::string verb = line.tokens[line.next++].text;
@@ -368,8 +433,10 @@ static bool parse_step(Line &line, ScenarioStep &step)
         ok = parse_dump(line, step);
     } else if (verb == "at") {
         ok = parse_key_at_poll(line, step);
+    } else if (verb == "start") {
+        ok = parse_start_boards(line, step);
     } else {
-        return fail(line, "unknown step '" + verb + "' (key, keys, wait, check, dump, at)");
+        return fail(line, "unknown step '" + verb + "' (key, keys, wait, check, dump, at, start)");
     }
     return ok && expect_end(line);
 }
@@ -377,7 +444,8 @@ static bool parse_step(Line &line, ScenarioStep &step)
 bool script_parse(const std::string &text, std::vector<ScenarioStep> &steps, std::string &error)
 {
     steps.clear();
-    size_t start = 0;
+    static const char byte_order_mark[] = "\xEF\xBB\xBF";
+    size_t start = text.compare(0, 3, byte_order_mark) == 0 ? 3 : 0;
     for (int number = 1; start < text.size(); ++number) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos)
@@ -391,9 +459,13 @@ bool script_parse(const std::string &text, std::vector<ScenarioStep> &steps, std
         step.line = number;
         step.source = source;
         if (tokenize(source, line) && (line.tokens.empty() || parse_step(line, step))) {
-            if (!line.tokens.empty())
-                steps.push_back(step);
-            continue;
+            if (step.kind == STEP_START_BOARDS && !line.tokens.empty() && !steps.empty()) {
+                fail(line, "the starting boards are set before every other step");
+            } else {
+                if (!line.tokens.empty())
+                    steps.push_back(step);
+                continue;
+            }
         }
         error = line.error;
         return false;

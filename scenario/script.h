@@ -24,7 +24,7 @@ struct ScenarioCondition {
     int kinds[3];          // input, output, analog
 };
 
-enum StepKind { STEP_KEYS, STEP_WAIT, STEP_WAIT_UNTIL, STEP_CHECK, STEP_DUMP, STEP_KEY_AT_POLL };
+enum StepKind { STEP_KEYS, STEP_WAIT, STEP_WAIT_UNTIL, STEP_CHECK, STEP_DUMP, STEP_KEY_AT_POLL, STEP_START_BOARDS };
 enum DumpKind { DUMP_SCREEN, DUMP_HTML, DUMP_LCD };
 
 struct ScenarioStep {
@@ -37,9 +37,11 @@ struct ScenarioStep {
     ScenarioCondition cond;
     DumpKind dump;
     std::string path;
+    int boards[3];         // STEP_START_BOARDS: input, output, analog
 };
 
-// Parses a whole scenario text. On a malformed line, gives false and a
+// Parses a whole scenario text (a UTF-8 byte-order mark at its top is
+// skipped). On a malformed line, gives false and a
 // message naming the line.
 bool script_parse(const std::string &text, std::vector<ScenarioStep> &steps, std::string &error);
 

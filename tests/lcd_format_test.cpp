@@ -160,9 +160,9 @@ TEST(LcdBinary, NoCountWritesNothingAndBitsAbove31AreZero)
 {
     EXPECT_EQ(bin(0xFFFFFFFFu, 0), "");
     EXPECT_EQ(bin(0xFFFFFFFFu, -1), "");
-    EXPECT_EQ(bin(0xFFFFFFFFu, 33), "0" + std::string(32, '1'));
+    EXPECT_EQ(bin(0xFFFFFFFFu, 33), "011111111111111111111111111111111");
     EXPECT_EQ(bin(0x80000001u, 40), "000000001" + std::string(30, '0') + "1");
-    const std::string low32 = "1" + std::string(30, '0') + "1";
+    const std::string low32 = "10000000000000000000000000000001";
     EXPECT_EQ(bin(0x80000001u, 100), std::string(LCD_TEXT_MAX - 1 - 32, '0') + low32);
     EXPECT_EQ(bin(0x80000001u, INT_MAX), std::string(LCD_TEXT_MAX - 1 - 32, '0') + low32);
 }

@@ -9,6 +9,8 @@
 
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,11 +21,12 @@ protected:
 
     // Runs the example with the scenario, standard input and output not a
     // terminal; gives the exit status.
-    int run_scenario(const std::string &scenario, const std::string &env = "")
+    int run_scenario(const std::string &scenario, const std::string &env = "",
+                     const std::string &program = EXAMPLE_PROGRAM, bool keep_settings = false)
     {
         write("run.scn", scenario);
-        std::string command = "cd " + shell_quote(dir) + " && rm -f WENA.ini && " + env +
-                              " WENA_COLOR=16 WENA_SCENARIO=run.scn " EXAMPLE_PROGRAM
+        std::string command = "cd " + shell_quote(dir) + (keep_settings ? "" : " && rm -f WENA.ini") + " && " + env +
+                              " WENA_COLOR=16 WENA_SCENARIO=${WENA_SCENARIO-run.scn} " + program +
                               " < /dev/null > out.bin 2> err.txt";
         int status = system(command.c_str());
         err = read("err.txt");
@@ -75,7 +78,7 @@ static std::string dump_against_terminal(const std::string &dump, const std::str
 TEST_F(ScenarioRun, ChoosesBoardsChecksDumpsAndQuits)
 {
     EXPECT_EQ(run_scenario(choose_boards_and_quit), 1) << "q is the program's own quit: " << err;
-    EXPECT_EQ(read("WENA.ini"), "1,11,21");
+    EXPECT_EQ(read("WENA.ini"), "") << "a scenario run never writes WENA.ini";
     std::string dump = read("screen.txt");
     EXPECT_EQ(dump_against_terminal(dump, read("out.bin")), "");
     EXPECT_NE(dump.find(utf8(u8"ＷＥＮＡ")), std::string::npos);
@@ -95,7 +98,7 @@ TEST_F(ScenarioRun, TheSameScenarioTwiceGivesIdenticalBytes)
 
 TEST_F(ScenarioRun, EveryCheckHoldingEndsTheRunWithStatusZero)
 {
-    EXPECT_EQ(run_scenario("keys IO\nwait 100\ncheck PDR8 == 0\ncheck boards != 1 11 0\n"), 0) << err;
+    EXPECT_EQ(run_scenario("keys IO\nwait 100\ncheck PDR8 == 0\ncheck boards == 1 11 0\n"), 0) << err;
     EXPECT_NE(err.find("passed, 2 checks held"), std::string::npos) << err;
 }
 
@@ -116,7 +119,7 @@ TEST_F(ScenarioRun, AWaitThatIsNeverMetEndsAtItsTimeLimit)
 TEST_F(ScenarioRun, MalformedScenariosAreRefusedBeforeTheRunStarts)
 {
     EXPECT_EQ(run_scenario("key I\nfly 3\n"), 5);
-    EXPECT_EQ(err, "run.scn:2: unknown step 'fly' (key, keys, wait, check, dump, at)\n");
+    EXPECT_EQ(err, "run.scn:2: unknown step 'fly' (key, keys, wait, check, dump, at, start)\n");
     EXPECT_EQ(read("out.bin"), "") << "nothing was painted";
     EXPECT_EQ(run_scenario("wait 5x\n"), 5);
     EXPECT_EQ(run_scenario("check PDR7 == 0\n"), 5);
@@ -164,10 +167,98 @@ TEST_F(ScenarioRun, ARecordedLiveSessionReplaysToTheSameScreen)
     std::string session = read("session.scn");
     EXPECT_NE(session.find("key q"), std::string::npos) << session;
 
+    EXPECT_NE(session.find("\nstart boards 0 0 0\n"), std::string::npos) << session;
+
+    write("WENA.ini", "3,16,21");
     std::string command = "cd " + shell_quote(dir) +
-                          " && rm -f WENA.ini && WENA_SCENARIO=session.scn WENA_DUMP_AT_EXIT=replay.txt " +
+                          " && WENA_SCENARIO=session.scn WENA_DUMP_AT_EXIT=replay.txt " +
                           EXAMPLE_PROGRAM + " < /dev/null > /dev/null 2>&1";
     int status = system(command.c_str());
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_EQ(read("replay.txt"), read("live.txt"));
+    EXPECT_EQ(read("WENA.ini"), "3,16,21");
+}
+
+// The starting boards come from the scenario, else from WENA.ini as read, and
+// the run never writes the file back.
+TEST_F(ScenarioRun, RunsAreReproducibleWhateverWENAiniHolds)
+{
+    write("WENA.ini", "2,12,0");
+    for (int run = 0; run < 3; ++run) {
+        EXPECT_EQ(run_scenario("keys IOV\nwait until lcd 0 == \"3,13,21\" within 100\n", "", SELECTION_PROBE, true), 0)
+            << "run " << run << ": " << err;
+        EXPECT_EQ(read("WENA.ini"), "2,12,0");
+    }
+    write("WENA.ini", "3,16,21");
+    EXPECT_EQ(run_scenario("start boards 0 0 0\nkeys IOV\ncheck lcd 0 == \"1,11,21\"\n", "", SELECTION_PROBE, true), 0)
+        << err;
+}
+
+TEST_F(ScenarioRun, TheFirstStepsSeeTheBoardLaidOutEvenIfTheProgramPausesFirst)
+{
+    EXPECT_EQ(run_scenario(utf8(u8"check screen 36 5 == \"ＷＥＮＡ\"\n"), "", SELECTION_PROBE " pause"), 0) << err;
+}
+
+TEST_F(ScenarioRun, AProgramThatEndsBeforeTheLastStepFails)
+{
+    EXPECT_EQ(run_scenario("wait 1000\ncheck PDR8 == 0\n", "", SELECTION_PROBE " return"), 7);
+    EXPECT_EQ(err, "run.scn:1: the program ended before this step: wait 1000\n");
+    EXPECT_EQ(run_scenario("keys q\ncheck PDR8 == 0\n"), 7) << "Q before the last step";
+}
+
+// No scenario runs for ever: the program's time, its polls and the real time
+// without a poll are all bounded.
+TEST_F(ScenarioRun, BoundsEndARunThatWouldNeverFinish)
+{
+    EXPECT_EQ(run_scenario("wait 1099511627776\n"), 4);
+    EXPECT_EQ(err, "run.scn:1: the run reached its limit of 3600 s of the program's time (WENA_TIME_LIMIT)\n");
+    EXPECT_EQ(run_scenario("wait until lcd 0 == \"x\" within 1099511627776\n", "WENA_TIME_LIMIT=5"), 4);
+    EXPECT_NE(err.find("limit of 5 s"), std::string::npos) << err;
+    EXPECT_EQ(run_scenario("at poll 1152921504606846976 key q\n", "WENA_POLL_LIMIT=1000"), 4);
+    EXPECT_EQ(err, "run.scn:1: the run reached its limit of 1000 polls (WENA_POLL_LIMIT)\n");
+    EXPECT_EQ(run_scenario("wait 100000\n", "WENA_WATCHDOG=1", SELECTION_PROBE " stall"), 4);
+    EXPECT_EQ(err, "run.scn:1: the program has not polled or paused for 1 s of real time (WENA_WATCHDOG)\n");
+}
+
+TEST_F(ScenarioRun, ScenariosThatCannotBeReadAreRefused)
+{
+    ASSERT_EQ(mkdir(file("dir.scn").c_str(), 0755), 0);
+    EXPECT_EQ(run_scenario("", "WENA_SCENARIO=dir.scn"), 5);
+    EXPECT_EQ(err, "dir.scn: cannot read the scenario: it is a directory\n");
+    EXPECT_EQ(run_scenario("", "WENA_SCENARIO=/dev/zero"), 5);
+    EXPECT_EQ(err, "/dev/zero: cannot read the scenario: it is not a regular file\n");
+    EXPECT_EQ(run_scenario("#" + std::string(4 << 20, 'x') + "\n"), 5);
+    EXPECT_EQ(err, "run.scn: cannot read the scenario: it is larger than 4194304 bytes\n");
+    ASSERT_EQ(mkfifo(file("fifo.scn").c_str(), 0644), 0);
+    EXPECT_EQ(run_scenario("", "(echo 'check PDR8 == 0' > fifo.scn &) && WENA_SCENARIO=fifo.scn"), 0) << err;
+    EXPECT_EQ(run_scenario("check PDR8 == 0\n", "WENA_RECORD=rec.scn"), 5);
+    EXPECT_EQ(err, "WENA_RECORD and WENA_SCENARIO cannot be used together: a replay records nothing new\n");
+}
+
+TEST_F(ScenarioRun, DumpsAtExitThatCannotBeWrittenAreReported)
+{
+    EXPECT_EQ(run_scenario("check PDR8 == 0\n", "WENA_DUMP_AT_EXIT=."), 6);
+    EXPECT_EQ(err, ".: WENA_DUMP_AT_EXIT cannot be written: Is a directory\n");
+    EXPECT_EQ(run_scenario("check PDR8 == 0\n", "WENA_DUMP_AT_EXIT=no/dir/x.txt"), 6);
+    EXPECT_EQ(run_scenario("check PDR8 == 0\ndump screen /dev/stdout\n"), 0) << err;
+    EXPECT_NE(read("out.bin").find("H8/3664F"), std::string::npos) << "the dump went to standard output";
+    // A private null device, so that a fault here cannot break the machine's own /dev/null.
+    if (mknod(file("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "a device file needs root: the device case is not run";
+    EXPECT_EQ(run_scenario("check PDR8 == 0\n", "WENA_DUMP_AT_EXIT=null"), 0) << err;
+    struct stat seen {};
+    ASSERT_EQ(stat(file("null").c_str(), &seen), 0);
+    EXPECT_TRUE(S_ISCHR(seen.st_mode)) << "the device was turned into another kind of file";
+}
+
+TEST_F(ScenarioRun, RealTimeTakesTheUsualSpellingsAndReportsOthers)
+{
+    struct timespec before, after;
+    clock_gettime(CLOCK_MONOTONIC, &before);
+    for (const char *off : {"0", "false", "no", "OFF"})
+        EXPECT_EQ(run_scenario("wait 30000\n", std::string("WENA_REALTIME=") + off), 0) << off;
+    clock_gettime(CLOCK_MONOTONIC, &after);
+    EXPECT_LT(after.tv_sec - before.tv_sec, 30) << "two minutes of waits took real time";
+    EXPECT_EQ(run_scenario("wait 30000\n", "WENA_REALTIME=maybe"), 0);
+    EXPECT_EQ(err, "WENA_REALTIME='maybe' is neither 1 nor 0: ignored, the clock is virtual\nrun.scn: passed, 0 checks held\n");
 }

@@ -86,7 +86,7 @@ TEST(Script, TextConditionsKeepSpacesAndHashesInsideQuotes)
 
 TEST(Script, MistakesAreReportedWithTheirLine)
 {
-    EXPECT_EQ(error_of("key I\njump 3\n"), "2: unknown step 'jump' (key, keys, wait, check, dump, at)");
+    EXPECT_EQ(error_of("key I\njump 3\n"), "2: unknown step 'jump' (key, keys, wait, check, dump, at, start)");
     EXPECT_EQ(error_of("wait 1o0"), "1: '1o0' is not a number (milliseconds)");
     EXPECT_EQ(error_of("\ncheck PDR9 == 1"), "2: unknown register 'PDR9' (PDR5, PDR8, ADDA-ADDD)");
     EXPECT_EQ(error_of("check lcd 2 == \"x\""), "1: '2' is out of range (LCD line 0 or 1, at most 1)");
@@ -100,4 +100,20 @@ TEST(Script, MistakesAreReportedWithTheirLine)
     EXPECT_EQ(error_of("dump picture x.png"), "1: dump what? 'screen', 'html' or 'lcd'");
     EXPECT_EQ(error_of("check screen 80 0 == \"x\""), "1: '80' is out of range (column 0-79, at most 79)");
     EXPECT_EQ(error_of("keys " + std::string(129, 'o')), "1: at most 128 keys in one step");
+    EXPECT_EQ(error_of("check PDR8 == 0x0x10"), "1: '0x0x10' is not a number (value)");
+    EXPECT_EQ(error_of("check PDR8 == 0b"), "1: '0b' is not a number (value)");
+    EXPECT_EQ(error_of("check PDR8 == 0x-1"), "1: '0x-1' is not a number (value)");
+    EXPECT_EQ(error_of(std::string("dump screen a\0b.txt", 20)), "1: a file name cannot hold a NUL byte");
+    EXPECT_EQ(error_of("key I\nstart boards 1 11 21"), "2: the starting boards are set before every other step");
+}
+
+TEST(Script, AByteOrderMarkAndTheStartingBoardsAtTheTop)
+{
+    auto steps = parsed("\xEF\xBB\xBFstart boards 7 -5 2147483647  # as WENA.ini may hold them\nkey I\n");
+    ASSERT_EQ(steps.size(), 2u);
+    EXPECT_EQ(steps[0].kind, STEP_START_BOARDS);
+    EXPECT_EQ(steps[0].boards[0], 7);
+    EXPECT_EQ(steps[0].boards[1], -5);
+    EXPECT_EQ(steps[0].boards[2], 2147483647);
+    EXPECT_EQ(error_of("start boards 1 2 2147483648"), "1: '2147483648' is out of range (analog kind, at most 2147483647)");
 }

@@ -6,6 +6,7 @@
 #include "tests/support/board_fixture.h"
 #include "tests/support/capture.h"
 
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstring>
@@ -83,6 +84,8 @@ TEST_F(BoardTest, AVanishedDirectoryCannotBeSavedToAndTheBoardRunsOn)
     ASSERT_EQ(mkdir(gone.c_str(), 0755), 0);
     ASSERT_EQ(chdir(gone.c_str()), 0);
     ASSERT_EQ(rmdir(gone.c_str()), 0);
+    BoardSelection none{};
+    settings_load(&none);
     EXPECT_FALSE(settings_save(BoardSelection{1, 11, 21}));
     sim_poll();
     EXPECT_EQ(sim.layout_built, 1);
@@ -111,6 +114,61 @@ TEST_F(BoardTest, AReadOnlyDirectoryKeepsTheOldFileAndTheBoardRunsOn)
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
+static mode_t mode_of(const char *name)
+{
+    struct stat st {};
+    EXPECT_EQ(lstat(name, &st), 0) << name;
+    return st.st_mode;
+}
+
+// The user's file is never replaced when it could not be read, may not be
+// written or is no regular file; the board still starts and keys still work.
+TEST_F(BoardTest, ASettingsFileThatCannotBeReplacedIsLeftAsItIs)
+{
+    for (mode_t mode : {0000, 0444}) {
+        write_settings("2,12,0");
+        ASSERT_EQ(chmod("WENA.ini", mode), 0);
+        sim = SimState{};
+        press("I");
+        EXPECT_EQ(sim.layout_built, 1);
+        EXPECT_EQ(mode_of("WENA.ini") & 0777, mode);
+        ASSERT_EQ(chmod("WENA.ini", 0644), 0);
+        EXPECT_EQ(read_settings(), "2,12,0") << "mode " << std::oct << mode;
+        remove("WENA.ini");
+    }
+
+    // A FIFO would block a reading open: the start must not wait for a writer.
+    ASSERT_EQ(mkfifo("WENA.ini", 0644), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        alarm(5);
+        press("I");
+        _exit(sim.layout_built == 1 && S_ISFIFO(mode_of("WENA.ini")) ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+
+TEST_F(BoardTest, ASettingsFileReachedByALinkIsUpdatedWhereItLives)
+{
+    ASSERT_EQ(symlink("real.ini", "WENA.ini"), 0);
+    press("I");
+    EXPECT_TRUE(S_ISLNK(mode_of("WENA.ini")));
+    EXPECT_EQ(read_settings(), "1,0,0");
+
+    ASSERT_EQ(remove("WENA.ini"), 0);
+    write_settings("0,11,0");
+    ASSERT_EQ(link("WENA.ini", "other-name.ini"), 0);
+    sim = SimState{};
+    press("I");
+    struct stat st {};
+    ASSERT_EQ(stat("other-name.ini", &st), 0);
+    EXPECT_EQ(st.st_nlink, 2u) << "the hard link is kept";
+    EXPECT_EQ(read_settings(), "1,11,0");
+}
+
 TEST(SettingsParse, ConvertsFieldsUpToTheFirstMismatch)
 {
     BoardSelection s{9, 9, 9};
@@ -123,20 +181,29 @@ TEST(SettingsParse, ConvertsFieldsUpToTheFirstMismatch)
     EXPECT_EQ(s.analog, 0);
 }
 
-// A child saves over and over; killed at any moment, it leaves WENA.ini whole.
+// A child saves over and over; killed at any moment, it leaves WENA.ini whole,
+// and a catchable signal leaves no temporary file either.
 TEST_F(BoardTest, AKillDuringSavingNeverLeavesAHalfWrittenFile)
 {
     write_settings("0,0,0");
     for (int round = 0; round < 25; ++round) {
+        // A SIGKILL between naming the new file and renaming it cannot be
+        // guarded against; what it leaves must not count against SIGTERM.
+        ASSERT_EQ(system("ls -A | grep -v -x WENA.ini | xargs -r rm -f"), 0);
         pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            BoardSelection loaded{};
+            settings_load(&loaded);
             for (int i = 0;; ++i)
                 settings_save(BoardSelection{i % 4, 11 + i % 6, (i & 1) * 21});
         }
         usleep(1000 + (useconds_t)(round * 397 % 5000));
-        kill(child, SIGKILL);
+        kill(child, round % 2 ? SIGKILL : SIGTERM);
         waitpid(child, nullptr, 0);
+        if (round % 2 == 0) {
+            ASSERT_EQ(system("ls -A | grep -v -x WENA.ini | grep -q ."), 256) << "a temporary file is left";
+        }
         std::string content = read_settings();
         BoardSelection s{};
         ASSERT_EQ(settings_parse(content.data(), content.size(), &s), 3) << "'" << content << "'";

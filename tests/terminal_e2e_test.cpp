@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <vterm.h>
+
 #include <csignal>
+#include <fstream>
+#include <sys/wait.h>
 #include <unistd.h>
 
 class TerminalEndToEnd : public TempDirTest {
@@ -79,6 +83,68 @@ TEST_F(TerminalEndToEnd, TerminationBySignalGivesTheTerminalBack)
     expect_terminal_given_back(std::to_string(128 + SIGTERM));
 }
 
+TEST_F(TerminalEndToEnd, AReaderThatGoesAwayStillGetsTheTerminalBack)
+{
+    // head leaves after ten bytes; the probe's next write meets a closed pipe.
+    std::string script = "stty -g > " + file("before") + "; WENA_COLOR=16 " CONSOLE_PROBE " " + file("ready") +
+                         " return | { head -c 10 > /dev/null; exec 0<&-; : > " + file("gone") + "; }; stty -g > " +
+                         file("after") + "; exec sleep 60";
+    ASSERT_TRUE(tmux_start(pane, "sh -c " + shell_quote(script)));
+    ASSERT_NE(wait_for_file(file("before"), 10000), "");
+    for (int waited = 0; waited < 10000 && access(file("gone").c_str(), F_OK) != 0; waited += 20)
+        usleep(20 * 1000);
+    tmux_type(pane, "x");
+    ASSERT_NE(wait_for_file(file("after"), 10000), "") << "the probe did not end";
+    EXPECT_EQ(wait_for_file(file("before"), 0), wait_for_file(file("after"), 0));
+}
+
+TEST_F(TerminalEndToEnd, ClosedStandardOutputIsNotTakenByTheRecording)
+{
+    std::ofstream(file("keys")) << "IOVq";
+    std::string command = "cd " + shell_quote(dir) + " && WENA_RECORD=rec.scn " EXAMPLE_PROGRAM " < keys >&- 2>&-";
+    EXPECT_EQ(WEXITSTATUS(system(command.c_str())), 1);
+    std::string recording = read("rec.scn");
+    EXPECT_NE(recording.find("key q"), std::string::npos) << recording;
+    EXPECT_EQ(recording.find('\x1b'), std::string::npos) << "the picture went into the recording";
+}
+
+TEST_F(TerminalEndToEnd, AWrongColourChoiceIsReportedOnceBelowTheBoardAndIgnored)
+{
+    std::string script = "WENA_COLOR=garbage COLORTERM= " CONSOLE_PROBE " " + file("ready") + " return; exec sleep 60";
+    ASSERT_TRUE(tmux_start(pane, "sh -c " + shell_quote(script)));
+    ASSERT_NE(wait_for_file(file("ready"), 10000), "");
+    tmux_type(pane, "x");
+    std::string shown, message = "wena: WENA_COLOR=garbage ignored: it is 16 or truecolor";
+    for (int waited = 0; waited < 10000 && shown.find(message) == std::string::npos; waited += 20) {
+        usleep(20 * 1000);
+        shown = tmux_capture(pane);
+    }
+    EXPECT_NE(shown.find(message), std::string::npos) << shown;
+    EXPECT_EQ(shown.find(message), shown.rfind(message)) << "reported once";
+    EXPECT_EQ(shown.find("38;2;"), std::string::npos) << "16 colours, as the terminal announces";
+}
+
+TEST_F(TerminalEndToEnd, TheCursorIsAThinLineAndTheDefaultShapeComesBack)
+{
+    std::string command = "printf x | " CONSOLE_PROBE " " + file("ready") + " cursor > " + file("out");
+    ASSERT_EQ(system(command.c_str()), 0);
+    VtEmulator vt;
+    vt_open(vt, 80, 25);
+    std::string trace;
+    VTermScreenCallbacks callbacks{};
+    callbacks.settermprop = [](VTermProp prop, VTermValue *value, void *shapes) {
+        if (prop == VTERM_PROP_CURSORSHAPE)
+            *static_cast<std::string *>(shapes) += value->number == VTERM_PROP_CURSORSHAPE_UNDERLINE ? "underline "
+                                                   : value->number == VTERM_PROP_CURSORSHAPE_BLOCK   ? "block "
+                                                                                                      : "other ";
+        return 1;
+    };
+    vterm_screen_set_callbacks(vterm_obtain_screen(vt.vt), &callbacks, &trace);
+    vt_feed(vt, read("out"));
+    vt_close(vt);
+    EXPECT_EQ(trace, "underline block ");
+}
+
 TEST_F(TerminalEndToEnd, APictureSurvivesShrinkingAndGrowingTheTerminal)
 {
     start_probe("return");
@@ -89,15 +155,26 @@ TEST_F(TerminalEndToEnd, APictureSurvivesShrinkingAndGrowingTheTerminal)
     EXPECT_EQ(pane_against_model(), "");
 }
 
+// A paste far larger than the terminal's own input queue, with no x in it.
+static void paste(TmuxPane &pane, const std::string &path, const std::string &first, size_t bytes)
+{
+    std::string text = first;
+    while (text.size() < bytes)
+        text += "yzzy\n";
+    std::ofstream(path) << text;
+    std::string tmux = "LC_ALL=C.UTF-8 tmux -L " + pane.socket + " ";
+    run_output(tmux + "load-buffer " + shell_quote(path) + " && " + tmux + "paste-buffer -d");
+}
+
 // Job control needs an interactive shell in the pane.
 class InteractiveShell : public TerminalEndToEnd {
 protected:
-    void start_shell()
+    void start_shell(const std::string &mode = "return")
     {
         ASSERT_TRUE(tmux_start(pane, "env PS1='$ ' bash --norc --noprofile -i"));
         ASSERT_TRUE(wait_for_pane("$ "));
         tmux_type(pane, "stty -g > " + file("before") + "; WENA_COLOR=16 " CONSOLE_PROBE " " + file("ready") +
-                            " return");
+                            " " + mode);
         tmux_press(pane, "Enter");
         ASSERT_NE(wait_for_file(file("ready"), 10000), "") << "the probe never painted";
     }
@@ -125,6 +202,17 @@ protected:
         tmux_type(pane, "stty -g > " + file("after"));
         tmux_press(pane, "Enter");
         ASSERT_NE(wait_for_file(file("after"), 10000), "");
+    }
+    void expect_ctrl_c_after_a_huge_paste_acts_at_once()
+    {
+        paste(pane, file("paste"), "", 100000);
+        tmux_press(pane, "C-c");
+        int waited = 0;
+        for (; waited < 1000 && tmux_format(pane, "#{pane_current_command}") != "bash"; waited += 10)
+            usleep(10 * 1000);
+        EXPECT_LT(waited, 1000) << "the program was still running a second after Ctrl-C";
+        EXPECT_EQ(exit_status(), "130\n");
+        EXPECT_EQ(tmux_capture(pane).find("yzzy"), std::string::npos) << "pasted keys reached the shell";
     }
 };
 
@@ -155,4 +243,24 @@ TEST_F(InteractiveShell, CtrlCInterruptsAndGivesTheTerminalBack)
     record_mode_now();
     EXPECT_EQ(wait_for_file(file("before"), 1000), wait_for_file(file("after"), 1000));
     EXPECT_EQ(tmux_format(pane, "#{cursor_flag}"), "1");
+}
+
+TEST_F(InteractiveShell, CtrlCActsAtOnceAfterAHugePasteAndNothingSpillsIntoTheShell)
+{
+    start_shell();
+    expect_ctrl_c_after_a_huge_paste_acts_at_once();
+}
+
+TEST_F(InteractiveShell, CtrlCActsAtOnceAfterAHugePasteToAProgramThatNeverPolls)
+{
+    start_shell("spin");
+    expect_ctrl_c_after_a_huge_paste_acts_at_once();
+}
+
+TEST_F(InteractiveShell, KeysTypedAheadOfTheExitNeverReachTheShell)
+{
+    start_shell();
+    paste(pane, file("paste"), "x", 100000);  // the probe returns at x
+    EXPECT_EQ(exit_status(), "0\n");
+    EXPECT_EQ(tmux_capture(pane).find("yzzy"), std::string::npos) << "pasted keys reached the shell";
 }

@@ -15,10 +15,14 @@ add_executable(wena-tests
   support/board_fixture.cpp
   support/capture.cpp
   support/golden.cpp
+  support/pauses.cpp
   console_test.cpp
   cp932_test.cpp
   frame_test.cpp
   poll_test.cpp
+  input_boards_test.cpp
+  output_boards_test.cpp
+  vending_test.cpp
   lcd_format_test.cpp
   lcd_test.cpp
   script_test.cpp

@@ -1,104 +1,188 @@
 // POSIX key source: bytes from standard input, a terminal in raw mode or a
-// pipe or file. Escape sequences of non-character keys are dropped whole, so
-// that an arrow key never acts as the letter its sequence ends with.
+// pipe or file. Escape sequences of non-character keys are dropped whole as
+// they arrive, so that an arrow key never acts as the letter it ends with.
+//
+// A terminal is read dry at every poll, during every pause and every few
+// milliseconds of painting: keys beyond the keyboard buffer are dropped, as a
+// full keyboard buffer drops them, so that a huge paste never fills the
+// terminal's own queue, where it would hold back the Ctrl-C typed after it.
+// A pipe or file is read only as keys are taken, and nothing of it is lost.
+#include "console/posix/keyboard.h"
+
 #include "console/platform.h"
 
 #include <cerrno>
-#include <cstring>
+#include <ctime>
 #include <poll.h>
 #include <unistd.h>
 
-enum { ESC = 0x1B, INPUT_CAPACITY = 256, SEQUENCE_WAIT_MS = 30 };
+enum {
+    ESC = 0x1B,
+    KEY_CAPACITY = 256,
+    READ_CHUNK = 4096,
+    READS_PER_DRAIN = 64,  // bounds one poll's work against an endless writer
+    // A lone Escape is told from the start of a key's sequence by the time
+    // that passes without the rest: terminals send a sequence in one piece.
+    SEQUENCE_WAIT_MS = 30,
+    KEEP_FLOWING_MS = 10
+};
 
-static unsigned char input[INPUT_CAPACITY];
-static size_t input_head, input_len;
-static bool input_ended;
+// Where a sequence that began with ESC stands.
+enum { SEQ_NONE, SEQ_ESC, SEQ_SS3, SEQ_CSI };
 
-// Reads what is waiting, or what arrives within timeout_ms; false if nothing came.
-static bool fill(int timeout_ms)
+namespace {
+
+struct KeySource {
+    unsigned char keys[KEY_CAPACITY];  // ring of keys ready to be read
+    size_t head, count;
+    int sequence;                      // SEQ_*: bytes of a sequence still coming
+    long long sequence_started_ms;
+    bool ended;                        // end of input: nothing more ever comes
+    int terminal;                      // -1 until known
+    long long next_keep_up_ms;         // when painting next reads the terminal
+};
+
+}  // namespace
+
+static KeySource source = {{}, 0, 0, SEQ_NONE, 0, false, -1, 0};
+
+static long long monotonic_ms()
 {
-    if (input_ended)
-        return false;
-    if (input_head > 0) {
-        memmove(input, input + input_head, input_len);
-        input_head = 0;
-    }
-    if (input_len == INPUT_CAPACITY)
-        return false;
-    struct pollfd source = {STDIN_FILENO, POLLIN, 0};
-    if (poll(&source, 1, timeout_ms) <= 0)
-        return false;
-    if (source.revents & POLLNVAL) {
-        input_ended = true;
-        return false;
-    }
-    ssize_t n = read(STDIN_FILENO, input + input_len, INPUT_CAPACITY - input_len);
-    if (n < 0 && (errno == EINTR || errno == EAGAIN))
-        return false;
-    if (n <= 0) {
-        input_ended = true;  // end of input: no key is ever waiting again
-        return false;
-    }
-    input_len += (size_t)n;
-    return true;
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
+}
+
+static bool from_terminal()
+{
+    if (source.terminal < 0)
+        source.terminal = isatty(STDIN_FILENO) ? 1 : 0;
+    return source.terminal == 1;
+}
+
+static void push_key(unsigned char key)
+{
+    if (source.count == KEY_CAPACITY)
+        return;
+    source.keys[(source.head + source.count) % KEY_CAPACITY] = key;
+    ++source.count;
 }
 
 static bool is_csi_final(unsigned char b) { return b >= 0x40 && b <= 0x7E; }
 static bool is_csi_inner(unsigned char b) { return b >= 0x20 && b <= 0x3F; }
 
-enum { INCOMPLETE = -1 };
-
-// Length of the escape sequence at the head, 1 for an ESC that starts none,
-// INCOMPLETE when more bytes are needed to tell.
-static int escape_length()
+// One byte of input: a key, or part of a sequence that is dropped whole.
+static void take_byte(unsigned char b)
 {
-    const unsigned char *s = input + input_head;
-    size_t n = input_len;
-    if (n < 2)
-        return INCOMPLETE;
-    if (s[1] == 'O')
-        return n >= 3 ? 3 : INCOMPLETE;
-    if (s[1] != '[')
-        return 1;
-    for (size_t i = 2; i < n; ++i) {
-        if (is_csi_final(s[i]))
-            return (int)i + 1;
-        if (!is_csi_inner(s[i]))
-            return (int)i;  // a broken sequence ends before the stray byte
+    switch (source.sequence) {
+    case SEQ_ESC:
+        if (b == '[' || b == 'O') {
+            source.sequence = b == '[' ? SEQ_CSI : SEQ_SS3;
+            return;
+        }
+        push_key(ESC);  // ESC and another key: both are keys
+        source.sequence = SEQ_NONE;
+        break;
+    case SEQ_SS3:
+        source.sequence = SEQ_NONE;
+        return;
+    case SEQ_CSI:
+        if (is_csi_inner(b))
+            return;
+        source.sequence = SEQ_NONE;
+        if (is_csi_final(b))
+            return;
+        break;  // a broken sequence ends before the stray byte
     }
-    return INCOMPLETE;
+    if (b == ESC) {
+        source.sequence = SEQ_ESC;
+        source.sequence_started_ms = monotonic_ms();
+    } else {
+        push_key(b);
+    }
 }
 
-static void drop(size_t n)
+// A sequence that stopped halfway: a lone ESC is a key, the rest is dropped.
+static void settle_sequence()
 {
-    input_head += n;
-    input_len -= n;
+    if (source.sequence == SEQ_ESC)
+        push_key(ESC);
+    source.sequence = SEQ_NONE;
+}
+
+// One read of at most `room` bytes; false when nothing more is there now.
+static bool read_some(size_t room)
+{
+    unsigned char chunk[READ_CHUNK];
+    if (room > sizeof chunk)
+        room = sizeof chunk;
+    ssize_t n = read(STDIN_FILENO, chunk, room);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN))
+        return false;
+    if (n <= 0) {
+        source.ended = true;
+        settle_sequence();
+        return false;
+    }
+    for (ssize_t i = 0; i < n; ++i)
+        take_byte(chunk[i]);
+    return true;
+}
+
+static bool input_ready()
+{
+    struct pollfd in = {STDIN_FILENO, POLLIN, 0};
+    if (poll(&in, 1, 0) <= 0)
+        return false;
+    if (in.revents & POLLNVAL) {
+        source.ended = true;
+        settle_sequence();
+        return false;
+    }
+    return true;
+}
+
+void keyboard_drain()
+{
+    if (source.ended)
+        return;
+    if (from_terminal()) {
+        for (int i = 0; i < READS_PER_DRAIN && input_ready() && read_some(READ_CHUNK); ++i) {
+        }
+    } else if (source.count == 0 && input_ready()) {
+        // Never more keys than bytes, so nothing read is dropped.
+        read_some(KEY_CAPACITY);
+    }
+}
+
+int keyboard_wait_fd() { return !source.ended && from_terminal() ? STDIN_FILENO : -1; }
+
+void plat_keep_keys_flowing()
+{
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);  // cheap enough for every console call
+    long long now_ms = now.tv_sec * 1000LL + now.tv_nsec / 1000000;
+    if (now_ms < source.next_keep_up_ms || !from_terminal())
+        return;
+    source.next_keep_up_ms = now_ms + KEEP_FLOWING_MS;
+    keyboard_drain();
 }
 
 bool plat_key_waiting()
 {
-    for (;;) {
-        if (input_len == 0 && !fill(0))
-            return false;
-        if (input[input_head] != ESC)
-            return true;
-        int n = escape_length();
-        if (n == INCOMPLETE) {
-            if (fill(SEQUENCE_WAIT_MS))
-                continue;
-            n = input_len == 1 ? 1 : (int)input_len;  // a lone ESC is a key of its own
-        }
-        if (n == 1)
-            return true;
-        drop((size_t)n);
-    }
+    keyboard_drain();
+    if (source.count == 0 && source.sequence != SEQ_NONE &&
+        monotonic_ms() - source.sequence_started_ms >= SEQUENCE_WAIT_MS)
+        settle_sequence();
+    return source.count > 0;
 }
 
 int plat_read_key()
 {
     if (!plat_key_waiting())
         return 0;
-    signed char key = (signed char)input[input_head];
-    drop(1);
+    signed char key = (signed char)source.keys[source.head];
+    source.head = (source.head + 1) % KEY_CAPACITY;
+    --source.count;
     return key;
 }

@@ -4,22 +4,54 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <fcntl.h>
 #include <initializer_list>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+enum {
+    // Keys still arriving at exit are read and dropped until the terminal
+    // has been quiet this long, or for at most the second bound.
+    QUIET_AT_EXIT_MS = 50,
+    DISCARD_AT_EXIT_MAX_MS = 500
+};
+
 static struct termios saved_mode;
 static bool have_saved_mode;
 static volatile sig_atomic_t resized, resumed, suspend_asked;
+static volatile sig_atomic_t cursor_shape_changed;
 
 // Default colours, visible cursor, autowrap back on, and the cursor below the
 // board so that the shell prompt does not overwrite the picture.
 static const char give_back_sequence[] = "\x1b[0m\x1b[?25h\x1b[?7h\x1b[25;1H";
 // CAN first: a signal may have cut one of our escape sequences in half.
 static const char give_back_after_signal[] = "\x18\x1b[0m\x1b[?25h\x1b[?7h\x1b[25;1H";
+
+// The thin cursor and the default shape, as the terminal named by TERM
+// takes them: the Linux console has its own sequence for the shape.
+static const char *thin_cursor = "\x1b[3 q";
+static const char *default_cursor = "\x1b[0 q";
+
+// A message about the environment that the picture would cover; it is
+// written once the terminal has been given back.
+static char deferred_message[256];
+static volatile sig_atomic_t message_pending;
+
+// A descriptor the program was started without would be taken by the next
+// file opened (a recording would swallow the picture): /dev/null holds its
+// place before anything else runs.
+__attribute__((constructor)) static void hold_standard_descriptors()
+{
+    for (int fd = 0; fd <= 2; ++fd)
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF)
+            open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);  // the lowest free descriptor: fd
+}
 
 static void write_all(const char *bytes, size_t n)
 {
@@ -48,21 +80,54 @@ static void enter_raw_mode()
     tcsetattr(STDIN_FILENO, TCSANOW, &raw);
 }
 
-// Async-signal-safe: only write(2) and tcsetattr.
-static void give_back(const char *sequence, size_t n)
+static long long monotonic_ms()
+{
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
+}
+
+// Keys the program did not read, including the rest of a paste that the
+// terminal is still sending, would otherwise run as shell commands.
+static void discard_typed_ahead()
+{
+    char dropped[4096];
+    struct pollfd in = {STDIN_FILENO, POLLIN, 0};
+    long long until = monotonic_ms() + DISCARD_AT_EXIT_MAX_MS;
+    while (monotonic_ms() < until && poll(&in, 1, QUIET_AT_EXIT_MS) > 0 && (in.revents & POLLIN) &&
+           read(STDIN_FILENO, dropped, sizeof dropped) > 0) {
+    }
+}
+
+// Async-signal-safe: only write(2), poll, read, clock_gettime, tcflush and
+// tcsetattr.
+// `at_end` also drops the keys nobody read.
+static void give_back(const char *sequence, size_t n, bool at_end)
 {
     int saved_errno = errno;
+    // First, so that the shell's prompt shows only once keys are its own.
+    if (have_saved_mode && at_end)
+        discard_typed_ahead();
     write_all(sequence, n);
+    if (cursor_shape_changed)
+        write_all(default_cursor, strlen(default_cursor));
+    if (have_saved_mode && at_end)
+        tcflush(STDIN_FILENO, TCIFLUSH);  // not TCSAFLUSH: that would wait for a stalled reader of the output
     if (have_saved_mode)
         tcsetattr(STDIN_FILENO, TCSANOW, &saved_mode);
+    if (message_pending) {
+        message_pending = 0;
+        if (write(STDERR_FILENO, deferred_message, strlen(deferred_message)) < 0) {
+        }
+    }
     errno = saved_errno;
 }
 
-static void give_back_at_exit() { give_back(give_back_sequence, sizeof give_back_sequence - 1); }
+static void give_back_at_exit() { give_back(give_back_sequence, sizeof give_back_sequence - 1, true); }
 
 static void on_fatal_signal(int sig)
 {
-    give_back(give_back_after_signal, sizeof give_back_after_signal - 1);
+    give_back(give_back_after_signal, sizeof give_back_after_signal - 1, true);
     signal(sig, SIG_DFL);
     raise(sig);
 }
@@ -91,7 +156,7 @@ void plat_start()
 {
     have_saved_mode = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved_mode) == 0;
     atexit(give_back_at_exit);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
         install(sig, on_fatal_signal);
     install(SIGTSTP, on_suspend);
     install(SIGCONT, on_continue);
@@ -101,7 +166,7 @@ void plat_start()
 
 void plat_suspend()
 {
-    give_back_at_exit();
+    give_back(give_back_sequence, sizeof give_back_sequence - 1, false);
     signal(SIGTSTP, SIG_DFL);
     raise(SIGTSTP);  // stops here until continued
     struct sigaction again {};
@@ -141,11 +206,45 @@ bool plat_term_size(int *cols, int *rows)
     return true;
 }
 
+// Shown at once, unless the picture is about to cover it.
+static void report(const char *message)
+{
+    if (isatty(STDOUT_FILENO) && isatty(STDERR_FILENO)) {
+        snprintf(deferred_message, sizeof deferred_message, "%s\n", message);
+        message_pending = 1;
+    } else {
+        fprintf(stderr, "%s\n", message);
+    }
+}
+
 bool plat_truecolor()
 {
     const char *choice = getenv("WENA_COLOR");
-    if (choice && *choice)
-        return strcmp(choice, "16") != 0;
+    if (choice && strcmp(choice, "16") == 0)
+        return false;
+    if (choice && strcmp(choice, "truecolor") == 0)
+        return true;
+    if (choice && *choice) {
+        char message[200];
+        int n = snprintf(message, sizeof message, "wena: WENA_COLOR=%.60s", choice);
+        // Control characters in the value must not act on the terminal.
+        for (int i = 0; i < n && i < (int)sizeof message; ++i)
+            if ((unsigned char)message[i] < 0x20 || message[i] == 0x7F)
+                message[i] = '?';
+        snprintf(message + n, sizeof message - (size_t)n, " ignored: it is 16 or truecolor");
+        report(message);
+    }
     const char *announced = getenv("COLORTERM");
     return announced && (strcmp(announced, "truecolor") == 0 || strcmp(announced, "24bit") == 0);
+}
+
+const char *plat_thin_cursor()
+{
+    const char *term = getenv("TERM");
+    if (term && strcmp(term, "linux") == 0) {
+        thin_cursor = "\x1b[?2c";
+        default_cursor = "\x1b[?0c";
+    }
+    cursor_shape_changed = 1;
+    return thin_cursor;
 }

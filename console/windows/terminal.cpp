@@ -4,6 +4,7 @@
 // console (a pipe, a file) gets the same bytes a POSIX terminal would.
 #include "console/platform.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <windows.h>
@@ -12,6 +13,15 @@
 // the end what gives a terminal back: default colours, visible cursor,
 // autowrap on, the cursor below the board.
 static const char give_back_sequence[] = "\x1b[0m\x1b[?25h\x1b[?7h\x1b[25;1H";
+
+// The thin cursor and the default shape, for a terminal behind a pipe or file.
+static const char thin_cursor[] = "\x1b[3 q";
+static const char default_cursor[] = "\x1b[0 q";
+static bool cursor_shape_changed;
+
+// A message about the environment that the picture would cover; it is
+// written once the console has been given back.
+static char deferred_message[256];
 
 static bool taken;
 static DWORD saved_mode;
@@ -32,8 +42,16 @@ static void take_console()
     taken = true;
 }
 
+static void write_deferred_message()
+{
+    if (deferred_message[0])
+        fputs(deferred_message, stderr);
+    deferred_message[0] = '\0';
+}
+
 static void give_back()
 {
+    write_deferred_message();
     if (!taken)
         return;
     HANDLE out = output_handle();
@@ -54,7 +72,13 @@ static BOOL WINAPI on_console_event(DWORD)
     return FALSE;
 }
 
-static void give_back_terminal() { plat_write(give_back_sequence, sizeof give_back_sequence - 1); }
+static void give_back_terminal()
+{
+    plat_write(give_back_sequence, sizeof give_back_sequence - 1);
+    if (cursor_shape_changed)
+        plat_write(default_cursor, sizeof default_cursor - 1);
+    write_deferred_message();
+}
 
 void plat_start()
 {
@@ -95,11 +119,45 @@ bool plat_term_size(int *cols, int *rows)
     return true;
 }
 
+// Shown at once, unless the picture is about to cover it.
+static void report(const char *message)
+{
+    DWORD mode;
+    if (GetConsoleMode(output_handle(), &mode))
+        snprintf(deferred_message, sizeof deferred_message, "%s\n", message);
+    else
+        fprintf(stderr, "%s\n", message);
+}
+
 bool plat_truecolor()
 {
     const char *choice = getenv("WENA_COLOR");
-    if (choice && *choice)
-        return strcmp(choice, "16") != 0;
+    if (choice && strcmp(choice, "16") == 0)
+        return false;
+    if (choice && strcmp(choice, "truecolor") == 0)
+        return true;
+    if (choice && *choice) {
+        char message[200];
+        int n = snprintf(message, sizeof message, "wena: WENA_COLOR=%.60s", choice);
+        // Control characters in the value must not act on the console.
+        for (int i = 0; i < n && i < (int)sizeof message; ++i)
+            if ((unsigned char)message[i] < 0x20 || message[i] == 0x7F)
+                message[i] = '?';
+        snprintf(message + n, sizeof message - (size_t)n, " ignored: it is 16 or truecolor");
+        report(message);
+    }
     const char *announced = getenv("COLORTERM");
     return announced && (strcmp(announced, "truecolor") == 0 || strcmp(announced, "24bit") == 0);
 }
+
+// Windows has no terminal descriptions to ask: blanks are always safe.
+bool plat_background_erase() { return false; }
+
+const char *plat_thin_cursor()
+{
+    cursor_shape_changed = true;
+    return thin_cursor;
+}
+
+// The console takes Ctrl-C itself, whether keys are read or not.
+void plat_keep_keys_flowing() {}

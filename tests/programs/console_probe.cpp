@@ -1,5 +1,7 @@
 // Paints the probe picture on the real terminal, reports that it is ready,
-// then ends as told: "return" or "exit1" after the key x, "wait" for a signal.
+// then ends as told: "return" or "exit1" after the key x, "wait" for a signal;
+// "cursor" shows the cursor and returns after x; "spin" paints for ever and
+// never reads a key or pauses.
 #include "console/con.h"
 #include "tests/programs/probe_picture.h"
 
@@ -13,11 +15,17 @@ int main(int argc, char **argv)
     if (argc < 3)
         return 2;
     paint_probe_picture();
+    if (strcmp(argv[2], "cursor") == 0)
+        con_cursor_show();
     FILE *ready = fopen(argv[1], "w");
     if (!ready)
         return 2;
     fprintf(ready, "%d\n", (int)getpid());
     fclose(ready);
+    while (strcmp(argv[2], "spin") == 0) {
+        con_goto(0, 24);
+        con_print("spin");
+    }
     bool wait_for_signal = strcmp(argv[2], "wait") == 0;
     for (;;) {
         if (!wait_for_signal && con_key_waiting() && con_read_key() == 'x')

@@ -43,7 +43,11 @@ static std::string golden_path(const std::string &name) { return std::string(GOL
 
 ::testing::AssertionResult matches_golden(const std::string &name, ScreenRegion region)
 {
-    std::string seen = render_region(region);
+    return matches_golden_text(name, render_region(region));
+}
+
+::testing::AssertionResult matches_golden_text(const std::string &name, const std::string &seen)
+{
     std::string path = golden_path(name);
     const char *update = getenv("WENA_UPDATE_GOLDEN");
     if (update && std::string(update) == "1") {

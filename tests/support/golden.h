@@ -19,3 +19,6 @@ inline constexpr ScreenRegion WHOLE_SCREEN{0, 0, 80, 25};
 std::string render_region(ScreenRegion region);
 
 ::testing::AssertionResult matches_golden(const std::string &name, ScreenRegion region = WHOLE_SCREEN);
+
+// The same for a text made of several pictures (render_region of each).
+::testing::AssertionResult matches_golden_text(const std::string &name, const std::string &seen);

@@ -1,0 +1,201 @@
+// The output boards on port 8, read back from the screen model: rest
+// pictures, every lamp and segment, the motor texts, step counting and the
+// readouts, and what a layout does to a board while PDR8 holds a value.
+#include "board/layout.h"
+#include "board/sim_state.h"
+#include "boards/output/dc_motors.h"
+#include "boards/output/leds.h"
+#include "boards/output/seg7.h"
+#include "boards/output/seg7d.h"
+#include "boards/output/stepper_motors.h"
+#include "console/screen.h"
+#include "tests/support/board_fixture.h"
+#include "tests/support/capture.h"
+#include "tests/support/golden.h"
+
+#include <climits>
+#include <cstdio>
+
+static constexpr ScreenRegion OUTPUT_PANEL{59, 1, 20, 11};
+static constexpr ScreenRegion PANEL_BODY{59, 1, 20, 10};
+
+using OutputBoard = BoardTest;
+
+// One picture of the region per value, headed by the value.
+static std::string pictures(void (*show)(int), std::initializer_list<int> values, ScreenRegion region)
+{
+    std::string out;
+    for (int value : values) {
+        show(value);
+        char head[16];
+        snprintf(head, sizeof head, "== %02X\n", value);
+        out += head + render_region(region);
+    }
+    return out;
+}
+
+static void poll_with(std::initializer_list<int> values)
+{
+    for (int value : values) {
+        PDR8 = (uint8_t)value;
+        sim_poll();
+    }
+}
+
+TEST_F(OutputBoard, EachBoardRestsInItsOwnPicture)
+{
+    PDR8 = 0x5A;  // shown by the readout only
+    for (auto [kind, name] : {std::pair{OUT_LED, "led_rest"}, {OUT_DCMT, "dcmt_rest"}, {OUT_STEPMT, "stepmt_rest"}}) {
+        sim_layout(0, kind, 0);
+        EXPECT_EQ(sim.output_kind, kind);
+        EXPECT_TRUE(matches_golden(name, OUTPUT_PANEL));
+    }
+}
+
+TEST_F(OutputBoard, EachBitLightsTheTwoCellsOfItsOwnLampOnly)
+{
+    sim_layout(0, OUT_LED, 0);
+    for (int bit = 0; bit < 8; ++bit) {
+        show_leds(1 << bit);
+        for (int x = 61; x <= 77; ++x)
+            for (int y = 5; y <= 6; ++y)
+                EXPECT_EQ(scr_cell(x, y).attr == 0xC0, x == 76 - 2 * bit) << "bit " << bit << " cell " << x;
+    }
+}
+
+TEST_F(OutputBoard, Seg7dShowsAllSixteenHexDigits)
+{
+    sim_layout(0, OUT_SEG7D, 0);
+    // Each value puts two different digits up; eight values show all sixteen.
+    EXPECT_TRUE(matches_golden_text(
+        "seg7d_digits",
+        pictures(show_seg7d, {0x08, 0x19, 0x2A, 0x3B, 0x4C, 0x5D, 0x6E, 0x7F}, {59, 3, 20, 7})));
+}
+
+TEST_F(OutputBoard, Seg7LightsEachRawBitsSegmentWithItsLabel)
+{
+    sim_layout(0, OUT_SEG7, 0);
+    EXPECT_TRUE(matches_golden_text(
+        "seg7_bits", pictures(show_seg7, {0x00, 0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80, 0x3F},
+                              OUTPUT_PANEL)));
+}
+
+TEST_F(OutputBoard, EachDcMotorShowsAllFourStatesOfItsTwoBits)
+{
+    sim_layout(0, OUT_DCMT, 0);
+    for (auto [value, row3] : {std::pair{0x05, u8"←正転   ←正転"}, {0x06, u8"←正転   反転→"},
+                               {0x09, u8"反転→   ←正転"}, {0x0F, u8" 強止     強止 "},
+                               {0xF0, u8" 停止     停止 "}}) {
+        show_dc_motors(value);
+        EXPECT_EQ(screen_text(62, 3, 15), utf8(row3)) << "value " << value;
+    }
+}
+
+TEST_F(OutputBoard, OnePhaseDriveCountsBothMotorsFromTheSecondPattern)
+{
+    sim_layout(0, OUT_STEPMT, 0);
+    poll_with({0x11, 0x22, 0x44, 0x88, 0x11});
+    EXPECT_EQ(sim.step_count_lo, 4);
+    EXPECT_EQ(sim.step_count_hi, 4);
+    EXPECT_TRUE(matches_golden("stepmt_four_steps", OUTPUT_PANEL));
+}
+
+TEST_F(OutputBoard, AStepBackOnTheRightMotorLeavesTheLeftUntouched)
+{
+    sim_layout(0, OUT_STEPMT, 0);
+    poll_with({0x01, 0x08});
+    EXPECT_EQ(sim.step_count_lo, -1);
+    EXPECT_TRUE(matches_golden("stepmt_one_back", OUTPUT_PANEL));
+}
+
+TEST_F(OutputBoard, OnlyNeighbouringPhasesCountAsSteps)
+{
+    struct Case {
+        int from, to, direction;
+    } cases[] = {
+        {0x1, 0x2, +1}, {0x8, 0x1, +1}, {0x3, 0x6, +1}, {0x9, 0x3, +1},  // forward, one and two phase
+        {0x2, 0x1, -1}, {0x1, 0x8, -1}, {0x6, 0x3, -1}, {0x3, 0x9, -1},  // back
+        {0x5, 0xA, -1}, {0xA, 0x5, -1},                                  // right rotation tried first
+        {0x1, 0x4, 0},  {0x1, 0x3, 0},  {0x3, 0x2, 0},  {0x2, 0x2, 0},   // jumps, half steps, no change
+        {0x0, 0x1, 0},  {0x1, 0x0, 0},  {0xF, 0x1, 0},  {0x1, 0xF, 0},   // 0000 and 1111 never step
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(step_direction((uint8_t)c.to, (uint8_t)c.from), c.direction) << c.from << " -> " << c.to;
+}
+
+TEST_F(OutputBoard, APatternThatIsNoStepRepaintsOnlyThePortReadout)
+{
+    sim_layout(0, OUT_STEPMT, 0);
+    poll_with({0x01});
+    std::string before = render_region(PANEL_BODY);
+    poll_with({0x04});
+    EXPECT_EQ(render_region(PANEL_BODY), before);
+    EXPECT_EQ(screen_text(59, 11, 18), "PDR8 04 (00000100)");
+}
+
+TEST_F(OutputBoard, StepAndAngleReadoutsFollowTheCount)
+{
+    sim_layout(0, OUT_STEPMT, 0);
+    struct Case {
+        int count;
+        const char8_t *steps, *angle;
+    } cases[] = {
+        {1, u8"    +1stp", u8"  +1.8ﾟ"},        {-1, u8"    -1stp", u8"  -1.8ﾟ"},
+        {199, u8"  +199stp", u8"+358.2ﾟ"},      {200, u8"  +200stp", u8"  +0.0ﾟ"},
+        {-201, u8"  -201stp", u8"  -1.8ﾟ"},     {0, u8"    +0stp", u8"  +0.0ﾟ"},
+        // Wider counts stay in the nine columns.
+        {123456, u8"  +123456", u8"+100.8ﾟ"},   {-99999999, u8"-99999999", u8"-358.2ﾟ"},
+        {1999999999, u8"+2.00e+09", u8"+358.2ﾟ"},
+    };
+    for (const Case &c : cases) {
+        // One step forward onto the count, or back onto a negative one.
+        int direction = c.count < 0 ? -1 : 1;
+        sim.step_count_lo = c.count - direction;
+        sim.last_phase_lo = 0x1;
+        show_stepper_motors(direction > 0 ? 0x2 : 0x8);
+        EXPECT_EQ(screen_text(70, 9, 10), utf8(c.steps) + " ") << c.count;
+        EXPECT_EQ(screen_text(70, 10, 7), utf8(c.angle)) << c.count;
+    }
+}
+
+TEST_F(OutputBoard, AngleAndCountStayRightWhereTheyWouldOverflow)
+{
+    for (int count : {119304647, 119304648, 1000000001, INT_MAX - 7, -119304649, INT_MIN + 1, INT_MIN})
+        EXPECT_EQ(step_angle_tenths(count), (int)((long long)count * 18 % 3600)) << count;
+    // Counts wrap at a whole number of turns: the shaft moves on by one step.
+    EXPECT_EQ(counted_step(1999999999, +1), -2000000000);
+    EXPECT_EQ(step_angle_tenths(counted_step(1999999999, +1)), 0);
+    EXPECT_EQ(counted_step(-2000000000, -1), 1999999999);
+    EXPECT_EQ(step_angle_tenths(counted_step(-2000000000, -1)), 3582);
+}
+
+TEST_F(OutputBoard, CountsSurviveALayoutWhoseFirstPhaseCountsNothing)
+{
+    sim_layout(0, OUT_STEPMT, 0);
+    poll_with({0x11, 0x22, 0x44});
+    sim_layout(0, OUT_LED, 0);
+    poll_with({0x88});
+    sim_layout(0, OUT_STEPMT, 0);
+    EXPECT_EQ(screen_text(60, 9, 19), std::string(19, ' ')) << "readouts wait for the next step";
+    poll_with({0x11, 0x22});
+    EXPECT_EQ(sim.step_count_lo, 3);
+    EXPECT_EQ(screen_text(70, 9, 9), "    +3stp");
+}
+
+TEST_F(OutputBoard, ALayoutShowsZeroUntilPdr8ChangesWithTheReadoutTrueAtOnce)
+{
+    for (int kind : {OUT_LED, OUT_SEG7D, OUT_SEG7, OUT_DCMT, OUT_STEPMT}) {
+        sim = SimState{};
+        PDR8 = 0;
+        sim_layout(0, kind, 0);
+        std::string rest = render_region(PANEL_BODY);
+        PDR8 = 0x33;
+        sim.last_pdr8 = 0x33;
+        sim_layout(0, kind, 0);
+        sim_poll();
+        EXPECT_EQ(render_region(PANEL_BODY), rest) << "kind " << kind;
+        EXPECT_EQ(screen_text(59, 11, 18), "PDR8 33 (00110011)") << "kind " << kind;
+        poll_with({0x66, 0xCC});  // the stepper counts from the second phase
+        EXPECT_NE(render_region(PANEL_BODY), rest) << "kind " << kind;
+    }
+}

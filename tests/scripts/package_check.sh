@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the build tree, lists it, unpacks it without
+# installing, and uses the unpacked files as a lab machine would: a board
+# program built with pkg-config, graded by the packaged wena-grade, and the
+# packaged demo and example started with a scenario.
+set -euo pipefail
+build_dir=$1
+source_dir=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+(cd "$build_dir" && cpack -G DEB -B "$work/out" > "$work/cpack.log") || { cat "$work/cpack.log"; exit 1; }
+deb=$(ls "$work"/out/wena_*.deb)
+dpkg-deb -c "$deb" | awk '{print $6}' | sort > "$work/contents"
+cat "$work/contents"
+for path in ./usr/lib/libwena.a ./usr/include/wena.h ./usr/lib/cmake/wena/wenaConfig.cmake \
+            ./usr/lib/pkgconfig/wena.pc ./usr/bin/wena-demo ./usr/bin/wena-grade \
+            ./usr/share/wena/examples/stepper.c ./usr/lib/wena/examples/stepper; do
+  grep -qx "$path" "$work/contents" || { echo "missing from the package: $path"; exit 1; }
+done
+
+dpkg-deb -x "$deb" "$work/root"
+usr=$work/root/usr
+flags=$(PKG_CONFIG_PATH="$usr/lib/pkgconfig" pkg-config --cflags --libs wena)
+# shellcheck disable=SC2086
+gcc "$usr/share/wena/examples/switches_to_leds.c" $flags -o "$work/myboard"
+
+mkdir "$work/class" && cd "$work/class"
+printf 'start boards 1 11 0\nkeys 13\nwait 100\ncheck PDR8 == 0x0A\n' > leds.scn
+"$usr/bin/wena-grade" "$work/myboard" leds.scn
+printf 'start boards 0 15 0\nwait 100\ncheck PDR8 == 0x11\n' > stepper.scn
+WENA_SCENARIO=stepper.scn "$usr/lib/wena/examples/stepper" < /dev/null > /dev/null
+printf 'start boards 1 0 0\nwait until lcd 0 contains "SW3" within 3000\n' > demo.scn
+WENA_SCENARIO=demo.scn "$usr/bin/wena-demo" < /dev/null > /dev/null
+echo "the unpacked package builds, grades and runs board programs"

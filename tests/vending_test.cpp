@@ -1,0 +1,306 @@
+// The vending machine boards against the screen model: the status panel,
+// the coin board VMIN, the ticket and change board VMOUT, and the two
+// together as the poll drives them. Pauses take no time here (pauses.h).
+#include "board/layout.h"
+#include "board/sim_state.h"
+#include "console/con.h"
+#include "console/screen.h"
+#include "tests/support/board_fixture.h"
+#include "tests/support/capture.h"
+#include "tests/support/golden.h"
+#include "tests/support/pauses.h"
+#include "vending/vending_state.h"
+#include "vending/vmin.h"
+#include "vending/vmout.h"
+
+static const ScreenRegion VMSTAT_PANEL{30, 15, 20, 8};
+static const ScreenRegion VMIN_BOARD{1, 1, 20, 10};
+
+class Vending : public BoardTest {
+protected:
+    void SetUp() override
+    {
+        BoardTest::SetUp();
+        vending = vending_at_start;
+        pauses_reset();
+    }
+    // The stock figures are for show: nothing a test does may change them.
+    void TearDown() override
+    {
+        if (sim.input_kind == IN_VMIN || sim.output_kind == OUT_VMOUT) {
+            EXPECT_EQ(stock_figures(), "  2  2 10 10 20  5 10");
+        }
+        BoardTest::TearDown();
+    }
+    static std::string stock_figures()
+    {
+        std::string figures;
+        for (int k = 0; k < 4; ++k)
+            figures += screen_text(35, 18 + k, 3);
+        for (int p = 0; p < 3; ++p)
+            figures += screen_text(46, 18 + p, 3);
+        return figures;
+    }
+    static void poll_with(int value)
+    {
+        PDR8 = (uint8_t)value;
+        sim_poll();
+    }
+    // Paid-out counters above "1o 5o 1oo5oo", and the ticket readout.
+    static std::string counters() { return screen_text(60, 9, 11); }
+    static std::string ticket() { return screen_text(72, 9, 6); }
+    static std::string total() { return screen_text(3, 9, 5); }
+};
+
+using StatusPanel = Vending;
+
+TEST_F(StatusPanel, EitherVendingBoardOrBothPaintTheSamePanel)
+{
+    const int layouts[][2] = {{IN_VMIN, OUT_NONE}, {IN_NONE, OUT_VMOUT}, {IN_VMIN, OUT_VMOUT}};
+    for (const auto &l : layouts) {
+        sim_layout(l[0], l[1], ANALOG_ON);
+        EXPECT_TRUE(matches_golden("vmstat_panel", VMSTAT_PANEL)) << l[0] << "," << l[1];
+        EXPECT_EQ(sim.analog_kind, ANALOG_NONE);
+    }
+}
+
+TEST_F(StatusPanel, AKeyFreePollRepaintsTheFiguresAndEndsThePulseWithEitherBoard)
+{
+    for (int out : {OUT_NONE, OUT_VMOUT}) {
+        sim_layout(out ? IN_NONE : IN_VMIN, out, 0);
+        con_goto(35, 18);
+        con_print("XXX");
+        con_cursor_show();
+        PDR5 = 0x10;
+        sim_poll();
+        EXPECT_EQ(stock_figures(), "  2  2 10 10 20  5 10");
+        EXPECT_FALSE(screen.cursor_visible);
+        EXPECT_EQ(PDR5, 0x00);
+    }
+}
+
+TEST_F(StatusPanel, TotalAndCountersHoldAtTheirTopInsteadOfOverflowing)
+{
+    sim_layout(IN_VMIN, OUT_VMOUT, 0);
+    vending.inserted_total = INT32_MAX - 5;
+    vmin_event(0);
+    EXPECT_EQ(vending.inserted_total, INT32_MAX);
+    EXPECT_EQ(screen_text(3, 9, 10), "2147483647");
+    vending.paid_out[3] = INT32_MAX;
+    vmout_apply(0x08);
+    EXPECT_EQ(vending.paid_out[3], INT32_MAX);
+}
+
+using CoinBoard = Vending;
+
+TEST_F(CoinBoard, BothBoardsAtRest)
+{
+    sim_layout(IN_VMIN, OUT_VMOUT, 0);
+    EXPECT_TRUE(matches_golden("vending_at_rest"));
+}
+
+TEST_F(CoinBoard, EachCoinFallsFromItsLabelDownTheChuteAndAddsToTheTotal)
+{
+    sim_layout(IN_VMIN, OUT_NONE, 0);
+    const struct {
+        const char *frames, *total;
+    } coins[] = {
+        {"8,3 8,4 8,5 8,6 8,7 8,8 8,9", "   10"},
+        {"8,4 8,5 8,6 8,7 8,8 8,9", "   60"},
+        {"8,5 8,6 8,7 8,8 8,9", "  160"},
+        {"8,6 8,7 8,8 8,9", "  660"},
+    };
+    for (int kind = 0; kind < 4; ++kind) {
+        pauses_reset();
+        vmin_event(kind);
+        EXPECT_EQ(pause_trace(), coins[kind].frames) << "coin kind " << kind;
+        EXPECT_EQ(paused_ms(), 100u * (7 - kind));
+        EXPECT_EQ(total(), coins[kind].total);
+        EXPECT_EQ(screen_text(8, 9, 2), "  ") << "the coin has left the chute";
+    }
+    EXPECT_EQ(vending.inserted_total, 660);
+}
+
+TEST_F(CoinBoard, MenuAndCancelButtonsDrawNothing)
+{
+    sim_layout(IN_VMIN, OUT_VMOUT, 0);
+    std::string before = render_region(WHOLE_SCREEN);
+    for (int index = 4; index <= 7; ++index)
+        vmin_event(index);
+    EXPECT_EQ(render_region(WHOLE_SCREEN), before);
+    EXPECT_EQ(pause_trace(), "");
+}
+
+TEST_F(CoinBoard, TakeOutWritesItsFixedPlacesWhateverOutputBoardIsShown)
+{
+    sim_layout(IN_VMIN, OUT_NONE, 0);
+    vending.inserted_total = 660;
+    vending.paid_out[1] = 3;
+    vmin_event(VMIN_TAKE_OUT);
+    EXPECT_EQ(total(), "    0");
+    EXPECT_EQ(vending.paid_out[1], 0);
+    EXPECT_TRUE(matches_golden("take_out_without_vmout", {59, 9, 20, 1}));
+}
+
+TEST_F(CoinBoard, ALayoutShowsTheTotalKeptSinceTheLastTakeOut)
+{
+    sim_layout(IN_VMIN, OUT_NONE, 0);
+    vmin_event(2);
+    sim_layout(IN_NONE, OUT_NONE, 0);
+    sim_layout(IN_VMIN, OUT_NONE, 0);
+    EXPECT_EQ(total(), "  100");
+    vmin_event(0);
+    EXPECT_EQ(total(), "  110");
+}
+
+TEST_F(CoinBoard, AKeyIsOneBitOfPdr5UntilAPollFindsNoKeyAndAKeyReadMeanwhileIsLost)
+{
+    write_settings("3,16,0");
+    sim_poll();
+    press("2");
+    EXPECT_EQ(PDR5, 0x04);
+    EXPECT_EQ(total(), "  100");
+    sim_poll();
+    EXPECT_EQ(PDR5, 0x00);
+
+    pauses_reset();
+    con_feed_keys("03", 2);
+    sim_poll();
+    sim_poll();
+    EXPECT_EQ(PDR5, 0x01) << "the 3 read while the pulse is on is dropped";
+    EXPECT_FALSE(con_key_waiting());
+    EXPECT_EQ(total(), "  110");
+    EXPECT_EQ(pause_trace(), "8,3 8,4 8,5 8,6 8,7 8,8 8,9") << "only the 10 yen coin fell";
+    sim_poll();
+    EXPECT_EQ(PDR5, 0x00);
+}
+
+using ChangeDispenser = Vending;
+
+TEST_F(ChangeDispenser, PaysOneCoinOfTheLowestMaskBitEachTimeItIsArmed)
+{
+    sim_layout(IN_VMIN, OUT_VMOUT, 0);
+    poll_with(0x01);
+    EXPECT_EQ(pause_trace(), "66,3 66,4 66,5 66,6 66,7");
+    EXPECT_EQ(counters(), " 1  0  0  0");
+    pauses_reset();
+    poll_with(0x03);
+    EXPECT_EQ(pause_trace(), "") << "disarmed";
+    poll_with(0x00);
+    poll_with(0x02);
+    EXPECT_EQ(pause_trace(), "66,4 66,5 66,6 66,7");
+    EXPECT_EQ(counters(), " 1  1  0  0");
+    pauses_reset();
+    poll_with(0x10);
+    poll_with(0x04);
+    EXPECT_EQ(pause_trace(), "") << "0x10 re-arms only the ticket dispenser";
+    poll_with(0x00);
+    poll_with(0x0F);
+    EXPECT_EQ(counters(), " 2  1  0  0");
+    poll_with(0x00);
+    pauses_reset();
+    poll_with(0x08);
+    EXPECT_EQ(pause_trace(), "66,6 66,7");
+    EXPECT_EQ(counters(), " 2  1  0  1");
+    EXPECT_EQ(vending.change_armed, 0);
+}
+
+using TicketDispenser = Vending;
+
+TEST_F(TicketDispenser, DropsOneTicketOfTheLowestMaskBitEachTimeItIsArmed)
+{
+    sim_layout(IN_VMIN, OUT_VMOUT, 0);
+    poll_with(0x12);
+    EXPECT_EQ(pause_trace(), "76,4 76,5 76,6 76,7");
+    EXPECT_EQ(ticket(), utf8(u8"たぬき"));
+    EXPECT_EQ(scr_cell(72, 9).attr, 0x0E);
+    pauses_reset();
+    poll_with(0x00);
+    poll_with(0x11);
+    EXPECT_EQ(pause_trace(), "") << "0x00 re-arms only the change dispenser";
+    poll_with(0x10);
+    poll_with(0x1D);
+    EXPECT_EQ(pause_trace(), "76,3 76,4 76,5 76,6 76,7");
+    EXPECT_EQ(ticket(), utf8(u8"かけ　"));
+    poll_with(0x10);
+    poll_with(0x14);
+    EXPECT_EQ(ticket(), utf8(u8"きつね"));
+    EXPECT_EQ(counters(), " 0  0  0  0");
+}
+
+TEST_F(TicketDispenser, BitThreeAloneNamesNoProductSoNothingDropsAndItStaysArmed)
+{
+    sim_layout(IN_VMIN, OUT_VMOUT, 0);
+    std::string before = render_region(WHOLE_SCREEN);
+    poll_with(0x18);
+    EXPECT_EQ(render_region(WHOLE_SCREEN), before);
+    EXPECT_EQ(pause_trace(), "");
+    poll_with(0x1C);
+    EXPECT_EQ(ticket(), utf8(u8"きつね"));
+}
+
+using Lamps = Vending;
+
+TEST_F(Lamps, MenuNamesAndLampColumnsOnVminFollowTheirMasks)
+{
+    sim_layout(IN_VMIN, OUT_VMOUT, 0);
+    std::string at_rest = render_region(VMIN_BOARD);
+    poll_with(0x25);
+    poll_with(0x35);
+    poll_with(0x46);
+    EXPECT_TRUE(matches_golden("vmin_lamps", VMIN_BOARD));
+    poll_with(0x28);
+    poll_with(0x38);
+    poll_with(0x48);
+    EXPECT_EQ(render_region(VMIN_BOARD), at_rest) << "bit 3 lights nothing";
+}
+
+TEST_F(Lamps, CommandsFiveToFifteenChangeNothingButArePassedBy)
+{
+    sim_layout(IN_VMIN, OUT_VMOUT, 0);
+    poll_with(0x01);
+    std::string before = render_region(WHOLE_SCREEN);
+    pauses_reset();
+    for (int value = 0x50; value <= 0xFF; ++value)
+        poll_with(value);
+    EXPECT_EQ(render_region(WHOLE_SCREEN), before);
+    EXPECT_EQ(pause_trace(), "");
+    EXPECT_EQ(sim.last_pdr8, 0xFF);
+    poll_with(0x00);
+    poll_with(0x01);
+    EXPECT_EQ(counters(), " 2  0  0  0") << "0x00 after 0xFF is a change, and re-arms";
+}
+
+TEST_F(Lamps, ArmFlagsAndCountersOutliveABoardChangeThatRepaintsTheRest)
+{
+    sim_layout(IN_VMIN, OUT_VMOUT, 0);
+    std::string at_rest = render_region(VMIN_BOARD);
+    poll_with(0x01);
+    poll_with(0x12);
+    poll_with(0x27);
+    sim_layout(IN_NONE, OUT_NONE, 0);
+    sim_layout(IN_VMIN, OUT_VMOUT, 0);
+    EXPECT_EQ(render_region(VMIN_BOARD), at_rest);
+    EXPECT_EQ(counters(), " 1  0  0  0");
+    EXPECT_EQ(ticket(), "      ");
+    poll_with(0x02);
+    poll_with(0x14);
+    EXPECT_EQ(counters(), " 1  0  0  0") << "both dispensers are still disarmed";
+    EXPECT_EQ(ticket(), "      ");
+}
+
+using VendingMachine = Vending;
+
+TEST_F(VendingMachine, SellsTanukiForFiveHundredYenPaysBackOneHundredSeventyAndTakesOut)
+{
+    write_settings("3,16,0");
+    sim_poll();
+    press("3");
+    EXPECT_EQ(PDR5, 0x08);
+    EXPECT_EQ(total(), "  500");
+    for (int value : {0x12, 0x10, 0x04, 0x00, 0x02, 0x00, 0x01, 0x00, 0x01, 0x00})
+        poll_with(value);
+    EXPECT_TRUE(matches_golden("vending_after_sale"));
+    press(" ");
+    EXPECT_TRUE(matches_golden("vending_after_take_out"));
+}

@@ -1,0 +1,61 @@
+// wena-grade: runs board programs against scenarios, each run in its own
+// empty directory with its own WENA.ini, several at once, each within a
+// wall-clock limit; then a table of verdicts and, if asked, a JUnit report.
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum Verdict {
+    VERDICT_PASSED,
+    VERDICT_FAILED,       // a check did not hold
+    VERDICT_TIMED_OUT,    // a wait or a bound of the run was reached
+    VERDICT_ENDED_EARLY,  // the program ended before the last step
+    VERDICT_MALFORMED,    // the scenario could not be read
+    VERDICT_DUMP_FAILED,
+    VERDICT_HUNG,         // killed at the wall-clock limit
+    VERDICT_CRASHED,      // ended by a signal
+    VERDICT_CANNOT_RUN,
+    VERDICT_OTHER_STATUS,
+    VERDICT_NOT_RUN       // the grading was cut short first
+};
+
+struct GradeRun {
+    std::string program, scenario;            // as given on the command line
+    std::string program_path, scenario_path;  // absolute
+    // What happened.
+    int status;            // exit status, or -1 when ended by a signal
+    int signal;
+    bool killed_at_limit;
+    std::string err;       // the program's standard error (its tail)
+    double seconds;
+    // What it means.
+    Verdict verdict;
+    std::string where;     // "scenario:line" of the first failing step
+    std::string expected, seen, message;
+};
+
+struct GradeOptions {
+    int jobs;
+    int time_limit_s;
+    std::string junit_path;
+    std::string ini_text;   // the WENA.ini each run starts with
+    std::string keep_dir;   // keep the run directories here; "" removes them
+};
+
+// Runs every run, at most options.jobs at once; false, with a message, when
+// the grading itself cannot go on (no directory for the runs).
+bool grade_runs(std::vector<GradeRun> &runs, const GradeOptions &options, std::string &error);
+
+// Called by grade_runs as runs start and end.
+void grade_progress(int done, int total, int failed, int running);
+
+// Reads the verdict from the exit status and the scenario run's message.
+void grade_judge(GradeRun &run);
+
+const char *grade_verdict_name(Verdict verdict);
+
+std::string grade_table(const std::vector<GradeRun> &runs);
+
+// False, with errno set, when the file cannot be written.
+bool grade_write_junit(const std::string &path, const std::vector<GradeRun> &runs);

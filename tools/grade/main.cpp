@@ -1,0 +1,174 @@
+// wena-grade [OPTIONS] PROGRAM SCENARIO...       one program, many scenarios
+// wena-grade [OPTIONS] -s SCENARIO... PROGRAM... many programs, each scenario
+// Exit status 0 when every run passed, 1 when one did not, 2 when the
+// grading itself could not be done.
+#include "tools/grade/grade.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+enum { STATUS_ALL_PASSED = 0, STATUS_SOME_FAILED = 1, STATUS_CANNOT_GRADE = 2 };
+
+static const char usage[] =
+    "usage: wena-grade [OPTIONS] PROGRAM SCENARIO...\n"
+    "       wena-grade [OPTIONS] -s SCENARIO [-s SCENARIO...] PROGRAM...\n"
+    "Runs each board program against each scenario, every run in its own empty\n"
+    "directory, and prints a table of verdicts.\n"
+    "  -s, --scenario FILE    grade the programs against FILE (repeatable)\n"
+    "  -j, --jobs N           runs at once (default: one per core)\n"
+    "  -t, --time-limit S     real seconds a run may take (default 10)\n"
+    "      --junit FILE       also write a JUnit XML report to FILE\n"
+    "      --ini FILE         the WENA.ini every run starts with (default: no boards)\n"
+    "      --keep DIR         keep each run's directory and stderr in DIR, a new directory\n"
+    "  -h, --help             this text\n"
+    "Exit status: 0 every run passed, 1 some run did not, 2 the grading failed.\n";
+
+static bool show_progress_line;
+
+void grade_progress(int done, int total, int failed, int running)
+{
+    if (!show_progress_line)
+        return;
+    fprintf(stderr, "\r\x1b[Kwena-grade: %d of %d done, %d not passed, %d running", done, total, failed, running);
+    fflush(stderr);
+}
+
+[[noreturn]] static void refuse(const std::string &message)
+{
+    fprintf(stderr, "wena-grade: %s\n%s", message.c_str(), usage);
+    exit(STATUS_CANNOT_GRADE);
+}
+
+static int whole_number(const char *option, const char *value, int low, int high)
+{
+    char *end = nullptr;
+    errno = 0;
+    long n = strtol(value, &end, 10);
+    if (errno != 0 || end == value || *end != '\0' || n < low || n > high)
+        refuse(std::string(option) + " '" + value + "' is not a whole number from " + std::to_string(low) + " to " +
+               std::to_string(high));
+    return (int)n;
+}
+
+static std::string absolute(const std::string &path)
+{
+    if (!path.empty() && path[0] == '/')
+        return path;
+    char here[PATH_MAX];
+    if (!getcwd(here, sizeof here))
+        refuse(std::string("cannot tell the current directory: ") + strerror(errno));
+    return std::string(here) + "/" + path;
+}
+
+static std::string read_whole(const std::string &path)
+{
+    FILE *f = fopen(path.c_str(), "rb");
+    if (!f)
+        refuse(path + ": " + strerror(errno));
+    std::string text;
+    char block[4096];
+    size_t n;
+    while ((n = fread(block, 1, sizeof block, f)) > 0 && text.size() < 4096)
+        text.append(block, n);
+    fclose(f);
+    return text;
+}
+
+static const char *value_of(int argc, char **argv, int &i)
+{
+    if (i + 1 >= argc)
+        refuse(std::string(argv[i]) + " needs a value");
+    return argv[++i];
+}
+
+static long cores()
+{
+    long n = sysconf(_SC_NPROCESSORS_ONLN);
+    return n < 1 ? 1 : n > 256 ? 256 : n;
+}
+
+int main(int argc, char **argv)
+{
+    GradeOptions options = {(int)cores(), 10, "", "0,0,0", ""};
+    std::vector<std::string> scenarios, positional;
+    bool scenario_option = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            fputs(usage, stdout);
+            return STATUS_ALL_PASSED;
+        } else if (arg == "-s" || arg == "--scenario") {
+            scenarios.push_back(value_of(argc, argv, i));
+            scenario_option = true;
+        } else if (arg == "-j" || arg == "--jobs") {
+            options.jobs = whole_number("--jobs", value_of(argc, argv, i), 1, 256);
+        } else if (arg == "-t" || arg == "--time-limit") {
+            options.time_limit_s = whole_number("--time-limit", value_of(argc, argv, i), 1, 86400);
+        } else if (arg == "--junit") {
+            options.junit_path = value_of(argc, argv, i);
+        } else if (arg == "--ini") {
+            options.ini_text = read_whole(value_of(argc, argv, i));
+        } else if (arg == "--keep") {
+            options.keep_dir = absolute(value_of(argc, argv, i));
+        } else if (arg == "--") {
+            positional.insert(positional.end(), argv + i + 1, argv + argc);
+            break;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            refuse("unknown option " + arg);
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    std::vector<std::string> programs = positional;
+    if (!scenario_option) {
+        if (positional.size() < 2)
+            refuse("a program and at least one scenario are needed");
+        programs.assign(positional.begin(), positional.begin() + 1);
+        scenarios.assign(positional.begin() + 1, positional.end());
+    } else if (programs.empty()) {
+        refuse("at least one program is needed");
+    }
+
+    std::vector<GradeRun> runs;
+    for (const std::string &program : programs)
+        for (const std::string &scenario : scenarios) {
+            GradeRun run{};
+            run.program = program;
+            run.scenario = scenario;
+            run.program_path = absolute(program);
+            run.scenario_path = absolute(scenario);
+            run.verdict = VERDICT_NOT_RUN;
+            runs.push_back(run);
+        }
+    // A report that cannot be written is said before the grading, not after.
+    if (!options.junit_path.empty()) {
+        FILE *report = fopen(options.junit_path.c_str(), "ab");
+        if (!report)
+            refuse(options.junit_path + ": " + strerror(errno));
+        fclose(report);
+    }
+    show_progress_line = isatty(STDERR_FILENO);
+    std::string error;
+    bool graded = grade_runs(runs, options, error);
+    if (show_progress_line)
+        fprintf(stderr, "\r\x1b[K");
+    fputs(grade_table(runs).c_str(), stdout);
+    size_t passed = 0;
+    for (const GradeRun &run : runs)
+        passed += run.verdict == VERDICT_PASSED;
+    printf("%zu of %zu runs passed\n", passed, runs.size());
+    fflush(stdout);
+    if (!options.junit_path.empty() && !grade_write_junit(options.junit_path, runs)) {
+        fprintf(stderr, "wena-grade: %s: %s\n", options.junit_path.c_str(), strerror(errno));
+        return STATUS_CANNOT_GRADE;
+    }
+    if (!graded) {
+        fprintf(stderr, "wena-grade: %s\n", error.c_str());
+        return STATUS_CANNOT_GRADE;
+    }
+    return passed == runs.size() ? STATUS_ALL_PASSED : STATUS_SOME_FAILED;
+}

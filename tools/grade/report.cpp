@@ -1,0 +1,285 @@
+// Verdicts read from a run's exit status and the scenario run's message on
+// standard error ("scenario:line: what"), the table a teacher reads and the
+// JUnit XML that CI servers and autograders read.
+#include "tools/grade/grade.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+enum {
+    STATUS_CHECK_FAILED = 3,
+    STATUS_TIME_LIMIT = 4,
+    STATUS_MALFORMED = 5,
+    STATUS_DUMP_FAILED = 6,
+    STATUS_ENDED_EARLY = 7,
+    STATUS_CANNOT_RUN = 127
+};
+
+static const char *const verdict_names[] = {"passed",  "failed", "timed out",  "ended early", "malformed",
+                                            "dump failed", "hung", "crashed", "cannot run",  "exit", "not run"};
+
+const char *grade_verdict_name(Verdict verdict) { return verdict_names[verdict]; }
+
+// The last line the scenario run wrote about this scenario.
+static std::string verdict_line(const GradeRun &run)
+{
+    std::string prefix = run.scenario_path + ":", found;
+    size_t at = 0;
+    while (at < run.err.size()) {
+        size_t end = run.err.find('\n', at);
+        if (end == std::string::npos)
+            end = run.err.size();
+        if (run.err.compare(at, prefix.size(), prefix) == 0)
+            found = run.err.substr(at + prefix.size(), end - at - prefix.size());
+        at = end + 1;
+    }
+    return found;
+}
+
+// "12: failed: check PDR8 == 3; seen PDR8 = 0x05" and the like.
+static void read_message(GradeRun &run, const std::string &line)
+{
+    size_t digits = line.find_first_not_of("0123456789");
+    std::string rest = line;
+    if (digits != 0 && digits != std::string::npos && line[digits] == ':') {
+        run.where = run.scenario + ":" + line.substr(0, digits);
+        rest = line.substr(digits + 1);
+    }
+    if (!rest.empty() && rest[0] == ' ')
+        rest.erase(0, 1);
+    size_t seen = rest.find("; seen ");
+    if (seen == std::string::npos) {
+        run.message = rest;
+        return;
+    }
+    run.expected = rest.substr(0, seen);
+    run.seen = rest.substr(seen + 7);
+    if (run.expected.rfind("failed: ", 0) == 0)
+        run.expected.erase(0, 8);
+    size_t not_met = run.expected.find(": not met within ");
+    if (not_met != std::string::npos) {
+        run.message = run.expected.substr(not_met + 2);
+        run.expected.erase(not_met);
+    }
+}
+
+static std::string last_line(const std::string &text)
+{
+    size_t end = text.find_last_not_of('\n');
+    if (end == std::string::npos)
+        return "";
+    size_t newline = text.rfind('\n', end);
+    size_t start = newline == std::string::npos ? 0 : newline + 1;
+    return text.substr(start, end - start + 1);
+}
+
+static Verdict verdict_of_status(const GradeRun &run)
+{
+    if (run.killed_at_limit)
+        return VERDICT_HUNG;
+    if (run.signal)
+        return VERDICT_CRASHED;
+    switch (run.status) {
+    case STATUS_CHECK_FAILED: return VERDICT_FAILED;
+    case STATUS_TIME_LIMIT: return VERDICT_TIMED_OUT;
+    case STATUS_MALFORMED: return VERDICT_MALFORMED;
+    case STATUS_DUMP_FAILED: return VERDICT_DUMP_FAILED;
+    case STATUS_ENDED_EARLY: return VERDICT_ENDED_EARLY;
+    case STATUS_CANNOT_RUN: return VERDICT_CANNOT_RUN;
+    default: return VERDICT_OTHER_STATUS;
+    }
+}
+
+// A run passes only when the scenario run says so: a program that ends
+// with status 0 before its scenario began has passed nothing.
+void grade_judge(GradeRun &run)
+{
+    std::string line = verdict_line(run);
+    if (line.rfind(" passed, ", 0) == 0 && !run.killed_at_limit && !run.signal) {
+        run.verdict = VERDICT_PASSED;
+        run.message = line.substr(1);
+        return;
+    }
+    run.verdict = verdict_of_status(run);
+    if (!line.empty() && run.verdict != VERDICT_HUNG && run.verdict != VERDICT_CRASHED) {
+        read_message(run, line);
+        return;
+    }
+    std::string status = std::to_string(run.status);
+    if (run.verdict == VERDICT_HUNG)
+        run.message = "killed after " + std::to_string((int)(run.seconds + 0.5)) + " s of real time";
+    else if (run.verdict == VERDICT_CRASHED)
+        run.message = "ended by signal " + std::to_string(run.signal) + " (" + strsignal(run.signal) + ")";
+    else if (run.verdict == VERDICT_OTHER_STATUS)
+        run.message = "exit status " + status + " without a verdict: the scenario did not run to its end";
+    else
+        run.message = last_line(run.err);
+}
+
+// Columns of a cell as a terminal shows UTF-8: one per character.
+static size_t columns(const std::string &text)
+{
+    size_t n = 0;
+    for (unsigned char c : text)
+        n += (c & 0xC0) != 0x80;
+    return n;
+}
+
+static std::string failing_text(const GradeRun &run)
+{
+    std::string why = run.message.empty() ? "" : " (" + run.message + ")";
+    if (!run.expected.empty())
+        return "expected " + run.expected + "; seen " + run.seen + why;
+    return run.verdict == VERDICT_PASSED ? "" : run.message;
+}
+
+std::string grade_table(const std::vector<GradeRun> &runs)
+{
+    std::vector<std::vector<std::string>> rows = {{"PROGRAM", "SCENARIO", "VERDICT", "LINE", "WHAT FAILED"}};
+    for (const GradeRun &run : runs) {
+        std::string verdict = grade_verdict_name(run.verdict);
+        if (run.verdict == VERDICT_OTHER_STATUS)
+            verdict += " " + std::to_string(run.status);
+        rows.push_back({run.program, run.scenario, verdict, run.where, failing_text(run)});
+    }
+    size_t width[4] = {0, 0, 0, 0};
+    for (const auto &row : rows)
+        for (int c = 0; c < 4; ++c)
+            width[c] = std::max(width[c], columns(row[(size_t)c]));
+    std::string table;
+    for (const auto &row : rows) {
+        std::string line;
+        for (int c = 0; c < 5; ++c) {
+            line += row[(size_t)c];
+            if (c < 4)
+                line += std::string(width[c] - columns(row[(size_t)c]) + 2, ' ');
+        }
+        table += line.substr(0, line.find_last_not_of(' ') + 1) + "\n";
+    }
+    return table;
+}
+
+// The length of the UTF-8 character at text[i], or 0 when the bytes there
+// are no character: a stray byte, an overlong form, a surrogate.
+static size_t utf8_length(const std::string &text, size_t i)
+{
+    unsigned c = (unsigned char)text[i];
+    size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+    if (len == 0 || i + len > text.size())
+        return 0;
+    unsigned code = len == 1 ? c : c & (0x7Fu >> len);
+    for (size_t k = 1; k < len; ++k) {
+        unsigned next = (unsigned char)text[i + k];
+        if ((next & 0xC0) != 0x80)
+            return 0;
+        code = code << 6 | (next & 0x3F);
+    }
+    static const unsigned smallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < smallest[len] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) || code == 0xFFFE ||
+        code == 0xFFFF)
+        return 0;
+    return len;
+}
+
+// Valid UTF-8 and no characters XML forbids: a program's output may hold
+// anything, and one bad byte would make the whole report unreadable.
+static std::string xml_text(const std::string &text)
+{
+    static const char replacement[] = "\xEF\xBF\xBD";  // U+FFFD
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        size_t len = utf8_length(text, i);
+        char c = text[i];
+        if (len == 0 || (len == 1 && (unsigned char)c < 0x20 && c != '\t' && c != '\n' && c != '\r'))
+            out += replacement;
+        else if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else if (c == '"')
+            out += "&quot;";
+        else
+            out.append(text, i, len);
+        i += len ? len : 1;
+    }
+    return out;
+}
+
+static bool is_failure(Verdict v) { return v == VERDICT_FAILED || v == VERDICT_TIMED_OUT || v == VERDICT_ENDED_EARLY; }
+
+namespace {
+
+struct Counts {
+    size_t tests;
+    int failures, errors;
+    double seconds;
+};
+
+}  // namespace
+
+static void count(Counts &counts, const GradeRun &run)
+{
+    ++counts.tests;
+    counts.failures += is_failure(run.verdict);
+    counts.errors += run.verdict != VERDICT_PASSED && !is_failure(run.verdict);
+    counts.seconds += run.seconds;
+}
+
+static void write_case(FILE *f, const GradeRun &run)
+{
+    fprintf(f, "    <testcase classname=\"%s\" name=\"%s\" time=\"%.3f\">\n", xml_text(run.program).c_str(),
+            xml_text(run.scenario).c_str(), run.seconds);
+    if (run.verdict != VERDICT_PASSED) {
+        std::string message = (run.where.empty() ? "" : run.where + ": ") + failing_text(run);
+        fprintf(f, "      <%s type=\"%s\" message=\"%s\"/>\n", is_failure(run.verdict) ? "failure" : "error",
+                grade_verdict_name(run.verdict), xml_text(message).c_str());
+    }
+    if (!run.err.empty())
+        fprintf(f, "      <system-err>%s</system-err>\n", xml_text(run.err).c_str());
+    fprintf(f, "    </testcase>\n");
+}
+
+// One suite per program, in the order the programs were given.
+static void write_suite(FILE *f, const std::vector<GradeRun> &runs, const std::string &program)
+{
+    Counts counts = {0, 0, 0, 0};
+    for (const GradeRun &run : runs)
+        if (run.program == program)
+            count(counts, run);
+    fprintf(f, "  <testsuite name=\"%s\" tests=\"%zu\" failures=\"%d\" errors=\"%d\" skipped=\"0\" time=\"%.3f\">\n",
+            xml_text(program).c_str(), counts.tests, counts.failures, counts.errors, counts.seconds);
+    for (const GradeRun &run : runs)
+        if (run.program == program)
+            write_case(f, run);
+    fprintf(f, "  </testsuite>\n");
+}
+
+bool grade_write_junit(const std::string &path, const std::vector<GradeRun> &runs)
+{
+    FILE *f = fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    Counts all = {0, 0, 0, 0};
+    for (const GradeRun &run : runs)
+        count(all, run);
+    fprintf(f, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<testsuites name=\"wena-grade\" tests=\"%zu\" failures=\"%d\" errors=\"%d\" time=\"%.3f\">\n",
+            all.tests, all.failures, all.errors, all.seconds);
+    std::vector<std::string> programs;
+    for (const GradeRun &run : runs)
+        if (std::find(programs.begin(), programs.end(), run.program) == programs.end())
+            programs.push_back(run.program);
+    for (const std::string &program : programs)
+        write_suite(f, runs, program);
+    fprintf(f, "</testsuites>\n");
+    bool written = !ferror(f);
+    bool closed = fclose(f) == 0;
+    if (!written && errno == 0)
+        errno = EIO;
+    return written && closed;
+}
