@@ -51,17 +51,17 @@ static void write_deferred_message()
 
 static void give_back()
 {
+    if (taken) {
+        HANDLE out = output_handle();
+        SetConsoleTextAttribute(out, saved_attr);
+        CONSOLE_CURSOR_INFO shown = saved_cursor;
+        shown.bVisible = TRUE;
+        SetConsoleCursorInfo(out, &shown);
+        COORD below_board = {0, 24};
+        SetConsoleCursorPosition(out, below_board);
+        SetConsoleMode(out, saved_mode);
+    }
     write_deferred_message();
-    if (!taken)
-        return;
-    HANDLE out = output_handle();
-    SetConsoleTextAttribute(out, saved_attr);
-    CONSOLE_CURSOR_INFO shown = saved_cursor;
-    shown.bVisible = TRUE;
-    SetConsoleCursorInfo(out, &shown);
-    COORD below_board = {0, 24};
-    SetConsoleCursorPosition(out, below_board);
-    SetConsoleMode(out, saved_mode);
 }
 
 // Ctrl-C, Ctrl-Break and closing the window end the process in the system's

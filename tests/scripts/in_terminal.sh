@@ -12,6 +12,15 @@ for word in "$@"; do
 done
 tmux -L "$socket" -f /dev/null new-session -d -x 80 -y 25 \
   "$command > '$dir/output' 2>&1; echo \$? > '$dir/status.new'; mv '$dir/status.new' '$dir/status'"
-while [ ! -e "$dir/status" ]; do sleep 0.2; done
+waited=0
+while [ ! -e "$dir/status" ]; do
+  if [ "$waited" -ge 1200 ]; then
+    cat "$dir/output"
+    echo "in_terminal.sh: no end after 240 s" >&2
+    exit 1
+  fi
+  sleep 0.2
+  waited=$((waited + 1))
+done
 cat "$dir/output"
 exit "$(cat "$dir/status")"
