@@ -52,15 +52,12 @@ TEST_F(OutputBoard, EachBoardRestsInItsOwnPicture)
     }
 }
 
-TEST_F(OutputBoard, EachBitLightsTheTwoCellsOfItsOwnLampOnly)
+// Each bit lights the two cells of its own lamp only, bit 7 on the left.
+TEST_F(OutputBoard, EachBitLightsItsOwnLampOnly)
 {
     sim_layout(0, OUT_LED, 0);
-    for (int bit = 0; bit < 8; ++bit) {
-        show_leds(1 << bit);
-        for (int x = 61; x <= 77; ++x)
-            for (int y = 5; y <= 6; ++y)
-                EXPECT_EQ(scr_cell(x, y).attr == 0xC0, x == 76 - 2 * bit) << "bit " << bit << " cell " << x;
-    }
+    EXPECT_TRUE(matches_golden_text(
+        "led_bits", pictures(show_leds, {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80}, {60, 4, 19, 4})));
 }
 
 TEST_F(OutputBoard, Seg7dShowsAllSixteenHexDigits)
@@ -80,15 +77,12 @@ TEST_F(OutputBoard, Seg7LightsEachRawBitsSegmentWithItsLabel)
                               OUTPUT_PANEL)));
 }
 
+// Forward, reverse, brake (both bits) and stop (neither) for each motor.
 TEST_F(OutputBoard, EachDcMotorShowsAllFourStatesOfItsTwoBits)
 {
     sim_layout(0, OUT_DCMT, 0);
-    for (auto [value, row3] : {std::pair{0x05, u8"←正転   ←正転"}, {0x06, u8"←正転   反転→"},
-                               {0x09, u8"反転→   ←正転"}, {0x0F, u8" 強止     強止 "},
-                               {0xF0, u8" 停止     停止 "}}) {
-        show_dc_motors(value);
-        EXPECT_EQ(screen_text(62, 3, 15), utf8(row3)) << "value " << value;
-    }
+    EXPECT_TRUE(matches_golden_text("dcmt_states",
+                                    pictures(show_dc_motors, {0x05, 0x06, 0x09, 0x0F, 0xF0}, {59, 2, 20, 3})));
 }
 
 TEST_F(OutputBoard, OnePhaseDriveCountsBothMotorsFromTheSecondPattern)
