@@ -16,24 +16,16 @@ protected:
         BoardTest::SetUp();
         sim_poll();  // the first layout
     }
-    // Puts a board kind on screen, as its painter would.
-    void show_input_kind(int kind) { sim.input_kind = kind; }
 };
 
-TEST_F(Poll, OutputKeySevenTimesCyclesThroughEveryOutputBoardAndBack)
+// Seven presses of O go through every output board and back; each choice is saved.
+TEST_F(Poll, SelectionKeysCycleInEitherCase)
 {
-    const int expected[] = {11, 12, 13, 14, 15, 16, 0};
-    for (int kind : expected) {
+    for (int kind : {11, 12, 13, 14, 15, 16, 0}) {
         press("O");
-        EXPECT_EQ(sim.selection.output, kind);
         EXPECT_EQ(read_settings(), "0," + std::to_string(kind) + ",0");
     }
-}
-
-TEST_F(Poll, InputAndAnalogKeysCycleInEitherCase)
-{
-    const int inputs[] = {1, 2, 3, 0};
-    for (int kind : inputs) {
+    for (int kind : {1, 2, 3, 0}) {
         press("i");
         EXPECT_EQ(sim.selection.input, kind);
     }
@@ -63,51 +55,6 @@ TEST_F(Poll, ASelectionKeyLaysTheWholeBoardOutAgain)
     EXPECT_EQ(screen_text(36, 7, 8), "Ver 1.34");
 }
 
-TEST_F(Poll, ToggleSwitchDigitsFlipTheirBitOfPdr5)
-{
-    show_input_kind(IN_SWITCH);
-    press("3");
-    EXPECT_EQ(PDR5, 0x08);
-    press("0");
-    EXPECT_EQ(PDR5, 0x09);
-    press("3");
-    EXPECT_EQ(PDR5, 0x01);
-    press("89");
-    EXPECT_EQ(PDR5, 0x01) << "only bits 0-7 have keys";
-}
-
-TEST_F(Poll, PushSwitchDigitsFlipAndSpaceReleasesAll)
-{
-    show_input_kind(IN_PSHSWITCH);
-    PDR5 = 0xFF;
-    press("5");
-    EXPECT_EQ(PDR5, 0xDF);
-    press("5");
-    EXPECT_EQ(PDR5, 0xFF);
-    PDR5 = 0x00;
-    press(" ");
-    EXPECT_EQ(PDR5, 0xFF);
-}
-
-TEST_F(Poll, CoinBoardDigitIsAOnePollPulse)
-{
-    show_input_kind(IN_VMIN);
-    press("2");
-    EXPECT_EQ(PDR5, 0x04);
-    sim_poll();
-    EXPECT_EQ(PDR5, 0x00) << "the next poll without a key ends the pulse";
-
-    con_feed_keys("23", 2);
-    sim_poll();
-    EXPECT_EQ(PDR5, 0x04);
-    sim_poll();
-    EXPECT_EQ(PDR5, 0x04) << "3 is read and dropped while the pulse of 2 is still on";
-    sim_poll();
-    EXPECT_EQ(PDR5, 0x00);
-    press(" ");
-    EXPECT_EQ(PDR5, 0x00) << "the take-out key changes no bit";
-}
-
 TEST_F(Poll, KeysOfBoardsNotOnScreenAreConsumedWithoutEffect)
 {
     PDR5 = 0x10;
@@ -118,38 +65,6 @@ TEST_F(Poll, KeysOfBoardsNotOnScreenAreConsumedWithoutEffect)
     EXPECT_EQ(sim.analog_volts[0], 0.0f);
     EXPECT_EQ(term_bytes_written(), before) << "nothing is painted";
     EXPECT_FALSE(con_key_waiting());
-}
-
-TEST_F(Poll, VoltageKeysStepInSinglePrecisionAndClampExactly)
-{
-    sim.analog_kind = ANALOG_ON;
-    press(std::string(10, '+'));
-    EXPECT_EQ(sim.analog_volts[0], 1.0000001f);
-    press(std::string(40, '+'));
-    EXPECT_EQ(sim.analog_volts[0], 4.9999976f);
-    press("+");
-    EXPECT_EQ(sim.analog_volts[0], 5.0f);
-    press("++");
-    EXPECT_EQ(sim.analog_volts[0], 5.0f);
-    press(std::string(50, '-'));
-    EXPECT_GT(sim.analog_volts[0], 0.0f);
-    EXPECT_LT(sim.analog_volts[0], 0.00001f);
-    press("-");
-    EXPECT_EQ(sim.analog_volts[0], 0.0f);
-    press("-");
-    EXPECT_EQ(sim.analog_volts[0], 0.0f);
-}
-
-TEST_F(Poll, ChannelKeySelectsAndShowsTheChannelNumber)
-{
-    sim.analog_kind = ANALOG_ON;
-    press("c");
-    EXPECT_EQ(sim.analog_channel, 2);
-    EXPECT_EQ(screen_text(38, 21, 1), "2");
-    EXPECT_EQ(scr_cell(38, 21).attr, 0xFC);
-    press("+");
-    EXPECT_GT(sim.analog_volts[2], 0.0f) << "voltage keys act on the chosen channel";
-    EXPECT_EQ(sim.analog_volts[0], 0.0f);
 }
 
 TEST_F(Poll, HelpKeyPrintsTheDocumentationLine)

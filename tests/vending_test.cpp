@@ -173,6 +173,8 @@ TEST_F(CoinBoard, AKeyIsOneBitOfPdr5UntilAPollFindsNoKeyAndAKeyReadMeanwhileIsLo
     EXPECT_EQ(pause_trace(), "8,3 8,4 8,5 8,6 8,7 8,8 8,9") << "only the 10 yen coin fell";
     sim_poll();
     EXPECT_EQ(PDR5, 0x00);
+    press(" ");
+    EXPECT_EQ(PDR5, 0x00) << "the take-out key changes no bit";
 }
 
 using ChangeDispenser = Vending;
