@@ -54,6 +54,8 @@ protected:
 
 using StatusPanel = Vending;
 
+// The same status panel in the analog board's place with either vending
+// board or both; both boards together at rest.
 TEST_F(StatusPanel, EitherVendingBoardOrBothPaintTheSamePanel)
 {
     const int layouts[][2] = {{IN_VMIN, OUT_NONE}, {IN_NONE, OUT_VMOUT}, {IN_VMIN, OUT_VMOUT}};
@@ -62,6 +64,7 @@ TEST_F(StatusPanel, EitherVendingBoardOrBothPaintTheSamePanel)
         EXPECT_TRUE(matches_golden("vmstat_panel", VMSTAT_PANEL)) << l[0] << "," << l[1];
         EXPECT_EQ(sim.analog_kind, ANALOG_NONE);
     }
+    EXPECT_TRUE(matches_golden("vending_at_rest"));
 }
 
 TEST_F(StatusPanel, AKeyFreePollRepaintsTheFiguresAndEndsThePulseWithEitherBoard)
@@ -93,42 +96,41 @@ TEST_F(StatusPanel, TotalAndCountersHoldAtTheirTopInsteadOfOverflowing)
 
 using CoinBoard = Vending;
 
-TEST_F(CoinBoard, BothBoardsAtRest)
-{
-    sim_layout(IN_VMIN, OUT_VMOUT, 0);
-    EXPECT_TRUE(matches_golden("vending_at_rest"));
-}
-
 TEST_F(CoinBoard, EachCoinFallsFromItsLabelDownTheChuteAndAddsToTheTotal)
 {
     sim_layout(IN_VMIN, OUT_NONE, 0);
-    const struct {
-        const char *frames, *total;
-    } coins[] = {
-        {"8,3 8,4 8,5 8,6 8,7 8,8 8,9", "   10"},
-        {"8,4 8,5 8,6 8,7 8,8 8,9", "   60"},
-        {"8,5 8,6 8,7 8,8 8,9", "  160"},
-        {"8,6 8,7 8,8 8,9", "  660"},
-    };
+    const char *const coins[][2] = {{"8,3 8,4 8,5 8,6 8,7 8,8 8,9", "   10"}, {"8,4 8,5 8,6 8,7 8,8 8,9", "   60"},
+                                    {"8,5 8,6 8,7 8,8 8,9", "  160"}, {"8,6 8,7 8,8 8,9", "  660"}};
     for (int kind = 0; kind < 4; ++kind) {
         pauses_reset();
         vmin_event(kind);
-        EXPECT_EQ(pause_trace(), coins[kind].frames) << "coin kind " << kind;
+        EXPECT_EQ(pause_trace(), coins[kind][0]) << "coin kind " << kind;
         EXPECT_EQ(paused_ms(), 100u * (7 - kind));
-        EXPECT_EQ(total(), coins[kind].total);
+        EXPECT_EQ(total(), coins[kind][1]);
         EXPECT_EQ(screen_text(8, 9, 2), "  ") << "the coin has left the chute";
     }
     EXPECT_EQ(vending.inserted_total, 660);
 }
 
-TEST_F(CoinBoard, MenuAndCancelButtonsDrawNothing)
+// Menu and cancel buttons, a ticket command naming no product (bit 3 alone:
+// the dispenser stays armed) and commands 5 to 15 draw nothing and pause not.
+TEST_F(CoinBoard, ButtonsAndCommandsThatDoNothingDrawNothing)
 {
     sim_layout(IN_VMIN, OUT_VMOUT, 0);
     std::string before = render_region(WHOLE_SCREEN);
     for (int index = 4; index <= 7; ++index)
         vmin_event(index);
+    poll_with(0x18);
+    for (int value = 0x50; value <= 0xFF; ++value)
+        poll_with(value);
     EXPECT_EQ(render_region(WHOLE_SCREEN), before);
     EXPECT_EQ(pause_trace(), "");
+    EXPECT_EQ(sim.last_pdr8, 0xFF);
+    poll_with(0x00);
+    poll_with(0x01);
+    EXPECT_EQ(counters(), " 1  0  0  0") << "0x00 after 0xFF is a change, and re-arms";
+    poll_with(0x1C);
+    EXPECT_EQ(ticket(), utf8(u8"きつね"));
 }
 
 TEST_F(CoinBoard, TakeOutWritesItsFixedPlacesWhateverOutputBoardIsShown)
@@ -230,17 +232,6 @@ TEST_F(TicketDispenser, DropsOneTicketOfTheLowestMaskBitEachTimeItIsArmed)
     EXPECT_EQ(counters(), " 0  0  0  0");
 }
 
-TEST_F(TicketDispenser, BitThreeAloneNamesNoProductSoNothingDropsAndItStaysArmed)
-{
-    sim_layout(IN_VMIN, OUT_VMOUT, 0);
-    std::string before = render_region(WHOLE_SCREEN);
-    poll_with(0x18);
-    EXPECT_EQ(render_region(WHOLE_SCREEN), before);
-    EXPECT_EQ(pause_trace(), "");
-    poll_with(0x1C);
-    EXPECT_EQ(ticket(), utf8(u8"きつね"));
-}
-
 using Lamps = Vending;
 
 TEST_F(Lamps, MenuNamesAndLampColumnsOnVminFollowTheirMasks)
@@ -255,22 +246,6 @@ TEST_F(Lamps, MenuNamesAndLampColumnsOnVminFollowTheirMasks)
     poll_with(0x38);
     poll_with(0x48);
     EXPECT_EQ(render_region(VMIN_BOARD), at_rest) << "bit 3 lights nothing";
-}
-
-TEST_F(Lamps, CommandsFiveToFifteenChangeNothingButArePassedBy)
-{
-    sim_layout(IN_VMIN, OUT_VMOUT, 0);
-    poll_with(0x01);
-    std::string before = render_region(WHOLE_SCREEN);
-    pauses_reset();
-    for (int value = 0x50; value <= 0xFF; ++value)
-        poll_with(value);
-    EXPECT_EQ(render_region(WHOLE_SCREEN), before);
-    EXPECT_EQ(pause_trace(), "");
-    EXPECT_EQ(sim.last_pdr8, 0xFF);
-    poll_with(0x00);
-    poll_with(0x01);
-    EXPECT_EQ(counters(), " 2  0  0  0") << "0x00 after 0xFF is a change, and re-arms";
 }
 
 TEST_F(Lamps, ArmFlagsAndCountersOutliveABoardChangeThatRepaintsTheRest)
