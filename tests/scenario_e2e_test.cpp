@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -17,21 +16,11 @@
 
 class ScenarioRun : public TempDirTest {
 protected:
-    std::string err;
-    void write(const std::string &name, const std::string &text) { std::ofstream(file(name)) << text; }
-
-    // Runs the example with the scenario, standard input and output not a
-    // terminal; gives the exit status.
-    int run_scenario(const std::string &scenario, const std::string &env = "",
-                     const std::string &program = EXAMPLE_PROGRAM, bool keep_settings = false)
+    // The example (or another program) with the scenario, in sixteen colours.
+    int run(const std::string &scenario, const std::string &env = "", const std::string &program = EXAMPLE_PROGRAM,
+            const char *settings = nullptr)
     {
-        write("run.scn", scenario);
-        std::string command = "cd " + shell_quote(dir) + (keep_settings ? "" : " && rm -f WENA.ini") + " && " + env +
-                              " WENA_COLOR=16 WENA_SCENARIO=${WENA_SCENARIO-run.scn} " + program +
-                              " < /dev/null > out.bin 2> err.txt";
-        int status = system(command.c_str());
-        err = read("err.txt");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return run_scenario(program, scenario, settings, env + " WENA_COLOR=16");
     }
 };
 
@@ -70,14 +59,14 @@ static std::string terminal_text(const std::string &output)
 // Twice, to the same bytes: the run is deterministic.
 TEST_F(ScenarioRun, ChoosesBoardsChecksDumpsAndQuitsTheSameWayTwice)
 {
-    ASSERT_EQ(run_scenario(choose_boards_and_quit), 1) << "q is the program's own quit: " << err;
+    ASSERT_EQ(run(choose_boards_and_quit), 1) << "q is the program's own quit: " << err;
     EXPECT_EQ(read("WENA.ini"), "") << "a scenario run never writes WENA.ini";
     std::string output = read("out.bin"), dump = read("screen.txt"), html = read("screen.html");
     EXPECT_EQ(dump, terminal_text(output));
     EXPECT_NE(dump.find(utf8(u8"ＷＥＮＡ")), std::string::npos);
     EXPECT_EQ(read("lcd.txt"), utf8(u8"ｽｲｯﾁ -> LED     \n00 A=0          \n"));
     EXPECT_NE(html.find("<html"), std::string::npos);
-    ASSERT_EQ(run_scenario(choose_boards_and_quit), 1);
+    ASSERT_EQ(run(choose_boards_and_quit), 1);
     EXPECT_TRUE(output == read("out.bin")) << "output bytes differ";
     EXPECT_EQ(dump, read("screen.txt"));
     EXPECT_EQ(html, read("screen.html"));
@@ -85,13 +74,13 @@ TEST_F(ScenarioRun, ChoosesBoardsChecksDumpsAndQuitsTheSameWayTwice)
 
 TEST_F(ScenarioRun, EveryCheckHoldingEndsTheRunWithStatusZero)
 {
-    EXPECT_EQ(run_scenario("keys IO\nwait 100\ncheck PDR8 == 0\ncheck boards == 1 11 0\n"), 0) << err;
+    EXPECT_EQ(run("keys IO\nwait 100\ncheck PDR8 == 0\ncheck boards == 1 11 0\n"), 0) << err;
     EXPECT_NE(err.find("passed, 2 checks held"), std::string::npos) << err;
     ASSERT_EQ(mkfifo(file("fifo.scn").c_str(), 0644), 0);
-    EXPECT_EQ(run_scenario("", "(echo 'check PDR8 == 0' > fifo.scn &) && WENA_SCENARIO=fifo.scn"), 0) << err;
-    EXPECT_EQ(run_scenario(utf8(u8"check screen 36 5 == \"ＷＥＮＡ\"\n"), "", SELECTION_PROBE " pause"), 0)
+    EXPECT_EQ(run("", "(echo 'check PDR8 == 0' > fifo.scn &) && WENA_SCENARIO=fifo.scn"), 0) << err;
+    EXPECT_EQ(run(utf8(u8"check screen 36 5 == \"ＷＥＮＡ\"\n"), "", SELECTION_PROBE " pause"), 0)
         << "the first steps see the board laid out even if the program pauses first: " << err;
-    EXPECT_EQ(run_scenario("check PDR8 == 0\ndump screen /dev/stdout\n"), 0) << err;
+    EXPECT_EQ(run("check PDR8 == 0\ndump screen /dev/stdout\n"), 0) << err;
     EXPECT_NE(read("out.bin").find("H8/3664F"), std::string::npos) << "the dump went to standard output";
 }
 
@@ -139,7 +128,7 @@ TEST_F(ScenarioRun, EachFailureEndsTheRunWithItsStatusAndMessage)
     };
     ASSERT_EQ(mkdir(file("dir.scn").c_str(), 0755), 0);
     for (const auto &c : cases) {
-        EXPECT_EQ(run_scenario(c.scenario, c.env, c.program), c.status) << c.message;
+        EXPECT_EQ(run(c.scenario, c.env, c.program), c.status) << c.message;
         EXPECT_EQ(err, c.message);
         if (c.status == 5) {
             EXPECT_EQ(read("out.bin"), "") << "nothing was painted: " << c.message;
@@ -152,7 +141,7 @@ TEST_F(ScenarioRun, ADumpAtExitIntoADeviceLeavesTheDevice)
 {
     if (mknod(file("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
         GTEST_SKIP() << "a device file needs root: the device case is not run";
-    EXPECT_EQ(run_scenario("check PDR8 == 0\n", "WENA_DUMP_AT_EXIT=null"), 0) << err;
+    EXPECT_EQ(run("check PDR8 == 0\n", "WENA_DUMP_AT_EXIT=null"), 0) << err;
     struct stat seen {};
     ASSERT_EQ(stat(file("null").c_str(), &seen), 0);
     EXPECT_TRUE(S_ISCHR(seen.st_mode)) << "the device was turned into another kind of file";
@@ -164,15 +153,15 @@ TEST_F(ScenarioRun, VirtualTimeUnlessRealTimeIsAskedFor)
 {
     struct timespec before, after;
     clock_gettime(CLOCK_MONOTONIC, &before);
-    EXPECT_EQ(run_scenario("wait 60000\ncheck PDR8 == 0\n"), 0) << "a minute of the program's time, in a moment";
+    EXPECT_EQ(run("wait 60000\ncheck PDR8 == 0\n"), 0) << "a minute of the program's time, in a moment";
     for (const char *off : {"0", "false", "no", "OFF"})
-        EXPECT_EQ(run_scenario("wait 30000\n", std::string("WENA_REALTIME=") + off), 0) << off;
+        EXPECT_EQ(run("wait 30000\n", std::string("WENA_REALTIME=") + off), 0) << off;
     clock_gettime(CLOCK_MONOTONIC, &after);
     EXPECT_LT(after.tv_sec - before.tv_sec, 30) << "three minutes of waits took real time";
-    EXPECT_EQ(run_scenario("wait 30000\n", "WENA_REALTIME=maybe"), 0);
+    EXPECT_EQ(run("wait 30000\n", "WENA_REALTIME=maybe"), 0);
     EXPECT_EQ(err, "WENA_REALTIME='maybe' is neither 1 nor 0: ignored, the clock is virtual\nrun.scn: passed, 0 checks held\n");
     clock_gettime(CLOCK_MONOTONIC, &before);
-    EXPECT_EQ(run_scenario("wait 300\n", "WENA_REALTIME=1"), 0);
+    EXPECT_EQ(run("wait 300\n", "WENA_REALTIME=1"), 0);
     clock_gettime(CLOCK_MONOTONIC, &after);
     EXPECT_GE((double)(after.tv_sec - before.tv_sec) + (double)(after.tv_nsec - before.tv_nsec) / 1e9, 0.3);
 }
@@ -215,13 +204,11 @@ TEST_F(ScenarioRun, ALiveSessionGivesTheTerminalBackAndReplaysToTheSameScreen)
 // the run never writes the file back.
 TEST_F(ScenarioRun, RunsAreReproducibleWhateverWENAiniHolds)
 {
-    write("WENA.ini", "2,12,0");
-    for (int run = 0; run < 3; ++run) {
-        EXPECT_EQ(run_scenario("keys IOV\nwait until lcd 0 == \"3,13,21\" within 100\n", "", SELECTION_PROBE, true), 0)
-            << "run " << run << ": " << err;
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_EQ(run("keys IOV\nwait until lcd 0 == \"3,13,21\" within 100\n", "", SELECTION_PROBE, "2,12,0"), 0)
+            << "round " << round << ": " << err;
         EXPECT_EQ(read("WENA.ini"), "2,12,0");
     }
-    write("WENA.ini", "3,16,21");
-    EXPECT_EQ(run_scenario("start boards 0 0 0\nkeys IOV\ncheck lcd 0 == \"1,11,21\"\n", "", SELECTION_PROBE, true), 0)
+    EXPECT_EQ(run("start boards 0 0 0\nkeys IOV\ncheck lcd 0 == \"1,11,21\"\n", "", SELECTION_PROBE, "3,16,21"), 0)
         << err;
 }

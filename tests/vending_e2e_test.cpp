@@ -5,23 +5,14 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sys/wait.h>
-
 class VendingController : public TempDirTest {
 protected:
     // Runs the controller with the scenario; "" when every step held, else
     // the exit status and the scenario's message.
     std::string failure(const std::string &scenario)
     {
-        std::ofstream(file("run.scn")) << scenario;
-        std::ofstream(file("WENA.ini")) << "3,16,0";
-        std::string command = "cd " + shell_quote(dir) + " && WENA_SCENARIO=run.scn " VENDING_CONTROLLER
-                              " < /dev/null > /dev/null 2> err.txt";
-        int status = system(command.c_str());
-        if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
-            return "";
-        return "status " + std::to_string(status) + ": " + read("err.txt");
+        int status = run_scenario(VENDING_CONTROLLER, scenario, "3,16,0");
+        return status == 0 ? "" : "status " + std::to_string(status) + ": " + err;
     }
 };
 
