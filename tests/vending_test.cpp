@@ -46,6 +46,14 @@ protected:
         PDR8 = (uint8_t)value;
         sim_poll();
     }
+    // Polls with each value in turn; gives the pauses they made (pause_trace).
+    static std::string falls(std::initializer_list<int> values)
+    {
+        pauses_reset();
+        for (int value : values)
+            poll_with(value);
+        return pause_trace();
+    }
     // Paid-out counters above "1o 5o 1oo5oo", and the ticket readout.
     static std::string counters() { return screen_text(60, 9, 11); }
     static std::string ticket() { return screen_text(72, 9, 6); }
@@ -126,8 +134,7 @@ TEST_F(CoinBoard, ButtonsAndCommandsThatDoNothingDrawNothing)
     EXPECT_EQ(render_region(WHOLE_SCREEN), before);
     EXPECT_EQ(pause_trace(), "");
     EXPECT_EQ(sim.last_pdr8, 0xFF);
-    poll_with(0x00);
-    poll_with(0x01);
+    falls({0x00, 0x01});
     EXPECT_EQ(counters(), " 1  0  0  0") << "0x00 after 0xFF is a change, and re-arms";
     poll_with(0x1C);
     EXPECT_EQ(ticket(), utf8(u8"きつね"));
@@ -184,27 +191,15 @@ using ChangeDispenser = Vending;
 TEST_F(ChangeDispenser, PaysOneCoinOfTheLowestMaskBitEachTimeItIsArmed)
 {
     sim_layout(IN_VMIN, OUT_VMOUT, 0);
-    poll_with(0x01);
-    EXPECT_EQ(pause_trace(), "66,3 66,4 66,5 66,6 66,7");
+    EXPECT_EQ(falls({0x01}), "66,3 66,4 66,5 66,6 66,7");
     EXPECT_EQ(counters(), " 1  0  0  0");
-    pauses_reset();
-    poll_with(0x03);
-    EXPECT_EQ(pause_trace(), "") << "disarmed";
-    poll_with(0x00);
-    poll_with(0x02);
-    EXPECT_EQ(pause_trace(), "66,4 66,5 66,6 66,7");
+    EXPECT_EQ(falls({0x03}), "") << "disarmed";
+    EXPECT_EQ(falls({0x00, 0x02}), "66,4 66,5 66,6 66,7");
     EXPECT_EQ(counters(), " 1  1  0  0");
-    pauses_reset();
-    poll_with(0x10);
-    poll_with(0x04);
-    EXPECT_EQ(pause_trace(), "") << "0x10 re-arms only the ticket dispenser";
-    poll_with(0x00);
-    poll_with(0x0F);
+    EXPECT_EQ(falls({0x10, 0x04}), "") << "0x10 re-arms only the ticket dispenser";
+    falls({0x00, 0x0F});
     EXPECT_EQ(counters(), " 2  1  0  0");
-    poll_with(0x00);
-    pauses_reset();
-    poll_with(0x08);
-    EXPECT_EQ(pause_trace(), "66,6 66,7");
+    EXPECT_EQ(falls({0x00, 0x08}), "66,6 66,7");
     EXPECT_EQ(counters(), " 2  1  0  1");
     EXPECT_EQ(vending.change_armed, 0);
 }
@@ -214,20 +209,13 @@ using TicketDispenser = Vending;
 TEST_F(TicketDispenser, DropsOneTicketOfTheLowestMaskBitEachTimeItIsArmed)
 {
     sim_layout(IN_VMIN, OUT_VMOUT, 0);
-    poll_with(0x12);
-    EXPECT_EQ(pause_trace(), "76,4 76,5 76,6 76,7");
+    EXPECT_EQ(falls({0x12}), "76,4 76,5 76,6 76,7");
     EXPECT_EQ(ticket(), utf8(u8"たぬき"));
     EXPECT_EQ(scr_cell(72, 9).attr, 0x0E);
-    pauses_reset();
-    poll_with(0x00);
-    poll_with(0x11);
-    EXPECT_EQ(pause_trace(), "") << "0x00 re-arms only the change dispenser";
-    poll_with(0x10);
-    poll_with(0x1D);
-    EXPECT_EQ(pause_trace(), "76,3 76,4 76,5 76,6 76,7");
+    EXPECT_EQ(falls({0x00, 0x11}), "") << "0x00 re-arms only the change dispenser";
+    EXPECT_EQ(falls({0x10, 0x1D}), "76,3 76,4 76,5 76,6 76,7");
     EXPECT_EQ(ticket(), utf8(u8"かけ　"));
-    poll_with(0x10);
-    poll_with(0x14);
+    falls({0x10, 0x14});
     EXPECT_EQ(ticket(), utf8(u8"きつね"));
     EXPECT_EQ(counters(), " 0  0  0  0");
 }
@@ -238,13 +226,9 @@ TEST_F(Lamps, MenuNamesAndLampColumnsOnVminFollowTheirMasks)
 {
     sim_layout(IN_VMIN, OUT_VMOUT, 0);
     std::string at_rest = render_region(VMIN_BOARD);
-    poll_with(0x25);
-    poll_with(0x35);
-    poll_with(0x46);
+    falls({0x25, 0x35, 0x46});
     EXPECT_TRUE(matches_golden("vmin_lamps", VMIN_BOARD));
-    poll_with(0x28);
-    poll_with(0x38);
-    poll_with(0x48);
+    falls({0x28, 0x38, 0x48});
     EXPECT_EQ(render_region(VMIN_BOARD), at_rest) << "bit 3 lights nothing";
 }
 
@@ -252,16 +236,13 @@ TEST_F(Lamps, ArmFlagsAndCountersOutliveABoardChangeThatRepaintsTheRest)
 {
     sim_layout(IN_VMIN, OUT_VMOUT, 0);
     std::string at_rest = render_region(VMIN_BOARD);
-    poll_with(0x01);
-    poll_with(0x12);
-    poll_with(0x27);
+    falls({0x01, 0x12, 0x27});
     sim_layout(IN_NONE, OUT_NONE, 0);
     sim_layout(IN_VMIN, OUT_VMOUT, 0);
     EXPECT_EQ(render_region(VMIN_BOARD), at_rest);
     EXPECT_EQ(counters(), " 1  0  0  0");
     EXPECT_EQ(ticket(), "      ");
-    poll_with(0x02);
-    poll_with(0x14);
+    falls({0x02, 0x14});
     EXPECT_EQ(counters(), " 1  0  0  0") << "both dispensers are still disarmed";
     EXPECT_EQ(ticket(), "      ");
 }
@@ -275,8 +256,7 @@ TEST_F(VendingMachine, SellsTanukiForFiveHundredYenPaysBackOneHundredSeventyAndT
     press("3");
     EXPECT_EQ(PDR5, 0x08);
     EXPECT_EQ(total(), "  500");
-    for (int value : {0x12, 0x10, 0x04, 0x00, 0x02, 0x00, 0x01, 0x00, 0x01, 0x00})
-        poll_with(value);
+    falls({0x12, 0x10, 0x04, 0x00, 0x02, 0x00, 0x01, 0x00, 0x01, 0x00});
     EXPECT_TRUE(matches_golden("vending_after_sale"));
     press(" ");
     EXPECT_TRUE(matches_golden("vending_after_take_out"));
