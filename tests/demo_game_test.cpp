@@ -81,26 +81,22 @@ TEST_F(DemoGame, EachCourseRunsAWholePassAndWrapsToItsFirstCell)
 TEST_F(DemoGame, TitleAndBothHelpPagesOnTheSwitchBoardAFreshFolderGets)
 {
     EXPECT_EQ(run_scenario(DEMO_PROGRAM, "wait 10\ncheck boards == 1 0 0\n"
-                   "check lcd 0 == \"ｽﾀｰﾄ : SW3\"\ncheck lcd 1 == \"ｷﾉｳｾﾂﾒｲ : SW2\"\n"
-                   "keys 23\nwait 100\ncheck lcd 1 == \"ｷﾉｳｾﾂﾒｲ : SW2\"\n"
-                   "key 2\nwait until lcd 0 == \"ﾎﾟｰｽﾞ ; SW4\"\ncheck lcd 1 == \"\"\n"
-                   "wait until lcd 1 == \"ﾂｷﾞﾉﾍﾟｰｼﾞ : SW2\" within 20\n"
-                   "key 2\nwait until lcd 0 == \"ﾎﾟｰｽﾞｶｲｼﾞｮ : SW3\"\n"
-                   "check lcd 1 == \"\"\nwait until lcd 1 == \"ｵﾜﾙ : SW1\" within 20\n"
-                   "key 1\nwait until lcd 0 == \"ｽﾀｰﾄ : SW3\" within 20\ncheck lcd 1 == \"ｷﾉｳｾﾂﾒｲ : SW2\"\n"
-                   "wait until lcd 1 == \"          W\" within 20\n"),
-              0)
-        << err;
+                                         "check lcd 0 == \"ｽﾀｰﾄ : SW3\"\ncheck lcd 1 == \"ｷﾉｳｾﾂﾒｲ : SW2\"\n"
+                                         "keys 23\nwait 100\ncheck lcd 1 == \"ｷﾉｳｾﾂﾒｲ : SW2\"\n"
+                                         "key 2\nwait until lcd 0 == \"ﾎﾟｰｽﾞ ; SW4\"\ncheck lcd 1 == \"\"\n"
+                                         "wait until lcd 1 == \"ﾂｷﾞﾉﾍﾟｰｼﾞ : SW2\" within 20\n"
+                                         "key 2\nwait until lcd 0 == \"ﾎﾟｰｽﾞｶｲｼﾞｮ : SW3\"\n"
+                                         "check lcd 1 == \"\"\nwait until lcd 1 == \"ｵﾜﾙ : SW1\" within 20\n"
+                                         "key 1\nwait until lcd 0 == \"ｽﾀｰﾄ : SW3\" within 20\n"
+                                         "check lcd 1 == \"ｷﾉｳｾﾂﾒｲ : SW2\"\nwait until lcd 1 == \"          W\" within 20\n"),
+              0) << err;
     EXPECT_EQ(read("WENA.ini"), "1,0,0");
 }
 
 TEST_F(DemoGame, PushSwitchesAllUpEnterTheHelpAtOnce)
 {
-    EXPECT_EQ(run_scenario(DEMO_PROGRAM, "wait 200\ncheck lcd 0 == \"ｽﾀｰﾄ : SW3\"\nkey 2\n"
-                   "wait until lcd 0 == \"ﾎﾟｰｽﾞ ; SW4\" within 20\n",
-                   "2,0,0"),
-              0)
-        << err;
+    std::string steps = "wait 200\ncheck lcd 0 == \"ｽﾀｰﾄ : SW3\"\nkey 2\nwait until lcd 0 == \"ﾎﾟｰｽﾞ ; SW4\" within 20\n";
+    EXPECT_EQ(run_scenario(DEMO_PROGRAM, steps, "2,0,0"), 0) << err;
 }
 
 // The first obstacle can hit in the third cell: the lowest score is 3. A

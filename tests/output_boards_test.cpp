@@ -89,8 +89,7 @@ TEST_F(OutputBoard, OnePhaseDriveCountsBothMotorsFromTheSecondPattern)
 {
     sim_layout(0, OUT_STEPMT, 0);
     poll_with({0x11, 0x22, 0x44, 0x88, 0x11});
-    EXPECT_EQ(sim.step_count_lo, 4);
-    EXPECT_EQ(sim.step_count_hi, 4);
+    EXPECT_EQ(std::make_pair(sim.step_count_lo, sim.step_count_hi), std::make_pair(4, 4));
     EXPECT_TRUE(matches_golden("stepmt_four_steps", OUTPUT_PANEL));
 }
 
@@ -104,17 +103,15 @@ TEST_F(OutputBoard, AStepBackOnTheRightMotorLeavesTheLeftUntouched)
 
 TEST_F(OutputBoard, OnlyNeighbouringPhasesCountAsSteps)
 {
-    struct Case {
-        int from, to, direction;
-    } cases[] = {
+    const int cases[][3] = {
         {0x1, 0x2, +1}, {0x8, 0x1, +1}, {0x3, 0x6, +1}, {0x9, 0x3, +1},  // forward, one and two phase
         {0x2, 0x1, -1}, {0x1, 0x8, -1}, {0x6, 0x3, -1}, {0x3, 0x9, -1},  // back
         {0x5, 0xA, -1}, {0xA, 0x5, -1},                                  // right rotation tried first
         {0x1, 0x4, 0},  {0x1, 0x3, 0},  {0x3, 0x2, 0},  {0x2, 0x2, 0},   // jumps, half steps, no change
         {0x0, 0x1, 0},  {0x1, 0x0, 0},  {0xF, 0x1, 0},  {0x1, 0xF, 0},   // 0000 and 1111 never step
     };
-    for (const Case &c : cases)
-        EXPECT_EQ(step_direction((uint8_t)c.to, (uint8_t)c.from), c.direction) << c.from << " -> " << c.to;
+    for (const auto &[from, to, direction] : cases)
+        EXPECT_EQ(step_direction((uint8_t)to, (uint8_t)from), direction) << from << " -> " << to;
 }
 
 TEST_F(OutputBoard, APatternThatIsNoStepRepaintsOnlyThePortReadout)
@@ -130,7 +127,7 @@ TEST_F(OutputBoard, APatternThatIsNoStepRepaintsOnlyThePortReadout)
 TEST_F(OutputBoard, StepAndAngleReadoutsFollowTheCount)
 {
     sim_layout(0, OUT_STEPMT, 0);
-    struct Case {
+    const struct {
         int count;
         const char8_t *steps, *angle;
     } cases[] = {
@@ -141,7 +138,7 @@ TEST_F(OutputBoard, StepAndAngleReadoutsFollowTheCount)
         {123456, u8"  +123456", u8"+100.8ﾟ"},   {-99999999, u8"-99999999", u8"-358.2ﾟ"},
         {1999999999, u8"+2.00e+09", u8"+358.2ﾟ"},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         // One step forward onto the count, or back onto a negative one.
         int direction = c.count < 0 ? -1 : 1;
         sim.step_count_lo = c.count - direction;
