@@ -66,11 +66,6 @@ TEST_F(Poll, HelpKeyPrintsTheDocumentationLine)
     EXPECT_EQ(screen.attr, 0x0E);
 }
 
-TEST_F(Poll, QuitKeyEndsTheProcessWithStatusOne)
-{
-    EXPECT_EXIT(press("q"), ::testing::ExitedWithCode(1), "");
-}
-
 TEST_F(Poll, Pdr8ChangesAreTakenWithoutPaintingWhenNoOutputBoardIsShown)
 {
     unsigned long long before = term_bytes_written();
