@@ -7,7 +7,6 @@
 #include "tests/support/capture.h"
 
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstring>
 #include <tuple>
@@ -15,52 +14,29 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-struct SettingsCase {
-    const char *name;
-    const char *content;  // null: no file
-    BoardSelection selected;
-    const char *written;
-};
-
-class SettingsFile : public BoardTest, public ::testing::WithParamInterface<SettingsCase> {};
-
-TEST_P(SettingsFile, FirstPollSelectsAndWritesBack)
+// Each content of WENA.ini and what the first poll selects and writes back:
+// fields up to the first mismatch, none past the range of int (the huge file
+// ends in millions of digits), and any kind numbers, boards or not.
+TEST_F(BoardTest, FirstPollSelectsWhatTheFileHoldsAndWritesItBack)
 {
-    const SettingsCase &c = GetParam();
-    write_settings(c.content);
-    sim_poll();
-    const BoardSelection &s = sim.selection, &want = c.selected;
-    EXPECT_EQ(std::tie(s.input, s.output, s.analog), std::tie(want.input, want.output, want.analog));
-    EXPECT_EQ(read_settings(), c.written);
-    EXPECT_EQ(sim.layout_built, 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Contents, SettingsFile,
-    ::testing::Values(SettingsCase{"Missing", nullptr, {0, 0, 0}, "0,0,0"},
-                      SettingsCase{"Empty", "", {0, 0, 0}, "0,0,0"},
-                      SettingsCase{"Nothing", "0,0,0", {0, 0, 0}, "0,0,0"},
-                      SettingsCase{"AllBoards", "1,11,21", {1, 11, 21}, "1,11,21"},
-                      SettingsCase{"TwoFields", "2,13", {2, 13, 0}, "2,13,0"},
-                      SettingsCase{"NoBoardKinds", "7,5,9", {7, 5, 9}, "7,5,9"},
-                      SettingsCase{"Garbage", "hello", {0, 0, 0}, "0,0,0"},
-                      SettingsCase{"StopsAtFirstMismatch", "3;16,21", {3, 0, 0}, "3,0,0"},
-                      SettingsCase{"SpacesBeforeNumbers", " 1,\n12, 21\n", {1, 12, 21}, "1,12,21"},
-                      SettingsCase{"SpaceBeforeComma", "1 ,12,21", {1, 0, 0}, "1,0,0"},
-                      SettingsCase{"Negative", "-2,-1,0", {-2, -1, 0}, "-2,-1,0"},
-                      SettingsCase{"IntLimits", "-2147483648,2147483647,0", {INT_MIN, INT_MAX, 0},
-                                   "-2147483648,2147483647,0"},
-                      SettingsCase{"NumberTooLarge", "1,99999999999,21", {1, 0, 0}, "1,0,0"},
-                      SettingsCase{"NumberTooSmall", "-2147483649,1,1", {0, 0, 0}, "0,0,0"},
-                      SettingsCase{"BinaryJunk", "\x01\xff\x80,\x7f", {0, 0, 0}, "0,0,0"}),
-    [](const auto &param_info) { return std::string(param_info.param.name); });
-
-TEST_F(BoardTest, AHugeFileIsReadOnlyAsFarAsItsHead)
-{
-    std::string huge = "1,12,21" + std::string(8 << 20, '9');
-    write_settings(huge.c_str());
-    sim_poll();
-    EXPECT_EQ(read_settings(), "1,12,0") << "21 followed by millions of digits is out of range";
+    const std::string huge = "1,12,21" + std::string(8 << 20, '9');
+    const char *const cases[][2] = {
+        {nullptr, "0,0,0"},          {"", "0,0,0"},          {"0,0,0", "0,0,0"},
+        {"1,11,21", "1,11,21"},      {"2,13", "2,13,0"},     {"7,5,9", "7,5,9"},
+        {"hello", "0,0,0"},          {"3;16,21", "3,0,0"},   {" 1,\n12, 21\n", "1,12,21"},
+        {"1 ,12,21", "1,0,0"},       {"-2,-1,0", "-2,-1,0"}, {"-2147483648,2147483647,0", "-2147483648,2147483647,0"},
+        {"1,99999999999,21", "1,0,0"}, {"-2147483649,1,1", "0,0,0"}, {"\x01\xff\x80,\x7f", "0,0,0"},
+        {huge.c_str(), "1,12,0"}};
+    for (const auto &[content, written] : cases) {
+        sim = SimState{};
+        write_settings(content);
+        sim_poll();
+        const BoardSelection &s = sim.selection;
+        std::string selected = std::to_string(s.input) + "," + std::to_string(s.output) + "," + std::to_string(s.analog);
+        EXPECT_EQ(selected + " " + read_settings(), std::string(written) + " " + written)
+            << (content ? std::string(content).substr(0, 30) : "no file");
+        EXPECT_EQ(sim.layout_built, 1);
+    }
 }
 
 // A directory in the file's place is left alone, with no message over the
@@ -90,25 +66,29 @@ TEST_F(BoardTest, ADirectoryInThePlaceOrAVanishedDirectoryLeaveTheBoardRunning)
     ASSERT_EQ(chdir(dir.c_str()), 0);
 }
 
+// Runs the check in a child process; true when the child ended with status 0.
+template <class Check>
+static bool in_child(Check check)
+{
+    pid_t child = fork();
+    if (child == 0)
+        _exit(check() ? 0 : 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return child > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 // Root writes into read-only directories, so the check runs as nobody.
 TEST_F(BoardTest, AReadOnlyDirectoryKeepsTheOldFileAndTheBoardRunsOn)
 {
     write_settings("1,11,21");
     ASSERT_EQ(chmod(dir.c_str(), 0555), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    EXPECT_TRUE(in_child([this] {
         if (geteuid() == 0 && setuid(65534) != 0)
-            _exit(10);
+            return false;
         press("I");
-        bool kept = read_settings() == "1,11,21";
-        bool stepped = sim.selection.input == 2 && sim.layout_built == 1;
-        _exit(kept && stepped ? 0 : 11);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return read_settings() == "1,11,21" && sim.selection.input == 2 && sim.layout_built == 1;
+    }));
 }
 
 static mode_t mode_of(const char *name)
@@ -136,16 +116,11 @@ TEST_F(BoardTest, ASettingsFileThatCannotBeReplacedIsLeftAsItIs)
 
     // A FIFO would block a reading open: the start must not wait for a writer.
     ASSERT_EQ(mkfifo("WENA.ini", 0644), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    EXPECT_TRUE(in_child([this] {
         alarm(5);
         press("I");
-        _exit(sim.layout_built == 1 && S_ISFIFO(mode_of("WENA.ini")) ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+        return sim.layout_built == 1 && S_ISFIFO(mode_of("WENA.ini"));
+    }));
 }
 
 TEST(SettingsParse, ConvertsFieldsUpToTheFirstMismatch)
