@@ -85,6 +85,9 @@ TEST_F(InputBoards, PressesOfPlusGiveTheAnalogReadingsToTheBit)
     }
     press(std::string(50, '-'));
     EXPECT_EQ(ADDA, 0u) << "a few millionths of a volt read 0";
+    press("--");
+    EXPECT_EQ(screen_text(35, 17, 3) + " " + screen_text(55, 19, 23), "0.0 0000 (0000000000000000)")
+        << "the voltage stops at 0";
 }
 
 TEST_F(InputBoards, ALetterChoosesTheChannelAndALayoutKeepsChannelAndVoltages)

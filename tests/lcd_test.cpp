@@ -44,8 +44,9 @@ TEST_F(Lcd, PanelNumbersAndWideCharactersWithoutWrapping)
     lcd_goto(0, 0);
     lcd_putfix(3.14159f, 3, 2);
     lcd_putbin(5, 4);
-    lcd_puts("ｹﾞｰﾑｵｰﾊﾞｰ!");
     lcd_puts(nullptr);
+    EXPECT_EQ(sim.lcd_col, 10) << "a null text writes nothing";
+    lcd_puts("ｹﾞｰﾑｵｰﾊﾞｰ!");
     EXPECT_EQ(sim.lcd_col, 16);
     EXPECT_TRUE(matches_golden("lcd_panel_text", {58, 12, 22, 6}));
 }
