@@ -24,33 +24,19 @@ protected:
 // just outside it on both sides.
 static void paint_picture()
 {
-    con_set_color(7, 8, 4, 0);
-    con_print("漢字");
-    con_goto(3, 2);
-    con_set_color(6, 8, 1, 0);
-    con_print("簡易シミュレータ");
-    con_goto(10, 4);
-    con_set_color(7, 8, 0, 0);
-    con_print("ｽﾀｰﾄ");
-    con_goto(5, 6);
-    con_set_color(7, 0, 0, 0);
-    con_print("A●B");
-    con_goto(0, 10);
-    con_set_color(2, 0, 0, 0);
-    con_print("\\100");
-    con_goto(20, 12);
-    con_set_color(0, 0, 7, 0);
-    con_print("<a href=\"x\">&</a>");
-    con_set_color(0, 0, 6, 8);
-    con_goto(60, 14);
-    con_print("Xｽﾀｰﾄ : SW3");
-    con_goto(77, 14);
-    con_print("Y");
-    con_goto(61, 15);
-    con_print("  \\1 0");
-    con_goto(78, 24);
-    con_set_color(4, 8, 7, 8);
-    con_print("●");
+    const struct {
+        int x, y, fg, fg_bright, bg, bg_bright;
+        const char *text;
+    } texts[] = {{0, 0, 7, 8, 4, 0, "漢字"},           {3, 2, 6, 8, 1, 0, "簡易シミュレータ"},
+                 {10, 4, 7, 8, 0, 0, "ｽﾀｰﾄ"},          {5, 6, 7, 0, 0, 0, "A●B"},
+                 {0, 10, 2, 0, 0, 0, "\\100"},         {20, 12, 0, 0, 7, 0, "<a href=\"x\">&</a>"},
+                 {60, 14, 0, 0, 6, 8, "Xｽﾀｰﾄ : SW3"},  {77, 14, 0, 0, 6, 8, "Y"},
+                 {61, 15, 0, 0, 6, 8, "  \\1 0"},      {78, 24, 4, 8, 7, 8, "●"}};
+    for (const auto &t : texts) {
+        con_set_color(t.fg, t.fg_bright, t.bg, t.bg_bright);
+        con_goto(t.x, t.y);
+        con_print("%s", t.text);
+    }
 }
 
 // The text as the length and the terminating NUL both tell it.
