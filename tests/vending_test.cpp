@@ -140,18 +140,9 @@ TEST_F(CoinBoard, ButtonsAndCommandsThatDoNothingDrawNothing)
     EXPECT_EQ(ticket(), utf8(u8"きつね"));
 }
 
-TEST_F(CoinBoard, TakeOutWritesItsFixedPlacesWhateverOutputBoardIsShown)
-{
-    sim_layout(IN_VMIN, OUT_NONE, 0);
-    vending.inserted_total = 660;
-    vending.paid_out[1] = 3;
-    vmin_event(VMIN_TAKE_OUT);
-    EXPECT_EQ(total(), "    0");
-    EXPECT_EQ(vending.paid_out[1], 0);
-    EXPECT_TRUE(matches_golden("take_out_without_vmout", {59, 9, 20, 1}));
-}
-
-TEST_F(CoinBoard, ALayoutShowsTheTotalKeptSinceTheLastTakeOut)
+// A layout shows the total kept since the last take-out; the take-out writes
+// its fixed places whatever output board is shown.
+TEST_F(CoinBoard, ALayoutShowsTheTotalUntilTakeOutClearsIt)
 {
     sim_layout(IN_VMIN, OUT_NONE, 0);
     vmin_event(2);
@@ -160,6 +151,11 @@ TEST_F(CoinBoard, ALayoutShowsTheTotalKeptSinceTheLastTakeOut)
     EXPECT_EQ(total(), "  100");
     vmin_event(0);
     EXPECT_EQ(total(), "  110");
+    vending.paid_out[1] = 3;
+    vmin_event(VMIN_TAKE_OUT);
+    EXPECT_EQ(total(), "    0");
+    EXPECT_EQ(vending.paid_out[1], 0);
+    EXPECT_TRUE(matches_golden("take_out_without_vmout", {59, 9, 20, 1}));
 }
 
 TEST_F(CoinBoard, AKeyIsOneBitOfPdr5UntilAPollFindsNoKeyAndAKeyReadMeanwhileIsLost)
