@@ -7,31 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sys/wait.h>
 
 static const char *const course_text[4] = {
     "01011101001101001011100101001000010001001100101010", "10010101010101001110010101010011001101001100101010",
     "11010110101010000101010110100110101001110010101101", "01101010010101101011010100101100100011011010101101"};
 
-class ProgramRun : public TempDirTest {
-protected:
-    std::string err;
-    // Runs the program from a folder holding `settings` as WENA.ini (none for null).
-    int play(const std::string &scenario, const char *settings = nullptr, const char *program = DEMO_PROGRAM)
-    {
-        std::ofstream(file("run.scn")) << scenario;
-        if (settings)
-            std::ofstream(file("WENA.ini")) << settings;
-        std::string command = "cd " + shell_quote(dir) + " && WENA_SCENARIO=run.scn " + program +
-                              " < /dev/null > /dev/null 2> err.txt";
-        int status = system(command.c_str());
-        err = read("err.txt");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-};
-
-using DemoGame = ProgramRun;
+using DemoGame = TempDirTest;
 
 static int lane(int course, int cell) { return course_text[course][cell % 50] - '0'; }
 
@@ -91,7 +72,7 @@ TEST_F(DemoGame, EachCourseRunsAWholePassAndWrapsToItsFirstCell)
     for (int course = 0; course < 4; ++course) {
         std::string steps = start_course(course);
         dodge_through(steps, course, 50, 0);
-        EXPECT_EQ(play(steps), 0) << "course " << course << ": " << err;
+        EXPECT_EQ(run_scenario(DEMO_PROGRAM, steps), 0) << "course " << course << ": " << err;
     }
 }
 
@@ -99,27 +80,23 @@ TEST_F(DemoGame, EachCourseRunsAWholePassAndWrapsToItsFirstCell)
 // the help comes first and play starts in the pass that leaves it.
 TEST_F(DemoGame, TitleAndBothHelpPagesOnTheSwitchBoardAFreshFolderGets)
 {
-    EXPECT_EQ(play("wait 10\ncheck boards == 1 0 0\n"
-                   "check lcd 0 == \"ｽﾀｰﾄ : SW3\"\ncheck lcd 1 == \"ｷﾉｳｾﾂﾒｲ : SW2\"\n"
-                   "keys 23\nwait 100\ncheck lcd 1 == \"ｷﾉｳｾﾂﾒｲ : SW2\"\n"
-                   "key 2\nwait until lcd 0 == \"ﾎﾟｰｽﾞ ; SW4\"\ncheck lcd 1 == \"\"\n"
-                   "wait until lcd 1 == \"ﾂｷﾞﾉﾍﾟｰｼﾞ : SW2\" within 20\n"
-                   "key 2\nwait until lcd 0 == \"ﾎﾟｰｽﾞｶｲｼﾞｮ : SW3\"\n"
-                   "check lcd 1 == \"\"\nwait until lcd 1 == \"ｵﾜﾙ : SW1\" within 20\n"
-                   "key 1\nwait until lcd 0 == \"ｽﾀｰﾄ : SW3\" within 20\ncheck lcd 1 == \"ｷﾉｳｾﾂﾒｲ : SW2\"\n"
-                   "wait until lcd 1 == \"          W\" within 20\n"),
-              0)
-        << err;
+    EXPECT_EQ(run_scenario(DEMO_PROGRAM, "wait 10\ncheck boards == 1 0 0\n"
+                                         "check lcd 0 == \"ｽﾀｰﾄ : SW3\"\ncheck lcd 1 == \"ｷﾉｳｾﾂﾒｲ : SW2\"\n"
+                                         "keys 23\nwait 100\ncheck lcd 1 == \"ｷﾉｳｾﾂﾒｲ : SW2\"\n"
+                                         "key 2\nwait until lcd 0 == \"ﾎﾟｰｽﾞ ; SW4\"\ncheck lcd 1 == \"\"\n"
+                                         "wait until lcd 1 == \"ﾂｷﾞﾉﾍﾟｰｼﾞ : SW2\" within 20\n"
+                                         "key 2\nwait until lcd 0 == \"ﾎﾟｰｽﾞｶｲｼﾞｮ : SW3\"\n"
+                                         "check lcd 1 == \"\"\nwait until lcd 1 == \"ｵﾜﾙ : SW1\" within 20\n"
+                                         "key 1\nwait until lcd 0 == \"ｽﾀｰﾄ : SW3\" within 20\n"
+                                         "check lcd 1 == \"ｷﾉｳｾﾂﾒｲ : SW2\"\nwait until lcd 1 == \"          W\" within 20\n"),
+              0) << err;
     EXPECT_EQ(read("WENA.ini"), "1,0,0");
 }
 
 TEST_F(DemoGame, PushSwitchesAllUpEnterTheHelpAtOnce)
 {
-    EXPECT_EQ(play("wait 200\ncheck lcd 0 == \"ｽﾀｰﾄ : SW3\"\nkey 2\n"
-                   "wait until lcd 0 == \"ﾎﾟｰｽﾞ ; SW4\" within 20\n",
-                   "2,0,0"),
-              0)
-        << err;
+    std::string steps = "wait 200\ncheck lcd 0 == \"ｽﾀｰﾄ : SW3\"\nkey 2\nwait until lcd 0 == \"ﾎﾟｰｽﾞ ; SW4\" within 20\n";
+    EXPECT_EQ(run_scenario(DEMO_PROGRAM, steps, "2,0,0"), 0) << err;
 }
 
 // The first obstacle can hit in the third cell: the lowest score is 3. A
@@ -140,7 +117,7 @@ TEST_F(DemoGame, HitsEndGamesWithScoresAndTheHighScoreCarriesOver)
     steps += game_over + (player == 1 ? "key 2\n" : "") + "wait until lcd 0 == \"ﾃﾝｽｳ  : " + high +
              " ﾃﾝ\"\ncheck lcd 1 == \"ﾊｲｽｺｱ : " + high + " ﾃﾝ\"\n" + game_over +
              "wait until lcd 0 == \"ﾃﾝｽｳ  : 3 ﾃﾝ\"\ncheck lcd 1 == \"ﾊｲｽｺｱ : " + high + " ﾃﾝ\"\n";
-    EXPECT_EQ(play(steps), 0) << err;
+    EXPECT_EQ(run_scenario(DEMO_PROGRAM, steps), 0) << err;
 }
 
 TEST_F(DemoGame, Sw4PausesWithTheDisplayFrozenAndSw3GoesOn)
@@ -148,17 +125,17 @@ TEST_F(DemoGame, Sw4PausesWithTheDisplayFrozenAndSw3GoesOn)
     std::string steps = start_course(0) + "wait until lcd 1 == \"             1\"\nkeys 34\nwait 300\n"
                         "dump lcd paused.txt\nwait 3000\ndump lcd still.txt\nkey 3\nwait 300\n"
                         "dump lcd going.txt\n";
-    ASSERT_EQ(play(steps), 0) << err;
+    ASSERT_EQ(run_scenario(DEMO_PROGRAM, steps), 0) << err;
     EXPECT_EQ(read("paused.txt"), read("still.txt"));
     EXPECT_NE(read("still.txt"), read("going.txt")) << "SW3 and SW4 both on: each pause ends at once";
 }
 
-using VoltmeterExample = ProgramRun;
+using VoltmeterExample = TempDirTest;
 
 TEST_F(VoltmeterExample, ShowsChannelAAsRegisterAndVoltage)
 {
     std::string steps = "keys V" + std::string(25, '+') + "\nwait 100\ncheck lcd 0 == \"ADDA 7FC0\"\n"
                         "check lcd 1 == \"ﾃﾞﾝｱﾂ 2.50 V\"\nkeys " + std::string(26, '+') + "\nwait 100\n"
                         "check lcd 0 == \"ADDA FFC0\"\ncheck lcd 1 == \"ﾃﾞﾝｱﾂ 5.00 V\"\n";
-    EXPECT_EQ(play(steps, nullptr, VOLTMETER_PROGRAM), 0) << err;
+    EXPECT_EQ(run_scenario(VOLTMETER_PROGRAM, steps), 0) << err;
 }

@@ -28,32 +28,29 @@ TEST_F(InputBoards, SwitchDigitsFlipLeversAndTheLayoutLeavesPdr5Alone)
     sim_poll();
     EXPECT_TRUE(matches_golden("switch_board_off", INPUT_AREA));
     press("703");
-    press("3");
-    EXPECT_EQ(PDR5, 0x81);
+    press("389");
+    EXPECT_EQ(PDR5, 0x81) << "only bits 0-7 have keys";
     EXPECT_TRUE(matches_golden("switch_board_bits_7_and_0", INPUT_AREA));
     press("VV");
     EXPECT_EQ(PDR5, 0x81) << "a layout paints the levers off but keeps the port";
 }
 
-TEST_F(InputBoards, PushSwitchesPaintOnlyChangedImagesAndTwiceOnARelayout)
-{
-    sim_layout(IN_PSHSWITCH, 0, 0);
-    EXPECT_EQ(PDR5, 0xFF);
-    EXPECT_EQ(lamps_painted(), 8) << "image 0 on record: the first call paints nothing";
-    EXPECT_TRUE(matches_golden("pshswitch_board_all_up", INPUT_AREA));
-    captured_reset();
-    sim_layout(IN_PSHSWITCH, 0, 0);
-    EXPECT_EQ(lamps_painted(), 16) << "all down, then all up";
-    EXPECT_TRUE(matches_golden("pshswitch_board_all_up", INPUT_AREA));
-    captured_reset();
-    press(" ");
-    EXPECT_EQ(captured(), "") << "an unchanged image paints nothing, not even the readout";
-}
-
-TEST_F(InputBoards, PushSwitchDigitsLatchKeysDownAndSpaceLetsThemAllUp)
+// The first layout paints the eight lamps once (image 0 is on record), a
+// later one all down and then all up; an unchanged image paints nothing, not
+// even the readout. Digits latch keys down, space lets them all up.
+TEST_F(InputBoards, PushSwitchesLatchKeysAndPaintOnlyChangedImages)
 {
     write_settings("2,0,0");
     sim_poll();
+    EXPECT_EQ(PDR5, 0xFF);
+    EXPECT_EQ(lamps_painted(), 8);
+    captured_reset();
+    sim_layout(IN_PSHSWITCH, 0, 0);
+    EXPECT_EQ(lamps_painted(), 16);
+    EXPECT_TRUE(matches_golden("pshswitch_board_all_up", INPUT_AREA));
+    captured_reset();
+    press(" ");
+    EXPECT_EQ(captured(), "");
     press("0");
     EXPECT_EQ(PDR5, 0xFE);
     EXPECT_TRUE(matches_golden("pshswitch_board_key_0_down", INPUT_AREA));
@@ -88,6 +85,9 @@ TEST_F(InputBoards, PressesOfPlusGiveTheAnalogReadingsToTheBit)
     }
     press(std::string(50, '-'));
     EXPECT_EQ(ADDA, 0u) << "a few millionths of a volt read 0";
+    press("--");
+    EXPECT_EQ(screen_text(35, 17, 3) + " " + screen_text(55, 19, 23), "0.0 0000 (0000000000000000)")
+        << "the voltage stops at 0";
 }
 
 TEST_F(InputBoards, ALetterChoosesTheChannelAndALayoutKeepsChannelAndVoltages)

@@ -52,15 +52,12 @@ TEST_F(OutputBoard, EachBoardRestsInItsOwnPicture)
     }
 }
 
-TEST_F(OutputBoard, EachBitLightsTheTwoCellsOfItsOwnLampOnly)
+// Each bit lights the two cells of its own lamp only, bit 7 on the left.
+TEST_F(OutputBoard, EachBitLightsItsOwnLampOnly)
 {
     sim_layout(0, OUT_LED, 0);
-    for (int bit = 0; bit < 8; ++bit) {
-        show_leds(1 << bit);
-        for (int x = 61; x <= 77; ++x)
-            for (int y = 5; y <= 6; ++y)
-                EXPECT_EQ(scr_cell(x, y).attr == 0xC0, x == 76 - 2 * bit) << "bit " << bit << " cell " << x;
-    }
+    EXPECT_TRUE(matches_golden_text(
+        "led_bits", pictures(show_leds, {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80}, {60, 4, 19, 4})));
 }
 
 TEST_F(OutputBoard, Seg7dShowsAllSixteenHexDigits)
@@ -80,23 +77,19 @@ TEST_F(OutputBoard, Seg7LightsEachRawBitsSegmentWithItsLabel)
                               OUTPUT_PANEL)));
 }
 
+// Forward, reverse, brake (both bits) and stop (neither) for each motor.
 TEST_F(OutputBoard, EachDcMotorShowsAllFourStatesOfItsTwoBits)
 {
     sim_layout(0, OUT_DCMT, 0);
-    for (auto [value, row3] : {std::pair{0x05, u8"←正転   ←正転"}, {0x06, u8"←正転   反転→"},
-                               {0x09, u8"反転→   ←正転"}, {0x0F, u8" 強止     強止 "},
-                               {0xF0, u8" 停止     停止 "}}) {
-        show_dc_motors(value);
-        EXPECT_EQ(screen_text(62, 3, 15), utf8(row3)) << "value " << value;
-    }
+    EXPECT_TRUE(matches_golden_text("dcmt_states",
+                                    pictures(show_dc_motors, {0x05, 0x06, 0x09, 0x0F, 0xF0}, {59, 2, 20, 3})));
 }
 
 TEST_F(OutputBoard, OnePhaseDriveCountsBothMotorsFromTheSecondPattern)
 {
     sim_layout(0, OUT_STEPMT, 0);
     poll_with({0x11, 0x22, 0x44, 0x88, 0x11});
-    EXPECT_EQ(sim.step_count_lo, 4);
-    EXPECT_EQ(sim.step_count_hi, 4);
+    EXPECT_EQ(std::make_pair(sim.step_count_lo, sim.step_count_hi), std::make_pair(4, 4));
     EXPECT_TRUE(matches_golden("stepmt_four_steps", OUTPUT_PANEL));
 }
 
@@ -110,17 +103,15 @@ TEST_F(OutputBoard, AStepBackOnTheRightMotorLeavesTheLeftUntouched)
 
 TEST_F(OutputBoard, OnlyNeighbouringPhasesCountAsSteps)
 {
-    struct Case {
-        int from, to, direction;
-    } cases[] = {
+    const int cases[][3] = {
         {0x1, 0x2, +1}, {0x8, 0x1, +1}, {0x3, 0x6, +1}, {0x9, 0x3, +1},  // forward, one and two phase
         {0x2, 0x1, -1}, {0x1, 0x8, -1}, {0x6, 0x3, -1}, {0x3, 0x9, -1},  // back
         {0x5, 0xA, -1}, {0xA, 0x5, -1},                                  // right rotation tried first
         {0x1, 0x4, 0},  {0x1, 0x3, 0},  {0x3, 0x2, 0},  {0x2, 0x2, 0},   // jumps, half steps, no change
         {0x0, 0x1, 0},  {0x1, 0x0, 0},  {0xF, 0x1, 0},  {0x1, 0xF, 0},   // 0000 and 1111 never step
     };
-    for (const Case &c : cases)
-        EXPECT_EQ(step_direction((uint8_t)c.to, (uint8_t)c.from), c.direction) << c.from << " -> " << c.to;
+    for (const auto &[from, to, direction] : cases)
+        EXPECT_EQ(step_direction((uint8_t)to, (uint8_t)from), direction) << from << " -> " << to;
 }
 
 TEST_F(OutputBoard, APatternThatIsNoStepRepaintsOnlyThePortReadout)
@@ -136,7 +127,7 @@ TEST_F(OutputBoard, APatternThatIsNoStepRepaintsOnlyThePortReadout)
 TEST_F(OutputBoard, StepAndAngleReadoutsFollowTheCount)
 {
     sim_layout(0, OUT_STEPMT, 0);
-    struct Case {
+    const struct {
         int count;
         const char8_t *steps, *angle;
     } cases[] = {
@@ -147,7 +138,7 @@ TEST_F(OutputBoard, StepAndAngleReadoutsFollowTheCount)
         {123456, u8"  +123456", u8"+100.8ﾟ"},   {-99999999, u8"-99999999", u8"-358.2ﾟ"},
         {1999999999, u8"+2.00e+09", u8"+358.2ﾟ"},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         // One step forward onto the count, or back onto a negative one.
         int direction = c.count < 0 ? -1 : 1;
         sim.step_count_lo = c.count - direction;

@@ -6,23 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sys/wait.h>
-
 class OutputExample : public TempDirTest {
 protected:
-    std::string err;
     int run(const char *program, const char *boards, const char8_t *scenario)
     {
-        std::ofstream(file("WENA.ini")) << boards;
-        std::ofstream(file("run.scn")) << utf8(scenario);
-        int status = system(("cd " + shell_quote(dir) + " && WENA_SCENARIO=run.scn " + program +
-                             " < /dev/null > /dev/null 2> err.txt")
-                                .c_str());
-        err = read("err.txt");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return run_scenario(program, utf8(scenario), boards);
     }
-    // The switches belong to the input board; until it is built no run can flip them.
 };
 
 TEST_F(OutputExample, HexCounterCountsOnTheSevenSegmentDigits)

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 static std::vector<ScenarioStep> parsed(const std::string &text)
 {
     std::vector<ScenarioStep> steps;
@@ -24,28 +26,18 @@ TEST(Script, StepsKeepTheirLineNumbersAndCommentsAndBlankLinesAreSkipped)
 {
     auto steps = parsed("# choose boards\n\nkeys IOV   # three boards\r\nwait 250\ndump screen out.txt\n");
     ASSERT_EQ(steps.size(), 3u);
-    EXPECT_EQ(steps[0].kind, STEP_KEYS);
-    EXPECT_EQ(steps[0].keys, "IOV");
-    EXPECT_EQ(steps[0].line, 3);
-    EXPECT_EQ(steps[1].kind, STEP_WAIT);
-    EXPECT_EQ(steps[1].ms, 250);
-    EXPECT_EQ(steps[2].dump, DUMP_SCREEN);
-    EXPECT_EQ(steps[2].path, "out.txt");
+    EXPECT_EQ(std::tie(steps[0].kind, steps[0].keys, steps[0].line), std::make_tuple(STEP_KEYS, "IOV", 3));
+    EXPECT_EQ(std::tie(steps[1].kind, steps[1].ms), std::make_tuple(STEP_WAIT, 250LL));
+    EXPECT_EQ(std::tie(steps[2].dump, steps[2].path), std::make_tuple(DUMP_SCREEN, "out.txt"));
 }
 
-TEST(Script, KeysByCharacterOrName)
+TEST(Script, KeysByCharacterOrNameAndEveryKeysNameReadsBackAsTheKey)
 {
-    auto steps = parsed("key 3\nkey space\nkey plus\nkey +\nkey hash\nkey code 0\nkey escape\n");
-    ASSERT_EQ(steps.size(), 7u);
-    EXPECT_EQ(steps[0].keys, "3");
-    EXPECT_EQ(steps[1].keys, " ");
-    EXPECT_EQ(steps[2].keys, "+");
-    EXPECT_EQ(steps[3].keys, "+");
-    EXPECT_EQ(steps[5].keys, std::string(1, '\0'));
-}
-
-TEST(Script, KeyNamesReadBackAsTheSameKey)
-{
+    const std::pair<const char *, std::string> named[] = {{"3", "3"},      {"space", " "},   {"plus", "+"},
+                                                          {"+", "+"},      {"hash", "#"},    {"escape", "\x1b"},
+                                                          {"code 0", std::string(1, '\0')}};
+    for (const auto &[name, key] : named)
+        EXPECT_EQ(parsed(std::string("key ") + name + "\n").at(0).keys, key) << name;
     for (int key = 0; key < 256; ++key) {
         auto steps = parsed("at poll 7 key " + script_key_name(key) + "\n");
         ASSERT_EQ(steps.size(), 1u);
@@ -58,14 +50,9 @@ TEST(Script, RegisterConditionsWithMasksAndNumberBases)
 {
     auto steps = parsed("check PDR8 == 0x0F\ncheck pdr5 & 0b10 != 2\nwait until ADDC == 65472 within 500\n");
     ASSERT_EQ(steps.size(), 3u);
-    EXPECT_EQ(steps[0].cond.reg, REG_PDR8);
-    EXPECT_EQ(steps[0].cond.value, 0x0Fu);
-    EXPECT_TRUE(steps[1].cond.masked);
-    EXPECT_EQ(steps[1].cond.mask, 2u);
-    EXPECT_TRUE(steps[1].cond.negated);
-    EXPECT_EQ(steps[2].kind, STEP_WAIT_UNTIL);
-    EXPECT_EQ(steps[2].cond.reg, REG_ADDC);
-    EXPECT_EQ(steps[2].ms, 500);
+    EXPECT_EQ(std::tie(steps[0].cond.reg, steps[0].cond.value), std::make_tuple(REG_PDR8, 0x0Fu));
+    EXPECT_EQ(std::tie(steps[1].cond.masked, steps[1].cond.mask, steps[1].cond.negated), std::make_tuple(true, 2u, true));
+    EXPECT_EQ(std::tie(steps[2].kind, steps[2].cond.reg, steps[2].ms), std::make_tuple(STEP_WAIT_UNTIL, REG_ADDC, 500LL));
 }
 
 TEST(Script, TextConditionsKeepSpacesAndHashesInsideQuotes)
@@ -75,12 +62,9 @@ TEST(Script, TextConditionsKeepSpacesAndHashesInsideQuotes)
                         "check lcd 1 contains \"# \\\"x\\\"\"\n"
                         "check boards == 1 11 21\n");
     ASSERT_EQ(steps.size(), 4u);
-    EXPECT_EQ(steps[0].cond.text, "ｽﾀｰﾄ : SW3");
-    EXPECT_EQ(steps[0].ms, DEFAULT_WAIT_LIMIT_MS);
-    EXPECT_EQ(steps[1].cond.attr, 0xCF);
-    EXPECT_EQ(steps[1].cond.x, 23);
-    EXPECT_EQ(steps[2].cond.text, "# \"x\"");
-    EXPECT_TRUE(steps[2].cond.contains);
+    EXPECT_EQ(std::tie(steps[0].cond.text, steps[0].ms), std::make_tuple("ｽﾀｰﾄ : SW3", (long long)DEFAULT_WAIT_LIMIT_MS));
+    EXPECT_EQ(std::tie(steps[1].cond.attr, steps[1].cond.x), std::make_tuple(0xCF, 23));
+    EXPECT_EQ(std::tie(steps[2].cond.text, steps[2].cond.contains), std::make_tuple("# \"x\"", true));
     EXPECT_EQ(steps[3].cond.kinds[1], 11);
 }
 
@@ -112,8 +96,6 @@ TEST(Script, AByteOrderMarkAndTheStartingBoardsAtTheTop)
     auto steps = parsed("\xEF\xBB\xBFstart boards 7 -5 2147483647  # as WENA.ini may hold them\nkey I\n");
     ASSERT_EQ(steps.size(), 2u);
     EXPECT_EQ(steps[0].kind, STEP_START_BOARDS);
-    EXPECT_EQ(steps[0].boards[0], 7);
-    EXPECT_EQ(steps[0].boards[1], -5);
-    EXPECT_EQ(steps[0].boards[2], 2147483647);
+    EXPECT_EQ(std::tie(steps[0].boards[0], steps[0].boards[1], steps[0].boards[2]), std::make_tuple(7, -5, 2147483647));
     EXPECT_EQ(error_of("start boards 1 2 2147483648"), "1: '2147483648' is out of range (analog kind, at most 2147483647)");
 }

@@ -7,66 +7,41 @@
 #include "tests/support/capture.h"
 
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstring>
+#include <tuple>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-struct SettingsCase {
-    const char *name;
-    const char *content;  // null: no file
-    BoardSelection selected;
-    const char *written;
-};
-
-class SettingsFile : public BoardTest, public ::testing::WithParamInterface<SettingsCase> {};
-
-TEST_P(SettingsFile, FirstPollSelectsAndWritesBack)
+// Each content of WENA.ini and what the first poll selects and writes back:
+// fields up to the first mismatch, none past the range of int (the huge file
+// ends in millions of digits), and any kind numbers, boards or not.
+TEST_F(BoardTest, FirstPollSelectsWhatTheFileHoldsAndWritesItBack)
 {
-    const SettingsCase &c = GetParam();
-    write_settings(c.content);
-    sim_poll();
-    EXPECT_EQ(sim.selection.input, c.selected.input);
-    EXPECT_EQ(sim.selection.output, c.selected.output);
-    EXPECT_EQ(sim.selection.analog, c.selected.analog);
-    EXPECT_EQ(read_settings(), c.written);
-    EXPECT_EQ(sim.layout_built, 1);
+    const std::string huge = "1,12,21" + std::string(8 << 20, '9');
+    const char *const cases[][2] = {
+        {nullptr, "0,0,0"},          {"", "0,0,0"},          {"0,0,0", "0,0,0"},
+        {"1,11,21", "1,11,21"},      {"2,13", "2,13,0"},     {"7,5,9", "7,5,9"},
+        {"hello", "0,0,0"},          {"3;16,21", "3,0,0"},   {" 1,\n12, 21\n", "1,12,21"},
+        {"1 ,12,21", "1,0,0"},       {"-2,-1,0", "-2,-1,0"}, {"-2147483648,2147483647,0", "-2147483648,2147483647,0"},
+        {"1,99999999999,21", "1,0,0"}, {"-2147483649,1,1", "0,0,0"}, {"\x01\xff\x80,\x7f", "0,0,0"},
+        {huge.c_str(), "1,12,0"}};
+    for (const auto &[content, written] : cases) {
+        sim = SimState{};
+        write_settings(content);
+        sim_poll();
+        const BoardSelection &s = sim.selection;
+        std::string selected = std::to_string(s.input) + "," + std::to_string(s.output) + "," + std::to_string(s.analog);
+        EXPECT_EQ(selected + " " + read_settings(), std::string(written) + " " + written)
+            << (content ? std::string(content).substr(0, 30) : "no file");
+        EXPECT_EQ(sim.layout_built, 1);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Contents, SettingsFile,
-    ::testing::Values(SettingsCase{"Missing", nullptr, {0, 0, 0}, "0,0,0"},
-                      SettingsCase{"Empty", "", {0, 0, 0}, "0,0,0"},
-                      SettingsCase{"Nothing", "0,0,0", {0, 0, 0}, "0,0,0"},
-                      SettingsCase{"AllBoards", "1,11,21", {1, 11, 21}, "1,11,21"},
-                      SettingsCase{"TwoFields", "2,13", {2, 13, 0}, "2,13,0"},
-                      SettingsCase{"NoBoardKinds", "7,5,9", {7, 5, 9}, "7,5,9"},
-                      SettingsCase{"Garbage", "hello", {0, 0, 0}, "0,0,0"},
-                      SettingsCase{"StopsAtFirstMismatch", "3;16,21", {3, 0, 0}, "3,0,0"},
-                      SettingsCase{"SpacesBeforeNumbers", " 1,\n12, 21\n", {1, 12, 21}, "1,12,21"},
-                      SettingsCase{"SpaceBeforeComma", "1 ,12,21", {1, 0, 0}, "1,0,0"},
-                      SettingsCase{"Negative", "-2,-1,0", {-2, -1, 0}, "-2,-1,0"},
-                      SettingsCase{"IntLimits", "-2147483648,2147483647,0", {INT_MIN, INT_MAX, 0},
-                                   "-2147483648,2147483647,0"},
-                      SettingsCase{"NumberTooLarge", "1,99999999999,21", {1, 0, 0}, "1,0,0"},
-                      SettingsCase{"NumberTooSmall", "-2147483649,1,1", {0, 0, 0}, "0,0,0"},
-                      SettingsCase{"BinaryJunk", "\x01\xff\x80,\x7f", {0, 0, 0}, "0,0,0"}),
-    [](const auto &param_info) { return std::string(param_info.param.name); });
-
-TEST_F(BoardTest, AHugeFileIsReadOnlyAsFarAsItsHead)
-{
-    std::string huge = "1,12,21" + std::string(8 << 20, '9');
-    write_settings(huge.c_str());
-    sim_poll();
-    EXPECT_EQ(sim.selection.input, 1);
-    EXPECT_EQ(sim.selection.output, 12);
-    EXPECT_EQ(sim.selection.analog, 0) << "21 followed by millions of digits is out of range";
-    EXPECT_EQ(read_settings(), "1,12,0");
-}
-
-TEST_F(BoardTest, ASettingsDirectoryIsLeftAloneAndTheBoardRunsOn)
+// A directory in the file's place is left alone, with no message over the
+// picture and no temporary file; a directory that vanished cannot be saved to.
+TEST_F(BoardTest, ADirectoryInThePlaceOrAVanishedDirectoryLeaveTheBoardRunning)
 {
     ASSERT_EQ(mkdir("WENA.ini", 0755), 0);
     sim_poll();
@@ -74,23 +49,33 @@ TEST_F(BoardTest, ASettingsDirectoryIsLeftAloneAndTheBoardRunsOn)
     ASSERT_EQ(stat("WENA.ini", &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
     EXPECT_EQ(sim.layout_built, 1);
-    EXPECT_EQ(screen_text(0, 23, 80), std::string(80, ' ')) << "no message over the picture";
-    EXPECT_EQ(system("ls -A | grep -v WENA.ini$ | grep -q ."), 256) << "no temporary file left behind";
-}
+    EXPECT_EQ(screen_text(0, 23, 80), std::string(80, ' '));
+    EXPECT_EQ(system("ls -A | grep -v WENA.ini$ | grep -q ."), 256);
 
-TEST_F(BoardTest, AVanishedDirectoryCannotBeSavedToAndTheBoardRunsOn)
-{
     std::string gone = dir + "/gone";
     ASSERT_EQ(mkdir(gone.c_str(), 0755), 0);
     ASSERT_EQ(chdir(gone.c_str()), 0);
     ASSERT_EQ(rmdir(gone.c_str()), 0);
+    sim = SimState{};
+    capture_start();  // a blank screen again
     BoardSelection none{};
     settings_load(&none);
     EXPECT_FALSE(settings_save(BoardSelection{1, 11, 21}));
     sim_poll();
-    EXPECT_EQ(sim.layout_built, 1);
     EXPECT_EQ(scr_cell(36, 5).kind, CELL_WIDE_LEFT) << "the board is on screen";
     ASSERT_EQ(chdir(dir.c_str()), 0);
+}
+
+// Runs the check in a child process; true when the child ended with status 0.
+template <class Check>
+static bool in_child(Check check)
+{
+    pid_t child = fork();
+    if (child == 0)
+        _exit(check() ? 0 : 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return child > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // Root writes into read-only directories, so the check runs as nobody.
@@ -98,20 +83,12 @@ TEST_F(BoardTest, AReadOnlyDirectoryKeepsTheOldFileAndTheBoardRunsOn)
 {
     write_settings("1,11,21");
     ASSERT_EQ(chmod(dir.c_str(), 0555), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    EXPECT_TRUE(in_child([this] {
         if (geteuid() == 0 && setuid(65534) != 0)
-            _exit(10);
+            return false;
         press("I");
-        bool kept = read_settings() == "1,11,21";
-        bool stepped = sim.selection.input == 2 && sim.layout_built == 1;
-        _exit(kept && stepped ? 0 : 11);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return read_settings() == "1,11,21" && sim.selection.input == 2 && sim.layout_built == 1;
+    }));
 }
 
 static mode_t mode_of(const char *name)
@@ -139,46 +116,21 @@ TEST_F(BoardTest, ASettingsFileThatCannotBeReplacedIsLeftAsItIs)
 
     // A FIFO would block a reading open: the start must not wait for a writer.
     ASSERT_EQ(mkfifo("WENA.ini", 0644), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    EXPECT_TRUE(in_child([this] {
         alarm(5);
         press("I");
-        _exit(sim.layout_built == 1 && S_ISFIFO(mode_of("WENA.ini")) ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
-}
-
-TEST_F(BoardTest, ASettingsFileReachedByALinkIsUpdatedWhereItLives)
-{
-    ASSERT_EQ(symlink("real.ini", "WENA.ini"), 0);
-    press("I");
-    EXPECT_TRUE(S_ISLNK(mode_of("WENA.ini")));
-    EXPECT_EQ(read_settings(), "1,0,0");
-
-    ASSERT_EQ(remove("WENA.ini"), 0);
-    write_settings("0,11,0");
-    ASSERT_EQ(link("WENA.ini", "other-name.ini"), 0);
-    sim = SimState{};
-    press("I");
-    struct stat st {};
-    ASSERT_EQ(stat("other-name.ini", &st), 0);
-    EXPECT_EQ(st.st_nlink, 2u) << "the hard link is kept";
-    EXPECT_EQ(read_settings(), "1,11,0");
+        return sim.layout_built == 1 && S_ISFIFO(mode_of("WENA.ini"));
+    }));
 }
 
 TEST(SettingsParse, ConvertsFieldsUpToTheFirstMismatch)
 {
     BoardSelection s{9, 9, 9};
     EXPECT_EQ(settings_parse("4,x", 3, &s), 1);
-    EXPECT_EQ(s.input, 4);
-    EXPECT_EQ(s.output, 9) << "fields not converted keep their value";
+    EXPECT_EQ(std::tie(s.input, s.output, s.analog), std::make_tuple(4, 9, 9)) << "fields not converted keep their value";
     EXPECT_EQ(settings_parse("1,2,3", 3, &s), 2) << "only the given length is read";
     EXPECT_EQ(settings_parse("+5,+6,-0", 8, &s), 3);
-    EXPECT_EQ(s.input, 5);
-    EXPECT_EQ(s.analog, 0);
+    EXPECT_EQ(std::tie(s.input, s.output, s.analog), std::make_tuple(5, 6, 0));
 }
 
 // A child saves over and over; killed at any moment, it leaves WENA.ini whole,

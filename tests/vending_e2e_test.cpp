@@ -5,37 +5,29 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sys/wait.h>
-
 class VendingController : public TempDirTest {
 protected:
     // Runs the controller with the scenario; "" when every step held, else
     // the exit status and the scenario's message.
-    std::string failure(const char8_t *scenario)
+    std::string failure(const std::string &scenario)
     {
-        std::ofstream(file("run.scn")) << utf8(scenario);
-        std::ofstream(file("WENA.ini")) << "3,16,0";
-        std::string command = "cd " + shell_quote(dir) + " && WENA_SCENARIO=run.scn " VENDING_CONTROLLER
-                              " < /dev/null > /dev/null 2> err.txt";
-        int status = system(command.c_str());
-        if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
-            return "";
-        return "status " + std::to_string(status) + ": " + read("err.txt");
+        int status = run_scenario(VENDING_CONTROLLER, scenario, "3,16,0");
+        return status == 0 ? "" : "status " + std::to_string(status) + ": " + err;
     }
 };
 
 // A key typed while the previous key's pulse is still on PDR5 is dropped, as
 // on the board; so each coin is followed by a short wait, as a hand would.
+static std::string coin(char key, const char *total)
+{
+    return std::string("key ") + key + "\nwait until screen 3 9 == \"" + total + "\"\nwait 50\n";
+}
+
 // Lit names are black on bright green (A0), unlit bright white on green (2F);
 // counters read 10, 50, 100 and 500 yen from the left.
 TEST_F(VendingController, FiveHundredYenBuyTanukiAndOneHundredSeventyComeBackInFourCoins)
 {
-    EXPECT_EQ(failure(u8R"(check boards == 3 16 0
-key 3
-wait until screen 3 9 == "  500"
-wait 50
-wait until screen 12 7 == "きつね" attr 0xA0
+    EXPECT_EQ(failure("check boards == 3 16 0\n" + coin('3', "  500") + utf8(u8R"(wait until screen 12 7 == "きつね" attr 0xA0
 check screen 12 3 == "かけ　" attr 0xA0
 check screen 12 5 == "たぬき" attr 0xA0
 wait until lcd 0 == "ﾆｭｳｷﾝ 500ｴﾝ"
@@ -50,24 +42,13 @@ key space
 check screen 60 9 == " 0  0  0  0"
 check screen 72 9 == "      "
 check screen 3 9 == "    0"
-)"), "");
+)")), "");
 }
 
 TEST_F(VendingController, ExactMoneyBuysKakeWithNoChange)
 {
-    EXPECT_EQ(failure(u8R"(key 2
-wait until screen 3 9 == "  100"
-wait 50
-key 2
-wait until screen 3 9 == "  200"
-wait 50
-key 1
-wait until screen 3 9 == "  250"
-wait 50
-key 0
-wait until screen 3 9 == "  260"
-wait 50
-check screen 12 3 == "かけ　" attr 0x2F
+    EXPECT_EQ(failure(coin('2', "  100") + coin('2', "  200") + coin('1', "  250") + coin('0', "  260") +
+                      utf8(u8R"(check screen 12 3 == "かけ　" attr 0x2F
 key 0
 wait until screen 12 3 == "かけ　" attr 0xA0
 check screen 12 5 == "たぬき" attr 0x2F
@@ -75,35 +56,23 @@ key 4
 wait until screen 72 9 == "かけ　"
 wait until lcd 1 == "ｱﾘｶﾞﾄｳｺﾞｻﾞｲﾏｽ"
 check screen 60 9 == " 0  0  0  0"
-)"), "");
+)")), "");
 }
 
 TEST_F(VendingController, CancelPaysBackEverythingInserted)
 {
-    EXPECT_EQ(failure(u8R"(key 3
-wait until screen 3 9 == "  500"
-wait 50
-key 1
-wait until screen 3 9 == "  550"
-wait 50
-key 0
-wait until screen 3 9 == "  560"
-wait 50
-key 7
+    EXPECT_EQ(failure(coin('3', "  500") + coin('1', "  550") + coin('0', "  560") + utf8(u8R"(key 7
 wait until screen 60 9 == " 1  1  0  1"
 wait until lcd 1 == "ﾍﾝｷｬｸｼﾏｼﾀ"
 check screen 72 9 == "      "
 wait until screen 12 7 == "きつね" attr 0x2F
 wait until lcd 0 == "ﾆｭｳｷﾝ 0ｴﾝ"
-)"), "");
+)")), "");
 }
 
 TEST_F(VendingController, AButtonWithTooLittleMoneySellsNothingUntilMoreComes)
 {
-    EXPECT_EQ(failure(u8R"(key 2
-wait until screen 3 9 == "  100"
-wait 50
-key 6
+    EXPECT_EQ(failure(coin('2', "  100") + utf8(u8R"(key 6
 wait until screen 19 7 == "X"
 wait until lcd 1 == "ｷﾝｶﾞｸｶﾞ ﾀﾘﾏｾﾝ"
 check screen 72 9 == "      "
@@ -115,5 +84,5 @@ wait until screen 19 7 == " " attr 0x5F
 key 6
 wait until screen 72 9 == "きつね"
 wait until screen 60 9 == " 2  0  2  0"
-)"), "");
+)")), "");
 }

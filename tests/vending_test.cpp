@@ -46,6 +46,14 @@ protected:
         PDR8 = (uint8_t)value;
         sim_poll();
     }
+    // Polls with each value in turn; gives the pauses they made (pause_trace).
+    static std::string falls(std::initializer_list<int> values)
+    {
+        pauses_reset();
+        for (int value : values)
+            poll_with(value);
+        return pause_trace();
+    }
     // Paid-out counters above "1o 5o 1oo5oo", and the ticket readout.
     static std::string counters() { return screen_text(60, 9, 11); }
     static std::string ticket() { return screen_text(72, 9, 6); }
@@ -54,6 +62,8 @@ protected:
 
 using StatusPanel = Vending;
 
+// The same status panel in the analog board's place with either vending
+// board or both; both boards together at rest.
 TEST_F(StatusPanel, EitherVendingBoardOrBothPaintTheSamePanel)
 {
     const int layouts[][2] = {{IN_VMIN, OUT_NONE}, {IN_NONE, OUT_VMOUT}, {IN_VMIN, OUT_VMOUT}};
@@ -62,6 +72,7 @@ TEST_F(StatusPanel, EitherVendingBoardOrBothPaintTheSamePanel)
         EXPECT_TRUE(matches_golden("vmstat_panel", VMSTAT_PANEL)) << l[0] << "," << l[1];
         EXPECT_EQ(sim.analog_kind, ANALOG_NONE);
     }
+    EXPECT_TRUE(matches_golden("vending_at_rest"));
 }
 
 TEST_F(StatusPanel, AKeyFreePollRepaintsTheFiguresAndEndsThePulseWithEitherBoard)
@@ -93,56 +104,45 @@ TEST_F(StatusPanel, TotalAndCountersHoldAtTheirTopInsteadOfOverflowing)
 
 using CoinBoard = Vending;
 
-TEST_F(CoinBoard, BothBoardsAtRest)
-{
-    sim_layout(IN_VMIN, OUT_VMOUT, 0);
-    EXPECT_TRUE(matches_golden("vending_at_rest"));
-}
-
 TEST_F(CoinBoard, EachCoinFallsFromItsLabelDownTheChuteAndAddsToTheTotal)
 {
     sim_layout(IN_VMIN, OUT_NONE, 0);
-    const struct {
-        const char *frames, *total;
-    } coins[] = {
-        {"8,3 8,4 8,5 8,6 8,7 8,8 8,9", "   10"},
-        {"8,4 8,5 8,6 8,7 8,8 8,9", "   60"},
-        {"8,5 8,6 8,7 8,8 8,9", "  160"},
-        {"8,6 8,7 8,8 8,9", "  660"},
-    };
+    const char *const coins[][2] = {{"8,3 8,4 8,5 8,6 8,7 8,8 8,9", "   10"}, {"8,4 8,5 8,6 8,7 8,8 8,9", "   60"},
+                                    {"8,5 8,6 8,7 8,8 8,9", "  160"}, {"8,6 8,7 8,8 8,9", "  660"}};
     for (int kind = 0; kind < 4; ++kind) {
         pauses_reset();
         vmin_event(kind);
-        EXPECT_EQ(pause_trace(), coins[kind].frames) << "coin kind " << kind;
+        EXPECT_EQ(pause_trace(), coins[kind][0]) << "coin kind " << kind;
         EXPECT_EQ(paused_ms(), 100u * (7 - kind));
-        EXPECT_EQ(total(), coins[kind].total);
+        EXPECT_EQ(total(), coins[kind][1]);
         EXPECT_EQ(screen_text(8, 9, 2), "  ") << "the coin has left the chute";
     }
     EXPECT_EQ(vending.inserted_total, 660);
 }
 
-TEST_F(CoinBoard, MenuAndCancelButtonsDrawNothing)
+// Menu and cancel buttons, a ticket command naming no product (bit 3 alone:
+// the dispenser stays armed) and commands 5 to 15 draw nothing and pause not.
+TEST_F(CoinBoard, ButtonsAndCommandsThatDoNothingDrawNothing)
 {
     sim_layout(IN_VMIN, OUT_VMOUT, 0);
     std::string before = render_region(WHOLE_SCREEN);
     for (int index = 4; index <= 7; ++index)
         vmin_event(index);
+    poll_with(0x18);
+    for (int value = 0x50; value <= 0xFF; ++value)
+        poll_with(value);
     EXPECT_EQ(render_region(WHOLE_SCREEN), before);
     EXPECT_EQ(pause_trace(), "");
+    EXPECT_EQ(sim.last_pdr8, 0xFF);
+    falls({0x00, 0x01});
+    EXPECT_EQ(counters(), " 1  0  0  0") << "0x00 after 0xFF is a change, and re-arms";
+    poll_with(0x1C);
+    EXPECT_EQ(ticket(), utf8(u8"きつね"));
 }
 
-TEST_F(CoinBoard, TakeOutWritesItsFixedPlacesWhateverOutputBoardIsShown)
-{
-    sim_layout(IN_VMIN, OUT_NONE, 0);
-    vending.inserted_total = 660;
-    vending.paid_out[1] = 3;
-    vmin_event(VMIN_TAKE_OUT);
-    EXPECT_EQ(total(), "    0");
-    EXPECT_EQ(vending.paid_out[1], 0);
-    EXPECT_TRUE(matches_golden("take_out_without_vmout", {59, 9, 20, 1}));
-}
-
-TEST_F(CoinBoard, ALayoutShowsTheTotalKeptSinceTheLastTakeOut)
+// A layout shows the total kept since the last take-out; the take-out writes
+// its fixed places whatever output board is shown.
+TEST_F(CoinBoard, ALayoutShowsTheTotalUntilTakeOutClearsIt)
 {
     sim_layout(IN_VMIN, OUT_NONE, 0);
     vmin_event(2);
@@ -151,6 +151,11 @@ TEST_F(CoinBoard, ALayoutShowsTheTotalKeptSinceTheLastTakeOut)
     EXPECT_EQ(total(), "  100");
     vmin_event(0);
     EXPECT_EQ(total(), "  110");
+    vending.paid_out[1] = 3;
+    vmin_event(VMIN_TAKE_OUT);
+    EXPECT_EQ(total(), "    0");
+    EXPECT_EQ(vending.paid_out[1], 0);
+    EXPECT_TRUE(matches_golden("take_out_without_vmout", {59, 9, 20, 1}));
 }
 
 TEST_F(CoinBoard, AKeyIsOneBitOfPdr5UntilAPollFindsNoKeyAndAKeyReadMeanwhileIsLost)
@@ -173,6 +178,8 @@ TEST_F(CoinBoard, AKeyIsOneBitOfPdr5UntilAPollFindsNoKeyAndAKeyReadMeanwhileIsLo
     EXPECT_EQ(pause_trace(), "8,3 8,4 8,5 8,6 8,7 8,8 8,9") << "only the 10 yen coin fell";
     sim_poll();
     EXPECT_EQ(PDR5, 0x00);
+    press(" ");
+    EXPECT_EQ(PDR5, 0x00) << "the take-out key changes no bit";
 }
 
 using ChangeDispenser = Vending;
@@ -180,27 +187,15 @@ using ChangeDispenser = Vending;
 TEST_F(ChangeDispenser, PaysOneCoinOfTheLowestMaskBitEachTimeItIsArmed)
 {
     sim_layout(IN_VMIN, OUT_VMOUT, 0);
-    poll_with(0x01);
-    EXPECT_EQ(pause_trace(), "66,3 66,4 66,5 66,6 66,7");
+    EXPECT_EQ(falls({0x01}), "66,3 66,4 66,5 66,6 66,7");
     EXPECT_EQ(counters(), " 1  0  0  0");
-    pauses_reset();
-    poll_with(0x03);
-    EXPECT_EQ(pause_trace(), "") << "disarmed";
-    poll_with(0x00);
-    poll_with(0x02);
-    EXPECT_EQ(pause_trace(), "66,4 66,5 66,6 66,7");
+    EXPECT_EQ(falls({0x03}), "") << "disarmed";
+    EXPECT_EQ(falls({0x00, 0x02}), "66,4 66,5 66,6 66,7");
     EXPECT_EQ(counters(), " 1  1  0  0");
-    pauses_reset();
-    poll_with(0x10);
-    poll_with(0x04);
-    EXPECT_EQ(pause_trace(), "") << "0x10 re-arms only the ticket dispenser";
-    poll_with(0x00);
-    poll_with(0x0F);
+    EXPECT_EQ(falls({0x10, 0x04}), "") << "0x10 re-arms only the ticket dispenser";
+    falls({0x00, 0x0F});
     EXPECT_EQ(counters(), " 2  1  0  0");
-    poll_with(0x00);
-    pauses_reset();
-    poll_with(0x08);
-    EXPECT_EQ(pause_trace(), "66,6 66,7");
+    EXPECT_EQ(falls({0x00, 0x08}), "66,6 66,7");
     EXPECT_EQ(counters(), " 2  1  0  1");
     EXPECT_EQ(vending.change_armed, 0);
 }
@@ -210,33 +205,15 @@ using TicketDispenser = Vending;
 TEST_F(TicketDispenser, DropsOneTicketOfTheLowestMaskBitEachTimeItIsArmed)
 {
     sim_layout(IN_VMIN, OUT_VMOUT, 0);
-    poll_with(0x12);
-    EXPECT_EQ(pause_trace(), "76,4 76,5 76,6 76,7");
+    EXPECT_EQ(falls({0x12}), "76,4 76,5 76,6 76,7");
     EXPECT_EQ(ticket(), utf8(u8"たぬき"));
     EXPECT_EQ(scr_cell(72, 9).attr, 0x0E);
-    pauses_reset();
-    poll_with(0x00);
-    poll_with(0x11);
-    EXPECT_EQ(pause_trace(), "") << "0x00 re-arms only the change dispenser";
-    poll_with(0x10);
-    poll_with(0x1D);
-    EXPECT_EQ(pause_trace(), "76,3 76,4 76,5 76,6 76,7");
+    EXPECT_EQ(falls({0x00, 0x11}), "") << "0x00 re-arms only the change dispenser";
+    EXPECT_EQ(falls({0x10, 0x1D}), "76,3 76,4 76,5 76,6 76,7");
     EXPECT_EQ(ticket(), utf8(u8"かけ　"));
-    poll_with(0x10);
-    poll_with(0x14);
+    falls({0x10, 0x14});
     EXPECT_EQ(ticket(), utf8(u8"きつね"));
     EXPECT_EQ(counters(), " 0  0  0  0");
-}
-
-TEST_F(TicketDispenser, BitThreeAloneNamesNoProductSoNothingDropsAndItStaysArmed)
-{
-    sim_layout(IN_VMIN, OUT_VMOUT, 0);
-    std::string before = render_region(WHOLE_SCREEN);
-    poll_with(0x18);
-    EXPECT_EQ(render_region(WHOLE_SCREEN), before);
-    EXPECT_EQ(pause_trace(), "");
-    poll_with(0x1C);
-    EXPECT_EQ(ticket(), utf8(u8"きつね"));
 }
 
 using Lamps = Vending;
@@ -245,46 +222,23 @@ TEST_F(Lamps, MenuNamesAndLampColumnsOnVminFollowTheirMasks)
 {
     sim_layout(IN_VMIN, OUT_VMOUT, 0);
     std::string at_rest = render_region(VMIN_BOARD);
-    poll_with(0x25);
-    poll_with(0x35);
-    poll_with(0x46);
+    falls({0x25, 0x35, 0x46});
     EXPECT_TRUE(matches_golden("vmin_lamps", VMIN_BOARD));
-    poll_with(0x28);
-    poll_with(0x38);
-    poll_with(0x48);
+    falls({0x28, 0x38, 0x48});
     EXPECT_EQ(render_region(VMIN_BOARD), at_rest) << "bit 3 lights nothing";
-}
-
-TEST_F(Lamps, CommandsFiveToFifteenChangeNothingButArePassedBy)
-{
-    sim_layout(IN_VMIN, OUT_VMOUT, 0);
-    poll_with(0x01);
-    std::string before = render_region(WHOLE_SCREEN);
-    pauses_reset();
-    for (int value = 0x50; value <= 0xFF; ++value)
-        poll_with(value);
-    EXPECT_EQ(render_region(WHOLE_SCREEN), before);
-    EXPECT_EQ(pause_trace(), "");
-    EXPECT_EQ(sim.last_pdr8, 0xFF);
-    poll_with(0x00);
-    poll_with(0x01);
-    EXPECT_EQ(counters(), " 2  0  0  0") << "0x00 after 0xFF is a change, and re-arms";
 }
 
 TEST_F(Lamps, ArmFlagsAndCountersOutliveABoardChangeThatRepaintsTheRest)
 {
     sim_layout(IN_VMIN, OUT_VMOUT, 0);
     std::string at_rest = render_region(VMIN_BOARD);
-    poll_with(0x01);
-    poll_with(0x12);
-    poll_with(0x27);
+    falls({0x01, 0x12, 0x27});
     sim_layout(IN_NONE, OUT_NONE, 0);
     sim_layout(IN_VMIN, OUT_VMOUT, 0);
     EXPECT_EQ(render_region(VMIN_BOARD), at_rest);
     EXPECT_EQ(counters(), " 1  0  0  0");
     EXPECT_EQ(ticket(), "      ");
-    poll_with(0x02);
-    poll_with(0x14);
+    falls({0x02, 0x14});
     EXPECT_EQ(counters(), " 1  0  0  0") << "both dispensers are still disarmed";
     EXPECT_EQ(ticket(), "      ");
 }
@@ -298,8 +252,7 @@ TEST_F(VendingMachine, SellsTanukiForFiveHundredYenPaysBackOneHundredSeventyAndT
     press("3");
     EXPECT_EQ(PDR5, 0x08);
     EXPECT_EQ(total(), "  500");
-    for (int value : {0x12, 0x10, 0x04, 0x00, 0x02, 0x00, 0x01, 0x00, 0x01, 0x00})
-        poll_with(value);
+    falls({0x12, 0x10, 0x04, 0x00, 0x02, 0x00, 0x01, 0x00, 0x01, 0x00});
     EXPECT_TRUE(matches_golden("vending_after_sale"));
     press(" ");
     EXPECT_TRUE(matches_golden("vending_after_take_out"));

@@ -12,7 +12,6 @@ endif()
 
 add_executable(wena-tests
   programs/probe_picture.cpp
-  support/board_fixture.cpp
   support/capture.cpp
   support/golden.cpp
   support/pauses.cpp

@@ -13,30 +13,23 @@ static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVW
 
 std::string render_region(ScreenRegion region)
 {
-    std::string out;
-    for (int y = region.y; y < region.y + region.rows; ++y)
-        out += screen_text(region.x, y, region.cols) + "\n";
-    out += "\n";
+    std::string text, attrs, legend;
     std::map<int, char> letter_of;
-    std::string legend;
     for (int y = region.y; y < region.y + region.rows; ++y) {
+        text += screen_text(region.x, y, region.cols) + "\n";
         for (int x = region.x; x < region.x + region.cols; ++x) {
             int attr = scr_cell(x, y).attr;
-            auto found = letter_of.find(attr);
-            if (found == letter_of.end()) {
-                char letter = letters[letter_of.size() % (sizeof letters - 1)];
-                found = letter_of.emplace(attr, letter).first;
+            if (!letter_of.count(attr)) {
                 char entry[8];
-                snprintf(entry, sizeof entry, "%c=%02X ", letter, attr);
+                letter_of[attr] = letters[letter_of.size() % (sizeof letters - 1)];
+                snprintf(entry, sizeof entry, " %c=%02X", letter_of[attr], attr);
                 legend += entry;
             }
-            out += found->second;
+            attrs += letter_of[attr];
         }
-        out += "\n";
+        attrs += "\n";
     }
-    if (!legend.empty())
-        legend.pop_back();
-    return out + legend + "\n";
+    return text + "\n" + attrs + (legend.empty() ? "" : legend.substr(1)) + "\n";
 }
 
 static std::string golden_path(const std::string &name) { return std::string(GOLDEN_DIR) + "/" + name + ".txt"; }

@@ -2,7 +2,6 @@
 
 #include "console/screen.h"
 
-#include <cstdio>
 
 extern "C" {
 #include <vterm.h>
@@ -46,52 +45,38 @@ int cp932_columns(const std::string &text)
     return columns;
 }
 
-static std::string describe(int x, int y, const char *what, const std::string &want,
-                            const std::string &got)
+static std::string describe(int x, int y, const char *what, const std::string &want, const std::string &got)
 {
-    char where[64];
-    snprintf(where, sizeof where, "cell (%d, %d) %s: ", x, y, what);
-    return where + std::string("model '") + want + "', emulator '" + got + "'";
+    return "cell (" + std::to_string(x) + ", " + std::to_string(y) + ") " + what + ": model '" + want +
+           "', emulator '" + got + "'";
 }
 
-static std::string model_text(int x, int y)
+// The text, then the background, then (for a glyph) the foreground.
+static std::string check_seen(int x, int y, const SeenCell &s, const std::string &want, uint8_t attr)
 {
-    char text[8];
-    return std::string(text, (size_t)scr_cell_text(x, y, text));
-}
-
-static std::string check_colours(int x, int y, const SeenCell &s, uint8_t attr, bool glyph)
-{
+    if (s.text != want)
+        return describe(x, y, "text", want, s.text);
     if (s.bg != attr >> 4)
         return describe(x, y, "background", std::to_string(attr >> 4), std::to_string(s.bg));
-    if (glyph && s.fg != (attr & 15))
+    if (want != " " && s.fg != (attr & 15))
         return describe(x, y, "foreground", std::to_string(attr & 15), std::to_string(s.fg));
     return "";
 }
 
-static std::string check_blank(int x, int y, const SeenCell &s, uint8_t attr)
-{
-    if (s.text != " ")
-        return describe(x, y, "text", " ", s.text);
-    return check_colours(x, y, s, attr, false);
-}
-
+// A wide character shows as one glyph two columns wide, or as a glyph and a
+// blank; in the last column, where it cannot fit, as a blank.
 static std::string check_cell(const SeenScreen &seen, int x, int y, int *skip)
 {
     const ScreenCell &m = scr_cell(x, y);
-    const SeenCell &s = seen.at(x, y);
-    std::string want = model_text(x, y);
+    char text[8];
+    std::string want(text, (size_t)scr_cell_text(x, y, text));
     if (m.kind == CELL_WIDE_LEFT && x + 1 >= seen.cols)
-        return check_blank(x, y, s, m.attr);
-    if (s.text != want)
-        return describe(x, y, "text", want, s.text);
-    std::string colours = check_colours(x, y, s, m.attr, want != " ");
-    if (!colours.empty() || m.kind != CELL_WIDE_LEFT)
-        return colours;
+        return check_seen(x, y, seen.at(x, y), " ", m.attr);
+    std::string problem = check_seen(x, y, seen.at(x, y), want, m.attr);
+    if (!problem.empty() || m.kind != CELL_WIDE_LEFT)
+        return problem;
     *skip = 1;
-    if (s.width == 2)
-        return "";
-    return check_blank(x + 1, y, seen.at(x + 1, y), scr_cell(x + 1, y).attr);
+    return seen.at(x, y).width == 2 ? "" : check_seen(x + 1, y, seen.at(x + 1, y), " ", scr_cell(x + 1, y).attr);
 }
 
 std::string diff_with_model(const SeenScreen &seen)
@@ -109,22 +94,11 @@ std::string diff_with_model(const SeenScreen &seen)
 
 static std::string utf8_of(uint32_t cp)
 {
-    std::string s;
-    if (cp < 0x80) {
-        s += (char)cp;
-    } else if (cp < 0x800) {
-        s += (char)(0xC0 | cp >> 6);
-        s += (char)(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        s += (char)(0xE0 | cp >> 12);
-        s += (char)(0x80 | (cp >> 6 & 0x3F));
-        s += (char)(0x80 | (cp & 0x3F));
-    } else {
-        s += (char)(0xF0 | cp >> 18);
-        s += (char)(0x80 | (cp >> 12 & 0x3F));
-        s += (char)(0x80 | (cp >> 6 & 0x3F));
-        s += (char)(0x80 | (cp & 0x3F));
-    }
+    static const unsigned char lead[] = {0x00, 0xC0, 0xE0, 0xF0};
+    int extra = cp < 0x80 ? 0 : cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;
+    std::string s(1, (char)(lead[extra] | cp >> (6 * extra)));
+    for (int k = extra - 1; k >= 0; --k)
+        s += (char)(0x80 | (cp >> (6 * k) & 0x3F));
     return s;
 }
 
