@@ -5,15 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <ctime>
 #include <sys/wait.h>
 
 class Grade : public TempDirTest {
 protected:
     std::string out;
-    void write(const std::string &name, const std::string &text) { std::ofstream(file(name)) << text; }
-
     void SetUp() override
     {
         TempDirTest::SetUp();
