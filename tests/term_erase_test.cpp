@@ -23,7 +23,7 @@ protected:
     }
 };
 
-TEST_F(TerminalDescription, BackgroundEraseIsWhatTheTerminfoEntrySays)
+TEST_F(TerminalDescription, BackgroundEraseIsWhatTheTerminfoEntrySaysPrivateEntriesIncluded)
 {
     int with = 0, without = 0;
     for (const char *name : {"xterm-256color", "xterm", "linux", "screen-256color", "screen", "vt100", "dumb"}) {
@@ -35,13 +35,12 @@ TEST_F(TerminalDescription, BackgroundEraseIsWhatTheTerminfoEntrySays)
     EXPECT_GT(without, 0);
     for (const char *name : {"", "no-such-terminal", "../x/xterm", "/lib/terminfo/x/xterm"})
         EXPECT_FALSE(erases_in_background(name)) << name;
-}
 
-TEST_F(TerminalDescription, APrivateEntryUnderItsHexadecimalDirectoryIsFound)
-{
+    // A private entry, under its hexadecimal directory.
     std::string entry = run_output("find /lib/terminfo /usr/share/terminfo -name xterm -type f 2>/dev/null | head -1");
     ASSERT_NE(entry, "") << "the xterm entry is part of every Debian system";
     run_output("mkdir " + file("78") + " && cp " + entry.substr(0, entry.size() - 1) + " " + file("78/xwena"));
     setenv("TERMINFO", dir.c_str(), 1);
     EXPECT_TRUE(erases_in_background("xwena"));
 }
+

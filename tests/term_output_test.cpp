@@ -40,15 +40,6 @@ protected:
     }
 };
 
-static void paint_board_surface()
-{
-    con_set_color(7, 0, 7, 0);
-    for (int y = 1; y <= 10; ++y) {
-        con_goto(30, y);
-        con_print("%20s", "");
-    }
-}
-
 static void paint_labels()
 {
     con_set_color(6, 8, 0, 0);
@@ -66,7 +57,11 @@ static void paint_labels()
 
 static void paint_sample_board()
 {
-    paint_board_surface();
+    con_set_color(7, 0, 7, 0);
+    for (int y = 1; y <= 10; ++y) {
+        con_goto(30, y);
+        con_print("%20s", "");
+    }
     paint_labels();
 }
 

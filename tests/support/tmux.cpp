@@ -82,13 +82,12 @@ bool wait_until(const std::function<bool()> &done, int timeout_ms)
 
 std::string wait_for_file(const std::string &path, int timeout_ms)
 {
-    for (int waited = 0; waited <= timeout_ms; waited += 20) {
-        std::ifstream in(path);
-        std::stringstream content;
-        content << in.rdbuf();
-        if (!content.str().empty())
-            return content.str();
-        usleep(20 * 1000);
-    }
-    return "";
+    std::string content;
+    wait_until([&] {
+        std::stringstream in;
+        in << std::ifstream(path).rdbuf();
+        content = in.str();
+        return !content.empty();
+    }, timeout_ms);
+    return content;
 }
