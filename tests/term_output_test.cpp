@@ -104,21 +104,6 @@ TEST_F(TermOutput, ChangingOneCellWritesAFewBytes)
     expect_emulator_matches_model();
 }
 
-TEST_F(TermOutput, AttributeBitsReachTheTerminalInAnsiColourOrder)
-{
-    con_set_color(4, 0, 1, 0);  // red on blue
-    con_print("a");
-    EXPECT_NE(captured().find("\x1b[31;44m"), std::string::npos) << captured();
-    captured_reset();
-    con_set_color(3, 8, 6, 0);  // bright cyan on dark yellow
-    con_print("b");
-    EXPECT_NE(captured().find("\x1b[96;43m"), std::string::npos) << captured();
-    captured_reset();
-    con_set_color(3, 8, 4, 0);  // background changes alone
-    con_print("c");
-    EXPECT_NE(captured().find("\x1b[41m"), std::string::npos) << captured();
-}
-
 TEST_F(TermOutput, TrueColourUsesTheClassicConsolePalette)
 {
     term_set_truecolor(true);
