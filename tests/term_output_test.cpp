@@ -171,6 +171,12 @@ struct RandomRun {
     bool background_erase, truecolor;
 };
 
+static void PrintTo(const RandomRun &r, std::ostream *out)
+{
+    *out << r.cols << "x" << r.rows << (r.background_erase ? "ErasingInTheBackground" : "")
+         << (r.truecolor ? "InTrueColour" : "");
+}
+
 class RandomPainting : public TermOutput, public ::testing::WithParamInterface<RandomRun> {};
 
 TEST_P(RandomPainting, KeepsTheEmulatorEqualToTheModel)
@@ -201,9 +207,4 @@ TEST_P(RandomPainting, KeepsTheEmulatorEqualToTheModel)
 INSTANTIATE_TEST_SUITE_P(Terminals, RandomPainting,
                          ::testing::Values(RandomRun{80, 25, false, false}, RandomRun{61, 17, false, true},
                                            RandomRun{80, 25, true, false}),
-                         [](const auto &param_info) {
-                             const RandomRun &r = param_info.param;
-                             return std::to_string(r.cols) + "x" + std::to_string(r.rows) +
-                                    (r.background_erase ? "ErasingInTheBackground" : "") +
-                                    (r.truecolor ? "InTrueColour" : "");
-                         });
+                         ::testing::PrintToStringParamName());
