@@ -28,15 +28,12 @@ static int cell;
 static int course_candidate;
 
 /* A fresh folder has no WENA.ini and so no input board: plug in the toggle
- * switches, which the game is played with. A saved choice is left alone. */
+ * switches, which the game is played with. "x" creates the file only where
+ * there is none, so a saved choice, or a file of any other kind or mode, is
+ * never opened, emptied or waited on. */
 static void plug_in_switches_on_first_run(void)
 {
-    FILE *settings = fopen("WENA.ini", "r");
-    if (settings) {
-        fclose(settings);
-        return;
-    }
-    settings = fopen("WENA.ini", "w");
+    FILE *settings = fopen("WENA.ini", "wx");
     if (settings) {
         fputs("1,0,0", settings);
         fclose(settings);

@@ -14,10 +14,16 @@ void paint_area(int x, int top, int width, int bottom)
 
 void use_key_marker_colour() { con_set_color(7, 8, 4, 8); }
 
-static void print_at(int x, int y, const char *text)
+void print_at(int x, int y, const char *text)
 {
     con_goto(x, y);
     con_print("%s", text);
+}
+
+void print_number_at(int x, int y, int n)
+{
+    con_goto(x, y);
+    con_print("%d", n);
 }
 
 static void print_key_marker(int x, int y, const char *key)

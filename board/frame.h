@@ -16,5 +16,9 @@ void paint_output_panel(const char *name);
 // Spaces over columns x to x + width - 1 of rows top to bottom.
 void paint_area(int x, int top, int width, int bottom);
 
+// Text, or a number with "%d", at (x, y) in the attribute in force.
+void print_at(int x, int y, const char *text);
+void print_number_at(int x, int y, int n);
+
 // The attribute that marks the key operating a thing: white on bright red.
 void use_key_marker_colour();

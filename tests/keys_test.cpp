@@ -23,26 +23,14 @@ static std::string keys_read_from(const std::string &printf_input)
     return keys;
 }
 
-TEST(PipedKeys, EveryByteIsAKeyInOrder)
+TEST(PipedKeys, BytesAreKeysInOrderSequencesOfOtherKeysVanishAndEndOfInputIsNoKey)
 {
     EXPECT_EQ(keys_read_from("ooIVq+-3 "), "ooIVq+-3 ");
-}
-
-TEST(PipedKeys, CursorAndFunctionKeySequencesAreDroppedWhole)
-{
     // Up, Home, Page Down, F2 (SS3), F7, Ctrl-Left, and an SS3 arrow.
     EXPECT_EQ(keys_read_from("a\\033[Ab\\033[1~c\\033[6~d\\033OQe\\033[18~f\\033[1;5Dg\\033OAh"),
               "abcdefgh");
-}
-
-TEST(PipedKeys, ALoneEscapeIsAKeyOfItsOwn)
-{
-    EXPECT_EQ(keys_read_from("x\\033"), "x\x1b");
+    EXPECT_EQ(keys_read_from("x\\033"), "x\x1b") << "a lone Escape is a key of its own";
     EXPECT_EQ(keys_read_from("\\033x"), "\x1bx");
-}
-
-TEST(PipedKeys, EmptyInputGivesNoKeyEver)
-{
     EXPECT_EQ(keys_read_from(""), "");
 }
 

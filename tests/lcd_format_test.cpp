@@ -35,25 +35,16 @@ std::string formatted(Format format)
     return std::string(out.text, (size_t)len);
 }
 
-std::string dec(int32_t value)
-{
-    return formatted([&](char *out) { return lcd_format_dec(value, out); });
-}
+std::string dec(int32_t value) { return formatted([&](char *out) { return lcd_format_dec(value, out); }); }
 
 std::string fix(float value, int width, int decimals)
 {
     return formatted([&](char *out) { return lcd_format_fix(value, width, decimals, out); });
 }
 
-std::string bin(uint32_t value, int count)
-{
-    return formatted([&](char *out) { return lcd_format_bin(value, count, out); });
-}
+std::string bin(uint32_t v, int n) { return formatted([&](char *out) { return lcd_format_bin(v, n, out); }); }
 
-std::string hex(uint32_t value, int count)
-{
-    return formatted([&](char *out) { return lcd_format_hex(value, count, out); });
-}
+std::string hex(uint32_t v, int n) { return formatted([&](char *out) { return lcd_format_hex(v, n, out); }); }
 
 std::string spaces(int n) { return std::string((size_t)n, ' '); }
 std::string stars(int n) { return std::string((size_t)n, '*'); }
@@ -71,48 +62,28 @@ TEST(LcdDecimal, SignThenDigitsWithoutPaddingDownToTheMostNegativeValue)
     EXPECT_EQ(dec(INT32_MIN), "-2147483648");
 }
 
-TEST(LcdFixed, RightAlignedInWidthPlacesBeforeThePointAndDecimalsAfter)
+TEST(LcdFixed, RightAlignedRoundedHalfAwayFromZeroAndNeverCut)
 {
     EXPECT_EQ(fix(3.14159f, 3, 2), "  3.14");
     EXPECT_EQ(fix(0.5f, 1, 2), "0.50");
     EXPECT_EQ(fix(0.05f, 1, 2), "0.05");
     EXPECT_EQ(fix(-1.25f, 3, 1), " -1.3") << "the sign takes a place before the point";
-}
-
-TEST(LcdFixed, NoDecimalsMeansNoPointAndAFieldWidthWide)
-{
     EXPECT_EQ(fix(2.5f, 1, 0), "3");
     EXPECT_EQ(fix(42.0f, 4, 0), "  42");
     EXPECT_EQ(fix(-0.25f, 2, 0), "-0");
-}
-
-TEST(LcdFixed, RoundsHalfAwayFromZero)
-{
     EXPECT_EQ(fix(0.25f, 1, 1), "0.3");
     EXPECT_EQ(fix(-0.25f, 2, 1), "-0.3");
     EXPECT_EQ(fix(2.49f, 1, 0), "2");
     EXPECT_EQ(fix(-2.5f, 2, 0), "-3");
     EXPECT_EQ(fix(9.96f, 2, 1), "10.0") << "a carry adds a place";
-}
-
-TEST(LcdFixed, ATooLongNumberIsNotCut)
-{
     EXPECT_EQ(fix(1234.5f, 2, 1), "1234.5");
-}
-
-TEST(LcdFixed, ANegativeValueRoundingToZeroKeepsItsSignOnlyIfScaledToMinusOneOrLess)
-{
     EXPECT_EQ(fix(-0.04f, 1, 1), "-0.0") << "scaled to -4 before rounding";
     EXPECT_EQ(fix(-0.004f, 1, 1), "0.0") << "scaled to -0.4, truncated to 0";
-}
-
-TEST(LcdFixed, NegativeDecimalsShowTheValueInTensWithoutAPoint)
-{
     EXPECT_EQ(fix(125.0f, 4, -1), "  13");
     EXPECT_EQ(fix(12.0f, 3, INT_MIN), "1") << "a negative field width adds no padding";
 }
 
-TEST(LcdFixed, ValuesThatCannotBeHeldFillTheFieldWithStars)
+TEST(LcdFixed, StarsForWhatCannotBeHeldAndHugeArgumentsStopAtTheBuffer)
 {
     EXPECT_EQ(fix(nan_value, 3, 2), stars(6));
     EXPECT_EQ(fix(infinity, 3, 0), stars(3));
@@ -120,10 +91,6 @@ TEST(LcdFixed, ValuesThatCannotBeHeldFillTheFieldWithStars)
     EXPECT_EQ(fix(1e30f, 3, 1), stars(5));
     EXPECT_EQ(fix(-1e30f, 0, 0), stars(1)) << "at least one star";
     EXPECT_EQ(fix(nan_value, 5, INT_MIN), stars(1));
-}
-
-TEST(LcdFixed, StarsBeginWhereTheScaledMagnitudeLeavesInt32)
-{
     // Ten times these, with decimals -1: the largest float below 2^31, and 2^31.
     EXPECT_EQ(fix(2147483520.0f, 1, -1), "214748352");
     EXPECT_EQ(fix(2147483648.0f, 1, -1), stars(1));
@@ -132,10 +99,6 @@ TEST(LcdFixed, StarsBeginWhereTheScaledMagnitudeLeavesInt32)
     EXPECT_EQ(fix(30000000.0f, 1, 1), stars(3));
     EXPECT_EQ(fix(200000.0f, 1, 3), "200000.000");
     EXPECT_EQ(fix(-300000.0f, 1, 3), stars(5));
-}
-
-TEST(LcdFixed, HugeWidthsAndDecimalsStopAtTheBufferWithoutOverflow)
-{
     const int longest = LCD_TEXT_MAX - 1;
     EXPECT_EQ(fix(1.5f, INT_MAX, 2), spaces(longest - 4) + "1.50");
     EXPECT_EQ(fix(1.5f, INT_MAX, 0), spaces(longest - 1) + "2");
@@ -149,15 +112,11 @@ TEST(LcdFixed, HugeWidthsAndDecimalsStopAtTheBufferWithoutOverflow)
     EXPECT_EQ(fix(3.14159f, -5, 2), "3.14");
 }
 
-TEST(LcdBinary, CountBitsMostSignificantFirst)
+TEST(LcdBinary, CountBitsMostSignificantFirstAndZerosAbove31)
 {
     EXPECT_EQ(bin(5, 4), "0101");
     EXPECT_EQ(bin(6, 2), "10") << "only the low bits";
     EXPECT_EQ(bin(0x80000001u, 32), "10000000000000000000000000000001");
-}
-
-TEST(LcdBinary, NoCountWritesNothingAndBitsAbove31AreZero)
-{
     EXPECT_EQ(bin(0xFFFFFFFFu, 0), "");
     EXPECT_EQ(bin(0xFFFFFFFFu, -1), "");
     EXPECT_EQ(bin(0xFFFFFFFFu, 33), "011111111111111111111111111111111");
@@ -167,16 +126,12 @@ TEST(LcdBinary, NoCountWritesNothingAndBitsAbove31AreZero)
     EXPECT_EQ(bin(0x80000001u, INT_MAX), std::string(LCD_TEXT_MAX - 1 - 32, '0') + low32);
 }
 
-TEST(LcdHex, CountNibblesInUpperCase)
+TEST(LcdHex, CountNibblesInUpperCaseAndZerosAbove7)
 {
     EXPECT_EQ(hex(943, 4), "03AF");
     EXPECT_EQ(hex(255, 1), "F");
     EXPECT_EQ(hex(0x12345678u, 2), "78") << "only the low nibbles";
     EXPECT_EQ(hex(0xDEADBEEFu, 8), "DEADBEEF");
-}
-
-TEST(LcdHex, NoCountWritesNothingAndNibblesAbove7AreZero)
-{
     EXPECT_EQ(hex(0xFFFFFFFFu, 0), "");
     EXPECT_EQ(hex(0xFFFFFFFFu, -1), "");
     EXPECT_EQ(hex(0xDEADBEEFu, 9), "0DEADBEEF");
@@ -184,3 +139,4 @@ TEST(LcdHex, NoCountWritesNothingAndNibblesAbove7AreZero)
     EXPECT_EQ(hex(0xDEADBEEFu, 100), std::string(LCD_TEXT_MAX - 1 - 8, '0') + "DEADBEEF");
     EXPECT_EQ(hex(0xDEADBEEFu, INT_MAX), std::string(LCD_TEXT_MAX - 1 - 8, '0') + "DEADBEEF");
 }
+

@@ -6,7 +6,6 @@
 
 #include <csignal>
 #include <fcntl.h>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <sys/wait.h>
@@ -27,8 +26,6 @@ static size_t pdr8_samples(const std::string &raw)
 
 class Trace : public TempDirTest {
 protected:
-    void write(const std::string &name, const std::string &text) { std::ofstream(file(name)) << text; }
-
     // Each signal's samples as the independent reader gives them back, or
     // an empty map when it refuses the file.
     std::map<std::string, Samples> read_back(const std::string &name)
@@ -60,10 +57,9 @@ protected:
 // at 0.1 ms a poll, and the first phase is seen at the second poll.
 TEST_F(Trace, StepperPhasesComeBackAtTheirStepTimes)
 {
-    write("steps.scn", "start boards 0 15 0\nwait 1000\ncheck PDR8 == 0x22\n");
-    std::string command = "cd " + shell_quote(dir) + " && WENA_TRACE=run.vcd WENA_SCENARIO=steps.scn " STEPPER
-                          " < /dev/null > /dev/null 2> err.txt";
-    ASSERT_EQ(system(command.c_str()), 0) << read("err.txt");
+    ASSERT_EQ(run_scenario(STEPPER, "start boards 0 15 0\nwait 1000\ncheck PDR8 == 0x22\n", nullptr, "WENA_TRACE=run.vcd"),
+              0)
+        << err;
     static const unsigned phases[4] = {0x11, 0x22, 0x44, 0x88};
     Samples expected = {{0, 0}};
     for (long long k = 0; 200 + 20200 * k < 1000100; ++k)
@@ -134,10 +130,7 @@ TEST_F(Trace, InteractiveRunEndedByQ)
 
 TEST_F(Trace, UnwritableTraceIsRefusedBeforeTheBoardIsPainted)
 {
-    write("any.scn", "wait 10\n");
-    std::string command = "cd " + shell_quote(dir) + " && WENA_TRACE=no/such/dir/run.vcd WENA_SCENARIO=any.scn " +
-                          EXAMPLE_PROGRAM + " < /dev/null > out.bin 2> err.txt";
-    EXPECT_EQ(WEXITSTATUS(system(command.c_str())), 6);
-    EXPECT_EQ(read("err.txt"), "no/such/dir/run.vcd: WENA_TRACE cannot be written: No such file or directory\n");
+    EXPECT_EQ(run_scenario(EXAMPLE_PROGRAM, "wait 10\n", nullptr, "WENA_TRACE=no/such/dir/run.vcd"), 6);
+    EXPECT_EQ(err, "no/such/dir/run.vcd: WENA_TRACE cannot be written: No such file or directory\n");
     EXPECT_EQ(read("out.bin"), "");
 }

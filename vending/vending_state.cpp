@@ -1,5 +1,6 @@
 #include "vending/vending_state.h"
 
+#include "board/frame.h"
 #include "console/con.h"
 
 #include <wena.h>
@@ -29,12 +30,6 @@ int32_t vm_add_held(int32_t total, int32_t amount)
 }
 
 void vm_pause_frame() { Sleep(FRAME_MS); }
-
-static void print_at(int x, int y, const char *text)
-{
-    con_goto(x, y);
-    con_print("%s", text);
-}
 
 void paint_vmstat_panel()
 {

@@ -5,18 +5,6 @@
 #include "console/con.h"
 #include "vending/vending_state.h"
 
-static void print_at(int x, int y, const char *text)
-{
-    con_goto(x, y);
-    con_print("%s", text);
-}
-
-static void print_number_at(int x, int y, int n)
-{
-    con_goto(x, y);
-    con_print("%d", n);
-}
-
 static void show_total()
 {
     con_set_color(6, 8, 0, 0);

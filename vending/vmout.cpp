@@ -7,18 +7,6 @@
 
 enum { NO_BIT = 4 };
 
-static void print_at(int x, int y, const char *text)
-{
-    con_goto(x, y);
-    con_print("%s", text);
-}
-
-static void print_number_at(int x, int y, int n)
-{
-    con_goto(x, y);
-    con_print("%d", n);
-}
-
 static void paint_labels()
 {
     static const char *const coin_labels[VM_COIN_KINDS] = {"( 10)", "( 50)", "(100)", "(500)"};

@@ -13,7 +13,7 @@ static const int palette[16][3] = {
     {255, 0, 0},     {255, 0, 255}, {255, 255, 0}, {255, 255, 255},
 };
 
-int nibble_of_ansi(int index)
+static int nibble_of_ansi(int index)
 {
     if (index < 0 || index > 15)
         return -1;
@@ -21,7 +21,7 @@ int nibble_of_ansi(int index)
     return ((base & 1) << 2 | (base & 2) | (base & 4) >> 2) | (index & 8);
 }
 
-int nibble_of_rgb(int r, int g, int b)
+static int nibble_of_rgb(int r, int g, int b)
 {
     for (int n = 0; n < 16; ++n)
         if (palette[n][0] == r && palette[n][1] == g && palette[n][2] == b)

@@ -1,5 +1,5 @@
-// A screen as a terminal emulator shows it (libvterm in-process, or tmux),
-// and its comparison with the console's screen model.
+// A screen as a terminal emulator shows it (libvterm, fed the console's bytes
+// or a tmux capture), and its comparison with the console's screen model.
 #pragma once
 
 #include <string>
@@ -17,11 +17,6 @@ struct SeenScreen {
     SeenCell &at(int x, int y) { return cells[(size_t)(y * cols + x)]; }
     const SeenCell &at(int x, int y) const { return cells[(size_t)(y * cols + x)]; }
 };
-
-// Console attribute nibble of an ANSI colour index (0-15) or of an RGB colour
-// of the console palette; -1 for anything else.
-int nibble_of_ansi(int index);
-int nibble_of_rgb(int r, int g, int b);
 
 // Columns UTF-8 text takes as code page 932 lays it out: ASCII, the yen
 // sign, half-width katakana and the replacement mark one each, all else two.

@@ -2,8 +2,7 @@
 // that need a real terminal emulator.
 #pragma once
 
-#include "tests/support/seen_screen.h"
-
+#include <functional>
 #include <string>
 
 struct TmuxPane {
@@ -20,9 +19,8 @@ std::string tmux_capture(TmuxPane &pane);
 std::string tmux_format(TmuxPane &pane, const std::string &format);
 void tmux_stop(TmuxPane &pane);
 
-// The captured pane (capture-pane -p -e -N), cell by cell.
-SeenScreen parse_capture(const std::string &capture, int cols, int rows);
-
+// Asks `done` every 20 ms for up to timeout_ms; gives its last answer.
+bool wait_until(const std::function<bool()> &done, int timeout_ms);
 // Waits up to timeout_ms for a file to exist with some content; returns it.
 std::string wait_for_file(const std::string &path, int timeout_ms);
 
