@@ -4,6 +4,7 @@
 // scenario verdict and dumps. Runs when WENA_WINDOWS_BUILD names a
 // cross-built tree (bash .ci/run sets it); WINEPREFIX is taken as it is set.
 #include "tests/support/capture.h"
+#include "tests/support/seen_screen.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,7 @@
 
 class WindowsBuild : public TempDirTest {
 protected:
-    std::string windows_example;
+    std::string windows_build;
     TmuxPane posix_pane, wine_pane;
 
     void SetUp() override
@@ -23,8 +24,8 @@ protected:
         const char *build = getenv("WENA_WINDOWS_BUILD");
         if (!build || !*build)
             GTEST_SKIP() << "WENA_WINDOWS_BUILD does not name a Windows build";
-        windows_example = std::filesystem::absolute(std::string(build) + "/switches-to-leds.exe").string();
-        ASSERT_TRUE(std::filesystem::exists(windows_example)) << windows_example;
+        windows_build = std::filesystem::absolute(build).string();
+        ASSERT_TRUE(std::filesystem::exists(windows_build + "/switches-to-leds.exe")) << windows_build;
         TempDirTest::SetUp();
         std::filesystem::create_directory(file("posix"));
         std::filesystem::create_directory(file("windows"));
@@ -38,11 +39,14 @@ protected:
             TempDirTest::TearDown();
     }
 
-    // A shell command that runs the example of one build in its own
-    // directory, after `before` (environment settings, a pipe into it).
-    std::string program(const std::string &build, const std::string &before = "") const
+    // A shell command that runs the example (or the demo) of one build in
+    // its own directory, after `before` (environment settings, a pipe into it).
+    std::string program(const std::string &build, const std::string &before = "", bool demo = false) const
     {
-        std::string run = build == "posix" ? std::string(EXAMPLE_PROGRAM) : "wine " + shell_quote(windows_example);
+        std::string windows_program = windows_build + (demo ? "/wena-demo.exe" : "/switches-to-leds.exe");
+        std::string run = build == "windows" ? "wine " + shell_quote(windows_program)
+                          : demo             ? std::string(DEMO_PROGRAM)
+                                             : std::string(EXAMPLE_PROGRAM);
         return "cd " + shell_quote(file(build)) + " && " + before + " WENA_COLOR=16 WINEDEBUG=-all " + run;
     }
 
@@ -87,11 +91,24 @@ static std::string describe(const SeenCell &c)
     return "'" + c.text + "' fg " + std::to_string(c.fg) + " bg " + std::to_string(c.bg);
 }
 
+// The pane as libvterm reads tmux's capture of it.
+static SeenScreen pane_screen(TmuxPane &pane)
+{
+    std::string capture = tmux_capture(pane), bytes;
+    for (char c : capture.substr(0, capture.size() - 1))  // a last newline would scroll
+        bytes += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    VtEmulator vt;
+    vt_open(vt, 80, 25);
+    vt_feed(vt, bytes);
+    SeenScreen seen = vt_screen(vt);
+    vt_close(vt);
+    return seen;
+}
+
 // Empty when both panes show the same cells; else the first that differs.
 static std::string pane_difference(TmuxPane &posix, TmuxPane &wine)
 {
-    SeenScreen a = parse_capture(tmux_capture(posix), 80, 25);
-    SeenScreen b = parse_capture(tmux_capture(wine), 80, 25);
+    SeenScreen a = pane_screen(posix), b = pane_screen(wine);
     for (int y = 0; y < 25; ++y)
         for (int x = 0; x < 80; ++x) {
             SeenCell p = normalized(a.at(x, y)), w = normalized(b.at(x, y));
@@ -155,5 +172,16 @@ TEST_F(WindowsBuild, AScenarioGivesTheSameVerdictAndDumpsAsOnPosix)
     for (std::string dump : {"screen.txt", "screen.html", "lcd.txt"}) {
         EXPECT_FALSE(read("posix/" + dump).empty()) << dump;
         EXPECT_TRUE(read("windows/" + dump) == read("posix/" + dump)) << dump << " differs";
+    }
+}
+
+// The demo plugs the switches in only where there is no WENA.ini yet.
+TEST_F(WindowsBuild, TheDemoKeepsASavedChoiceOfBoards)
+{
+    for (std::string build : {"posix", "windows"}) {
+        write(build + "/WENA.ini", "0,11,21");
+        write(build + "/run.scn", "check boards == 0 11 21\n");
+        EXPECT_EQ(run_output("(" + program(build, "WENA_SCENARIO=run.scn", true) + " > /dev/null; echo $?)"), "0\n")
+            << build;
     }
 }
