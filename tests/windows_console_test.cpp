@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <windows.h>
@@ -90,9 +91,12 @@ protected:
         wchar_t expected = model.kind == CELL_WIDE_RIGHT ? glyph(left) : glyph(model);
         bool char_ok = seen.Char.UnicodeChar == expected ||
                        (model.kind == CELL_WIDE_RIGHT && seen.Char.UnicodeChar == L' ');
-        if (!char_ok)
-            return "character U+" + std::to_string((unsigned)seen.Char.UnicodeChar) + ", model U+" +
-                   std::to_string((unsigned)expected);
+        if (!char_ok) {
+            char text[64];
+            snprintf(text, sizeof text, "character U+%04X, model U+%04X", (unsigned)seen.Char.UnicodeChar,
+                     (unsigned)expected);
+            return text;
+        }
         if ((seen.Attributes & 0xFF) != model.attr)
             return "attribute " + std::to_string(seen.Attributes & 0xFF) + ", model " + std::to_string(model.attr);
         return "";
