@@ -1,8 +1,9 @@
 // The Windows console, read back cell by cell: the picture the console
-// operations leave in a console screen buffer is the screen model's, and the
-// settings file is replaced whole.
+// operations leave in a console screen buffer is the screen model's. And the
+// Windows files: the settings file replaced whole, odd targets refused.
 #include "console/con.h"
 #include "console/cp932.h"
+#include "console/platform.h"
 #include "console/screen.h"
 #include "console/term.h"
 #include "tests/programs/probe_picture.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -157,4 +159,25 @@ TEST_F(BoardTest, TheSettingsFileIsReplacedWholeAndNoTemporaryFileStays)
     for (const auto &entry : std::filesystem::directory_iterator("."))
         files += entry.is_regular_file();
     EXPECT_EQ(files, 1);
+}
+
+TEST_F(BoardTest, WhatIsNoFileOrMayNotBeWrittenIsRefusedAndKept)
+{
+    write("kept.txt", "old");
+    SetFileAttributesA("kept.txt", FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(plat_replace_file("kept.txt", "new", 3, false));
+    EXPECT_EQ(errno, EACCES);
+    SetFileAttributesA("kept.txt", FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(read("kept.txt"), "old");
+    std::filesystem::create_directory("folder");
+    EXPECT_FALSE(plat_replace_file("folder", "new", 3, false));
+    EXPECT_EQ(errno, EISDIR);
+    EXPECT_TRUE(plat_replace_file("NUL", "new", 3, false)) << "a device is written in place";
+    char head[8];
+    EXPECT_EQ(plat_read_head("folder", head, sizeof head), -1);
+    EXPECT_EQ(plat_read_head("missing", head, sizeof head), -1);
+    EXPECT_EQ(errno, ENOENT);
+    std::string text, why;
+    EXPECT_FALSE(plat_read_whole("folder", 100, text, why));
+    EXPECT_EQ(why, "it is a directory");
 }
