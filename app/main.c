@@ -4,8 +4,9 @@
  * pause, SW4 pause. A program like any other: it sees only wena.h. */
 #include <wena.h>
 
-#include <stdio.h>
+#include <fcntl.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "courses.h"
 
@@ -28,15 +29,19 @@ static int cell;
 static int course_candidate;
 
 /* A fresh folder has no WENA.ini and so no input board: plug in the toggle
- * switches, which the game is played with. "x" creates the file only where
+ * switches, which the game is played with. O_EXCL creates the file only where
  * there is none, so a saved choice, or a file of any other kind or mode, is
- * never opened, emptied or waited on. */
+ * never opened, emptied or waited on. (fopen's "x" does not do that with the
+ * C library of MinGW, which ignores it.) */
 static void plug_in_switches_on_first_run(void)
 {
-    FILE *settings = fopen("WENA.ini", "wx");
-    if (settings) {
-        fputs("1,0,0", settings);
-        fclose(settings);
+    static const char first_choice[] = "1,0,0";
+    int fd = open("WENA.ini", O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (fd >= 0) {
+        if (write(fd, first_choice, sizeof first_choice - 1) < 0) {
+            /* no first choice then: the board starts without an input board */
+        }
+        close(fd);
     }
 }
 

@@ -6,9 +6,6 @@
 #include <climits>
 #include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 static const char settings_file[] = "WENA.ini";
 
@@ -69,25 +66,10 @@ static bool saving_off;
 // opening a device may do something to it.
 void settings_load(BoardSelection *selection)
 {
-    file_kept = false;
-    struct stat st;
-    if (stat(settings_file, &st) != 0) {
-        file_kept = errno != ENOENT || !plat_file_writable(settings_file);
-        return;
-    }
-    int fd = S_ISREG(st.st_mode) ? open(settings_file, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC) : -1;
-    // Checked again on what was opened, in case the name changed meanwhile.
-    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        file_kept = true;
-        if (fd >= 0)
-            close(fd);
-        return;
-    }
     char text[READ_LIMIT];
-    ssize_t len = read(fd, text, sizeof text);
-    close(fd);
+    long len = plat_read_head(settings_file, text, sizeof text);
     if (len < 0) {
-        file_kept = true;
+        file_kept = errno != ENOENT || !plat_file_writable(settings_file);
         return;
     }
     file_kept = !plat_file_writable(settings_file);

@@ -49,48 +49,56 @@ static void con_service()
     term_repaint();
 }
 
+// The platform's own console when there is one, else escape sequences.
+static void show_model()
+{
+    if (term_has_sink() || !plat_console_update())
+        term_flush();
+}
+
 void con_goto(int x, int y)
 {
     con_service();
     screen.cursor_x = (int16_t)x;
     screen.cursor_y = (int16_t)y;
-    term_flush();
+    show_model();
 }
 
 void con_set_color(int fg, int fg_bright, int bg, int bg_bright)
 {
     con_service();
     screen.attr = (uint8_t)(fg | fg_bright | (bg << 4) | (bg_bright << 4));
-    term_flush();
+    show_model();
 }
 
 void con_clear()
 {
     con_service();
     scr_clear();
-    term_clear();
-    term_flush();
+    if (term_has_sink() || !plat_console_clear())
+        term_clear();
+    show_model();
 }
 
 void con_cursor_hide()
 {
     con_service();
     screen.cursor_visible = false;
-    term_flush();
+    show_model();
 }
 
 void con_cursor_show()
 {
     con_service();
     screen.cursor_visible = true;
-    term_flush();
+    show_model();
 }
 
 static void print_bytes(const char *text, int n)
 {
     con_service();
     scr_write(reinterpret_cast<const unsigned char *>(text), (size_t)n);
-    term_flush();
+    show_model();
 }
 
 void con_print(const char *format, ...)

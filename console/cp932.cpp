@@ -1,7 +1,8 @@
 #include "console/cp932.h"
 
+#include "console/platform.h"
+
 #include <cstring>
-#include <iconv.h>
 
 static const char replacement_mark[] = "\xEF\xBF\xBD";
 static const char yen_sign[] = "\xC2\xA5";
@@ -28,28 +29,6 @@ static int copy_literal(const char *text, char *out)
     return n;
 }
 
-// glibc's converter needs no locale; it is opened once and kept for the
-// life of the process.
-static iconv_t converter()
-{
-    static iconv_t cd = iconv_open("UTF-8", "CP932");
-    return cd;
-}
-
-static int convert_with_iconv(const char *in, size_t in_len, char *out)
-{
-    iconv_t cd = converter();
-    if (cd == (iconv_t)-1)
-        return 0;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    char *src = const_cast<char *>(in);
-    char *dst = out;
-    size_t dst_left = CP932_UTF8_MAX;
-    if (iconv(cd, &src, &in_len, &dst, &dst_left) == (size_t)-1 || in_len != 0)
-        return 0;
-    return (int)(dst - out);
-}
-
 int cp932_to_utf8(uint16_t code, char out[CP932_UTF8_MAX])
 {
     char in[2];
@@ -70,6 +49,6 @@ int cp932_to_utf8(uint16_t code, char out[CP932_UTF8_MAX])
             return copy_literal(replacement_mark, out);
         in[in_len++] = (char)b;
     }
-    int n = convert_with_iconv(in, in_len, out);
+    int n = plat_cp932_to_utf8(in, in_len, out, CP932_UTF8_MAX);
     return n > 0 ? n : copy_literal(replacement_mark, out);
 }

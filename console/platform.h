@@ -1,10 +1,11 @@
 // The platform layer: the only place that knows how the terminal, the
-// keyboard and the clock are reached. This is the POSIX version (posix/);
-// a Windows console version would sit beside it with the same operations.
+// keyboard, the clock and the files are reached. One version is built:
+// posix/ or windows/ (the Windows console).
 #pragma once
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 // Takes the terminal: raw keyboard input, the handlers that give the
 // terminal back on every way out, and the undo registered with them.
@@ -24,6 +25,16 @@ int plat_take_events();
 
 // Writes all bytes to the terminal.
 void plat_write(const char *bytes, size_t n);
+
+// A console the platform draws cell by cell itself (the Windows console), in
+// place of the escape sequences of term.cpp. Both return false, doing
+// nothing, when standard output is no such console.
+bool plat_console_clear();   // the screen model has just been cleared
+bool plat_console_update();  // shows the model's changed cells, the cursor and its visibility
+
+// The UTF-8 form of one code page 932 character (one byte, or a lead and a
+// trail byte); 0 when the code page does not define it.
+int plat_cp932_to_utf8(const char *bytes, size_t n, char *out, size_t capacity);
 
 // The terminal's size; false when standard output is no terminal.
 bool plat_term_size(int *cols, int *rows);
@@ -76,6 +87,19 @@ bool plat_file_writable(const char *path);
 // process holds. Refuses what plat_file_writable refuses. Null, with errno
 // set, when it cannot be opened.
 FILE *plat_open_stream(const char *path);
+
+// Reads at most n bytes from the start of the regular file at path, never
+// opening anything else (a FIFO could block the start, a device act). The
+// count, or -1 with errno set (ENOENT: no file at all).
+long plat_read_head(const char *path, char *bytes, size_t n);
+
+// Reads the whole of a regular file, or a FIFO to its end, of at most `limit`
+// bytes; never a directory or a device. False with the reason in `why`.
+bool plat_read_whole(const char *path, size_t limit, std::string &text, std::string &why);
+
+// Calls tick once a second from then on, where only what is safe in a signal
+// handler may be done; null stops it.
+void plat_every_second(void (*tick)());
 
 // Writes the bytes to a stream from plat_open_stream and flushes them. A
 // reader that has gone makes it fail (EPIPE) rather than end the process.

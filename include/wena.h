@@ -11,6 +11,9 @@
 #define WENA_H
 
 #include <stdint.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #ifdef __cplusplus
 extern "C" {
@@ -75,8 +78,15 @@ void lcd_cursor_off(void);
 void lcd_cursor_on(void);             /* a thin line where the next character goes */
 void lcd_clear(void);
 
-/* Pauses the program for ms milliseconds. */
+/* Pauses the program for ms milliseconds. On Windows the name is kernel32's
+ * too: <windows.h> comes first, then Sleep is made the library's pause, so
+ * that a scripted run's virtual clock sees it. */
+#ifdef _WIN32
+void wena_sleep(unsigned int ms);
+#define Sleep(ms) wena_sleep(ms)
+#else
 void Sleep(unsigned int ms);
+#endif
 
 #ifdef __cplusplus
 }

@@ -5,8 +5,14 @@
 
 #include <wena.h>
 
-extern "C" void Sleep(unsigned int ms)
+static void pause_ms(unsigned ms)
 {
     if (!scenario_sleep(ms))
         con_sleep_ms(ms);
 }
+
+#ifdef _WIN32
+extern "C" void wena_sleep(unsigned int ms) { pause_ms(ms); }
+#else
+extern "C" void Sleep(unsigned int ms) { pause_ms(ms); }
+#endif

@@ -18,10 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <strings.h>
-#include <sys/stat.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 enum {
@@ -101,11 +98,7 @@ static bool dump_at_exit()
 }
 
 // Once the run is ending, a slow final dump is no hung program.
-static void stop_watchdog()
-{
-    struct itimerval off = {{0, 0}, {0, 0}};
-    setitimer(ITIMER_REAL, &off, nullptr);
-}
+static void stop_watchdog() { plat_every_second(nullptr); }
 
 static void finish(int status, const std::string &message)
 {
@@ -280,43 +273,11 @@ static void refuse(int status, const std::string &message)
     exit(status);
 }
 
-// A regular file, or a FIFO read to its end as cat would; never a directory
-// or a device, never more than the size limit.
 static std::string read_scenario(const char *path)
 {
-    std::string prefix = std::string(path) + ": cannot read the scenario: ";
-    struct stat st;
-    if (stat(path, &st) != 0) {
-        int error = errno;
-        refuse(SCENARIO_MALFORMED, prefix + strerror(error));
-    }
-    if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode))
-        refuse(SCENARIO_MALFORMED, prefix + (S_ISDIR(st.st_mode) ? "it is a directory" : "it is not a regular file"));
-    int fd = open(path, O_RDONLY | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        int error = errno;
-        refuse(SCENARIO_MALFORMED, prefix + strerror(error));
-    }
-    std::string text;
-    char block[65536];
-    for (;;) {
-        ssize_t n = read(fd, block, sizeof block);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            int error = errno;
-            close(fd);
-            refuse(SCENARIO_MALFORMED, prefix + strerror(error));
-        }
-        if (n == 0)
-            break;
-        text.append(block, (size_t)n);
-        if (text.size() > SCENARIO_SIZE_LIMIT) {
-            close(fd);
-            refuse(SCENARIO_MALFORMED, prefix + "it is larger than " + std::to_string(SCENARIO_SIZE_LIMIT) + " bytes");
-        }
-    }
-    close(fd);
+    std::string text, why;
+    if (!plat_read_whole(path, SCENARIO_SIZE_LIMIT, text, why))
+        refuse(SCENARIO_MALFORMED, std::string(path) + ": cannot read the scenario: " + why);
     return text;
 }
 
@@ -370,7 +331,7 @@ static void show_warnings_if_they_stay()
     run.warnings.clear();
 }
 
-static void on_watchdog_tick(int)
+static void on_watchdog_tick()
 {
     if (in_real_pause)
         return;
@@ -391,16 +352,7 @@ static void on_watchdog_tick(int)
 }
 
 // A tick a second counts the real time since the last poll or pause.
-static void start_watchdog()
-{
-    struct sigaction action {};
-    action.sa_handler = on_watchdog_tick;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART | SA_NODEFER;
-    sigaction(SIGALRM, &action, nullptr);
-    struct itimerval tick = {{1, 0}, {1, 0}};
-    setitimer(ITIMER_REAL, &tick, nullptr);
-}
+static void start_watchdog() { plat_every_second(on_watchdog_tick); }
 
 static void start_scenario(const char *path)
 {
@@ -422,17 +374,9 @@ static void start_scenario(const char *path)
 // with no reader fails at once rather than blocking the start.
 static void start_recording(const char *path)
 {
-    int fd = -1;
-    if (plat_file_writable(path))
-        fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        run.record = fdopen(fd, "w");
-    }
+    run.record = plat_open_stream(path);
     if (!run.record) {
         int error = errno;
-        if (fd >= 0)
-            close(fd);
         refuse(SCENARIO_DUMP_FAILED, std::string(path) + ": WENA_RECORD cannot be written: " + strerror(error));
     }
     fprintf(run.record, "# wena recording: replay it with WENA_SCENARIO=%s\n"

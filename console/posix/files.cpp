@@ -359,3 +359,58 @@ bool plat_write_stream(FILE *stream, const char *bytes, size_t n)
     errno = saved;
     return written;
 }
+
+long plat_read_head(const char *path, char *bytes, size_t n)
+{
+    struct stat st;
+    if (stat(path, &st) != 0)
+        return -1;
+    int fd = S_ISREG(st.st_mode) ? open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC) : -1;
+    // Checked again on what was opened, in case the name changed meanwhile.
+    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0)
+            close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    ssize_t len = read(fd, bytes, n);
+    int saved = errno;
+    close(fd);
+    errno = saved;
+    return len;
+}
+
+bool plat_read_whole(const char *path, size_t limit, std::string &text, std::string &why)
+{
+    struct stat st;
+    if (stat(path, &st) != 0) {
+        why = strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode)) {
+        why = S_ISDIR(st.st_mode) ? "it is a directory" : "it is not a regular file";
+        return false;
+    }
+    int fd = open(path, O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        why = strerror(errno);
+        return false;
+    }
+    char block[65536];
+    for (;;) {
+        ssize_t n = read(fd, block, sizeof block);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            why = strerror(errno);
+        if (n <= 0)
+            break;
+        text.append(block, (size_t)n);
+        if (text.size() > limit) {
+            why = "it is larger than " + std::to_string(limit) + " bytes";
+            break;
+        }
+    }
+    close(fd);
+    return why.empty();
+}

@@ -7,11 +7,9 @@
 #include "tests/support/capture.h"
 #include "tests/support/temp_dir.h"
 
-#include <unistd.h>
-
 class BoardTest : public TempDirTest {
 protected:
-    std::string old_dir = std::filesystem::current_path();
+    std::string old_dir = std::filesystem::current_path().string();
     void SetUp() override
     {
         TempDirTest::SetUp();
@@ -20,12 +18,11 @@ protected:
         capture_start();
         while (con_key_waiting())
             con_read_key();
-        ASSERT_EQ(chdir(dir.c_str()), 0);
+        std::filesystem::current_path(dir);
     }
     void TearDown() override
     {
-        ASSERT_EQ(chdir(old_dir.c_str()), 0);
-        run_output("chmod -R u+w " + shell_quote(dir));
+        std::filesystem::current_path(old_dir);
         TempDirTest::TearDown();
     }
 

@@ -10,25 +10,55 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
+#include <sstream>
 #include <string>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 class TempDirTest : public ::testing::Test {
 protected:
     std::string dir;
     std::string err;  // standard error of the last run_scenario
+    // The same on POSIX and on Windows (the Windows build runs the board tests).
     void SetUp() override
     {
-        char tmpl[] = "/tmp/wena-test-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        std::random_device random;
+        for (int attempt = 0; dir.empty() && attempt < 100; ++attempt) {
+            auto path = std::filesystem::temp_directory_path() / ("wena-test-" + std::to_string(random()));
+            if (std::filesystem::create_directory(path))
+                dir = path.string();
+        }
+        ASSERT_FALSE(dir.empty());
     }
-    void TearDown() override { run_output("rm -rf " + shell_quote(dir)); }
+    // Directories a test made read-only are made writable first.
+    void TearDown() override
+    {
+        namespace fs = std::filesystem;
+        std::error_code error;
+        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, error);
+        for (auto it = fs::recursive_directory_iterator(dir, error); !error && it != fs::recursive_directory_iterator();
+             it.increment(error))
+            if (it->is_directory(error) && !it->is_symlink(error))
+                fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
+        fs::remove_all(dir, error);
+    }
     std::string file(const std::string &name) const { return dir + "/" + name; }
     // The file's content, or "" when it is missing.
-    std::string read(const std::string &name) const { return wait_for_file(file(name), 0); }
-    void write(const std::string &name, const std::string &text) const { std::ofstream(file(name)) << text; }
+    std::string read(const std::string &name) const
+    {
+        std::ifstream in(file(name), std::ios::binary);
+        std::stringstream content;
+        content << in.rdbuf();
+        return content.str();
+    }
+    void write(const std::string &name, const std::string &text) const
+    {
+        std::ofstream(file(name), std::ios::binary) << text;
+    }
 
+#ifndef _WIN32
     // Runs the program (a command line) in the directory with the scenario
     // as run.scn, `env` (shell words) before it, and WENA.ini holding
     // `settings` (no WENA.ini for null). Standard input and output are not a
@@ -47,4 +77,5 @@ protected:
         err = read("err.txt");
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
+#endif
 };

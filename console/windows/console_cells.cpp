@@ -1,0 +1,275 @@
+// The Windows console drawn with its own services: cursor placement, text
+// attribute and text written at the cursor, always through the handle that
+// GetStdHandle(STD_OUTPUT_HANDLE) gives at that moment. Only cells that
+// differ from what the console is known to show are written. Text goes out
+// as UTF-16, so it reads right whatever code page the console was left in.
+#include "console/cp932.h"
+#include "console/platform.h"
+#include "console/screen.h"
+
+#include <algorithm>
+#include <windows.h>
+
+enum { UNKNOWN = -1, KIND_UNKNOWN = 0xFF, CURSOR_SIZE = 15 };
+
+namespace {
+
+struct Console {
+    HANDLE handle;  // the output handle the rest describes
+    int cols, rows;  // the screen buffer, clipped to the board
+    ScreenCell shown[SCREEN_ROWS][SCREEN_COLS];
+    int cursor_x, cursor_y, attr, cursor_visible;
+    int written_attr;  // the attribute of the last text written
+};
+
+}  // namespace
+
+static Console console;
+
+static void forget_everything()
+{
+    console.cursor_x = console.cursor_y = console.attr = console.cursor_visible = UNKNOWN;
+    console.written_attr = UNKNOWN;
+    for (auto &row : console.shown)
+        for (auto &c : row)
+            c.kind = KIND_UNKNOWN;
+}
+
+// The console behind standard output, or null when it is none. A new handle
+// (the standard handle was changed) shows something unknown.
+static HANDLE output_console()
+{
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out != console.handle) {
+        console.handle = out;
+        forget_everything();
+        CONSOLE_SCREEN_BUFFER_INFO info;
+        if (!GetConsoleScreenBufferInfo(out, &info)) {
+            console.cols = console.rows = 0;
+        } else {
+            console.cols = std::min<int>(info.dwSize.X, SCREEN_COLS);
+            console.rows = std::min<int>(info.dwSize.Y, SCREEN_ROWS);
+        }
+    }
+    return console.cols > 0 && console.rows > 0 ? out : nullptr;
+}
+
+static bool same(const ScreenCell &a, const ScreenCell &b)
+{
+    return a.code == b.code && a.attr == b.attr && a.kind == b.kind;
+}
+
+static void move_to(HANDLE out, int x, int y)
+{
+    if (console.cursor_x == x && console.cursor_y == y)
+        return;
+    COORD at = {(SHORT)x, (SHORT)y};
+    SetConsoleCursorPosition(out, at);
+    console.cursor_x = x;
+    console.cursor_y = y;
+}
+
+static void use_attr(HANDLE out, int attr)
+{
+    if (console.attr == attr)
+        return;
+    SetConsoleTextAttribute(out, (WORD)attr);
+    console.attr = attr;
+}
+
+// Writes UTF-16 text at the cursor; the cursor ends behind it, or is unknown
+// when the text reached the last column (no wrap: it stays there).
+static void write_at_cursor(HANDLE out, const wchar_t *text, int n, int columns)
+{
+    DWORD written;
+    WriteConsoleW(out, text, (DWORD)n, &written, nullptr);
+    console.cursor_x += columns;
+    if (console.cursor_x >= console.cols)
+        console.cursor_x = UNKNOWN;
+}
+
+// wine's console, drawing on a terminal, sends no colour change for
+// attribute 7 after an attribute with the same light grey foreground on
+// another background. Text written in bright white first makes it send a
+// reset on the way to 7; the console itself ends the same either way.
+static bool needs_reset_before(int attr)
+{
+    return attr == ATTR_CLEARED && console.written_attr != ATTR_CLEARED && (console.written_attr & 0x0F) == 0x07;
+}
+
+static void write_cells(HANDLE out, int x, int y, int attr, const wchar_t *text, int n, int columns)
+{
+    if (needs_reset_before(attr)) {
+        move_to(out, x, y);
+        use_attr(out, attr | 0x08);
+        write_at_cursor(out, text, n, columns);
+    }
+    move_to(out, x, y);
+    use_attr(out, attr);
+    write_at_cursor(out, text, n, columns);
+    console.written_attr = attr;
+}
+
+static int glyph_utf16(const ScreenCell &c, wchar_t out[4])
+{
+    char utf8[CP932_UTF8_MAX];
+    int n = cp932_to_utf8(c.code, utf8);
+    int units = MultiByteToWideChar(CP_UTF8, 0, utf8, n, out, 4);
+    if (units > 0)
+        return units;
+    out[0] = L'?';
+    return 1;
+}
+
+static void forget_cell(int x, int y)
+{
+    if (x >= 0 && x < SCREEN_COLS)
+        console.shown[y][x].kind = KIND_UNKNOWN;
+}
+
+// Writing either half of a wide character erases the other.
+static void forget_partner_of(int x, int y)
+{
+    uint8_t kind = console.shown[y][x].kind;
+    if (kind == CELL_WIDE_LEFT)
+        forget_cell(x + 1, y);
+    else if (kind == CELL_WIDE_RIGHT)
+        forget_cell(x - 1, y);
+}
+
+enum { RUN_CAPACITY = SCREEN_COLS * 2 };
+
+// Narrow cells from x on that differ from the console and share one
+// attribute go out in one write; gives the column after the run.
+static int send_narrow_run(HANDLE out, int x, int y)
+{
+    const ScreenCell *model = screen.cell[y];
+    wchar_t text[RUN_CAPACITY + 4];
+    int n = 0, start = x;
+    uint8_t attr = model[x].attr;
+    while (x < console.cols && model[x].kind == CELL_NARROW && model[x].attr == attr &&
+           !same(model[x], console.shown[y][x]) && n <= RUN_CAPACITY) {
+        forget_partner_of(x, y);
+        n += glyph_utf16(model[x], text + n);
+        console.shown[y][x] = model[x];
+        ++x;
+    }
+    write_cells(out, start, y, attr, text, n, x - start);
+    return x;
+}
+
+// A console that counts a wide character as one column (wine's, drawing on a
+// terminal) places later text in the row relative to a column that is off by
+// one. Writing a cell at the start of a row again, unchanged, sets it right.
+static void resync_relative_moves(HANDLE out, int y)
+{
+    for (int i = 0; i < console.rows; ++i) {
+        int row = (y + i) % console.rows;
+        const ScreenCell &c = console.shown[row][0];
+        if (c.kind != CELL_NARROW || !same(c, screen.cell[row][0]))
+            continue;
+        wchar_t glyph[4];
+        int n = glyph_utf16(c, glyph);
+        write_cells(out, 0, row, c.attr, glyph, n, 1);
+        return;
+    }
+}
+
+// Consoles disagree on the width of some characters ("●", "→"), and some
+// give every character one cell: the second column gets a blank of its own
+// before the glyph goes into the first, and what follows is placed anew.
+static void send_wide(HANDLE out, int x, int y)
+{
+    const ScreenCell &left = screen.cell[y][x];
+    const ScreenCell &right = screen.cell[y][x + 1];
+    forget_partner_of(x, y);
+    if (x + 1 >= console.cols) {
+        // Only the first column is on the console: show its background.
+        write_cells(out, x, y, left.attr, L" ", 1, 1);
+        console.shown[y][x].kind = KIND_UNKNOWN;
+        return;
+    }
+    forget_partner_of(x + 1, y);
+    write_cells(out, x + 1, y, right.attr, L" ", 1, 1);
+    wchar_t glyph[4];
+    int n = glyph_utf16(left, glyph);
+    write_cells(out, x, y, left.attr, glyph, n, 1);
+    console.cursor_x = UNKNOWN;
+    console.shown[y][x] = left;
+    console.shown[y][x + 1] = right;
+    resync_relative_moves(out, y);
+}
+
+static void update_row(HANDLE out, int y, int lo, int hi)
+{
+    const ScreenCell *model = screen.cell[y];
+    const ScreenCell *shown = console.shown[y];
+    if (lo > 0 && (model[lo].kind == CELL_WIDE_RIGHT || shown[lo].kind == CELL_WIDE_RIGHT))
+        --lo;
+    if (hi < SCREEN_COLS - 1 && (model[hi].kind == CELL_WIDE_LEFT || shown[hi].kind == CELL_WIDE_LEFT))
+        ++hi;
+    if (hi >= console.cols)
+        hi = console.cols - 1;
+    for (int x = lo; x <= hi;) {
+        if (model[x].kind == CELL_WIDE_LEFT) {
+            if (!same(model[x], shown[x]) || (x + 1 < console.cols && !same(model[x + 1], shown[x + 1])))
+                send_wide(out, x, y);
+            x += 2;
+        } else if (model[x].kind == CELL_NARROW && !same(model[x], shown[x])) {
+            x = send_narrow_run(out, x, y);
+        } else {
+            ++x;
+        }
+    }
+}
+
+// The console's cursor, visibility and attribute follow the model's, so
+// that anything else printed to the console lands where the board expects.
+static void sync_cursor_and_attr(HANDLE out)
+{
+    if (screen.cursor_x >= 0 && screen.cursor_x < console.cols && screen.cursor_y >= 0 &&
+        screen.cursor_y < console.rows)
+        move_to(out, screen.cursor_x, screen.cursor_y);
+    use_attr(out, screen.attr);
+    int visible = screen.cursor_visible ? 1 : 0;
+    if (console.cursor_visible == visible)
+        return;
+    CONSOLE_CURSOR_INFO info = {CURSOR_SIZE, visible ? TRUE : FALSE};
+    SetConsoleCursorInfo(out, &info);
+    console.cursor_visible = visible;
+}
+
+bool plat_console_update()
+{
+    HANDLE out = output_console();
+    if (!out)
+        return false;
+    for (int y = 0; y < console.rows; ++y)
+        if (screen.dirty_lo[y] <= screen.dirty_hi[y])
+            update_row(out, y, screen.dirty_lo[y], screen.dirty_hi[y]);
+    scr_clear_dirty();
+    sync_cursor_and_attr(out);
+    return true;
+}
+
+bool plat_console_clear()
+{
+    HANDLE out = output_console();
+    if (!out)
+        return false;
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    GetConsoleScreenBufferInfo(out, &info);
+    int32_t cells = (int32_t)info.dwSize.X * (int32_t)info.dwSize.Y;
+    COORD home = {0, 0};
+    DWORD done;
+    FillConsoleOutputCharacterA(out, ' ', cells > 0 ? (DWORD)cells : 0, home, &done);
+    SetConsoleTextAttribute(out, ATTR_CLEARED);
+    FillConsoleOutputAttribute(out, ATTR_CLEARED, cells > 0 ? (DWORD)cells : 0, home, &done);
+    SetConsoleCursorPosition(out, home);
+    for (auto &row : console.shown)
+        for (auto &c : row)
+            c = {' ', ATTR_CLEARED, CELL_NARROW};
+    console.attr = console.written_attr = ATTR_CLEARED;
+    console.cursor_x = console.cursor_y = 0;
+    return true;
+}

@@ -1,0 +1,241 @@
+// Windows whole-file writes that respect what the path names: a file is
+// replaced by a new one moved over it (a plain rename refuses to), a device
+// (NUL, CON, COM1...) is written in place, and /dev/stdout and /dev/stderr
+// name the handles this process holds, as on POSIX.
+#include "console/platform.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <io.h>
+#include <string>
+#include <windows.h>
+
+enum TargetKind { TARGET_NEW, TARGET_REGULAR, TARGET_IN_PLACE, TARGET_HANDLE, TARGET_DIRECTORY };
+
+static int errno_of_last_error()
+{
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME)
+        return ENOENT;
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_WRITE_PROTECT)
+        return EACCES;
+    return EIO;
+}
+
+static DWORD standard_handle_named(const std::string &path)
+{
+    if (path == "/dev/stdout")
+        return STD_OUTPUT_HANDLE;
+    if (path == "/dev/stderr")
+        return STD_ERROR_HANDLE;
+    return 0;
+}
+
+// NUL, CON, PRN, AUX, COM1-9, LPT1-9, in any folder and with any extension.
+static bool is_device_name(const std::string &path)
+{
+    size_t start = path.find_last_of("/\\:");
+    std::string base = path.substr(start == std::string::npos ? 0 : start + 1);
+    base = base.substr(0, base.find('.'));
+    for (char &c : base)
+        c = (char)toupper((unsigned char)c);
+    if (base == "NUL" || base == "CON" || base == "PRN" || base == "AUX")
+        return true;
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
+static std::string directory_of(const std::string &path)
+{
+    size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? "." : slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+
+static TargetKind kind_of(const std::string &path)
+{
+    if (standard_handle_named(path))
+        return TARGET_HANDLE;
+    if (is_device_name(path))
+        return TARGET_IN_PLACE;
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return TARGET_NEW;
+    return attributes & FILE_ATTRIBUTE_DIRECTORY ? TARGET_DIRECTORY : TARGET_REGULAR;
+}
+
+static bool read_only(const std::string &path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+static bool write_whole(HANDLE file, const char *bytes, size_t n)
+{
+    while (n > 0) {
+        DWORD chunk = n > 0x10000000 ? 0x10000000 : (DWORD)n;
+        DWORD done = 0;
+        if (!WriteFile(file, bytes, chunk, &done, nullptr) || done == 0) {
+            errno = done == 0 ? EIO : errno_of_last_error();
+            return false;
+        }
+        bytes += done;
+        n -= done;
+    }
+    return true;
+}
+
+static bool write_in_place(const std::string &path, const char *bytes, size_t n)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        errno = errno_of_last_error();
+        return false;
+    }
+    bool written = write_whole(file, bytes, n);
+    CloseHandle(file);
+    return written;
+}
+
+static bool replace_whole(const std::string &path, const char *bytes, size_t n, bool durable)
+{
+    static unsigned counter;
+    std::string temp_name;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; file == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
+        temp_name = path + ".tmp" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++);
+        file = CreateFileA(temp_name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
+            errno = errno_of_last_error();
+            return false;
+        }
+    }
+    if (file == INVALID_HANDLE_VALUE) {
+        errno = EEXIST;
+        return false;
+    }
+    bool written = write_whole(file, bytes, n) && (!durable || FlushFileBuffers(file));
+    written = CloseHandle(file) && written;
+    DWORD flags = MOVEFILE_REPLACE_EXISTING | (durable ? MOVEFILE_WRITE_THROUGH : 0);
+    if (written && MoveFileExA(temp_name.c_str(), path.c_str(), flags))
+        return true;
+    int error = written ? errno_of_last_error() : errno;
+    DeleteFileA(temp_name.c_str());
+    errno = error;
+    return false;
+}
+
+bool plat_file_writable(const char *path)
+{
+    std::string name = path;
+    switch (name.empty() ? TARGET_DIRECTORY : kind_of(name)) {
+    case TARGET_DIRECTORY:
+        errno = name.empty() ? ENOENT : EISDIR;
+        return false;
+    case TARGET_REGULAR:
+        // A file made read-only was made so on purpose.
+        if (read_only(name)) {
+            errno = EACCES;
+            return false;
+        }
+        return true;
+    case TARGET_NEW:
+        if (kind_of(directory_of(name)) != TARGET_DIRECTORY) {
+            errno = ENOENT;
+            return false;
+        }
+        return true;
+    default:
+        return true;
+    }
+}
+
+bool plat_replace_file(const char *path, const char *bytes, size_t n, bool durable)
+{
+    if (!plat_file_writable(path))
+        return false;
+    std::string name = path;
+    TargetKind kind = kind_of(name);
+    if (kind == TARGET_HANDLE)
+        return write_whole(GetStdHandle(standard_handle_named(name)), bytes, n);
+    if (kind == TARGET_IN_PLACE)
+        return write_in_place(name, bytes, n);
+    return replace_whole(name, bytes, n, durable);
+}
+
+FILE *plat_open_stream(const char *path)
+{
+    if (!plat_file_writable(path))
+        return nullptr;
+    std::string name = path;
+    if (kind_of(name) == TARGET_HANDLE) {
+        int fd = _dup(name == "/dev/stdout" ? 1 : 2);
+        FILE *stream = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
+        if (!stream && fd >= 0)
+            _close(fd);
+        return stream;
+    }
+    return fopen(path, "wb");
+}
+
+bool plat_write_stream(FILE *stream, const char *bytes, size_t n)
+{
+    return fwrite(bytes, 1, n, stream) == n && fflush(stream) == 0;
+}
+
+long plat_read_head(const char *path, char *bytes, size_t n)
+{
+    std::string name = path;
+    TargetKind kind = kind_of(name);
+    if (kind == TARGET_NEW) {
+        errno = ENOENT;
+        return -1;
+    }
+    if (kind != TARGET_REGULAR) {
+        errno = EINVAL;
+        return -1;
+    }
+    FILE *file = fopen(path, "rb");
+    if (!file)
+        return -1;
+    size_t len = fread(bytes, 1, n, file);
+    bool failed = ferror(file);
+    fclose(file);
+    if (failed) {
+        errno = EIO;
+        return -1;
+    }
+    return (long)len;
+}
+
+bool plat_read_whole(const char *path, size_t limit, std::string &text, std::string &why)
+{
+    std::string name = path;
+    TargetKind kind = kind_of(name);
+    if (kind == TARGET_NEW) {
+        why = strerror(ENOENT);
+        return false;
+    }
+    if (kind != TARGET_REGULAR) {
+        why = kind == TARGET_DIRECTORY ? "it is a directory" : "it is not a regular file";
+        return false;
+    }
+    FILE *file = fopen(path, "rb");
+    if (!file) {
+        why = strerror(errno);
+        return false;
+    }
+    char block[65536];
+    size_t got;
+    while (why.empty() && (got = fread(block, 1, sizeof block, file)) > 0) {
+        text.append(block, got);
+        if (text.size() > limit)
+            why = "it is larger than " + std::to_string(limit) + " bytes";
+    }
+    if (why.empty() && ferror(file))
+        why = strerror(EIO);
+    fclose(file);
+    return why.empty();
+}

@@ -1,0 +1,41 @@
+# The Windows build's tests: the suites that need no POSIX terminal or
+# process control, and the Windows console's own. Cross-built, they run as
+# one program under wine, since each start of wine takes a second or two.
+find_package(GTest QUIET)
+if(NOT GTest_FOUND)
+  # Debian's googletest package carries the sources; they build with mingw-w64.
+  set(WENA_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources, built along when GoogleTest is not installed")
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${WENA_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+endif()
+
+add_executable(wena-tests
+  programs/probe_picture.cpp
+  support/capture.cpp
+  support/golden.cpp
+  support/pauses.cpp
+  console_test.cpp
+  cp932_test.cpp
+  frame_test.cpp
+  poll_test.cpp
+  input_boards_test.cpp
+  output_boards_test.cpp
+  vending_test.cpp
+  lcd_format_test.cpp
+  lcd_test.cpp
+  script_test.cpp
+  windows_console_test.cpp
+)
+target_link_libraries(wena-tests PRIVATE wena GTest::gtest_main)
+target_include_directories(wena-tests PRIVATE ${PROJECT_SOURCE_DIR})
+target_compile_definitions(wena-tests PRIVATE GOLDEN_DIR="${CMAKE_CURRENT_SOURCE_DIR}/golden")
+wena_warnings(wena-tests)
+add_test(NAME wena-tests COMMAND wena-tests --gtest_filter=-WindowsConsole.*)
+if(CMAKE_CROSSCOMPILING)
+  # wine gives a console only to a program started on a terminal.
+  add_test(NAME wena-console-tests COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/scripts/in_terminal.sh
+    ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:wena-tests> --gtest_filter=WindowsConsole.*)
+else()
+  add_test(NAME wena-console-tests COMMAND wena-tests --gtest_filter=WindowsConsole.*)
+endif()
