@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 static void adopt_terminal_size()
@@ -14,6 +15,29 @@ static void adopt_terminal_size()
     int cols = SCREEN_COLS, rows = SCREEN_ROWS;
     plat_term_size(&cols, &rows);
     term_set_size(cols, rows);
+}
+
+// 24-bit colour: WENA_COLOR (16 or truecolor) if set, else what the
+// terminal announces. Any other WENA_COLOR is reported once and ignored.
+static bool truecolor_chosen()
+{
+    const char *choice = getenv("WENA_COLOR");
+    if (choice && strcmp(choice, "16") == 0)
+        return false;
+    if (choice && strcmp(choice, "truecolor") == 0)
+        return true;
+    if (choice && *choice) {
+        char message[200];
+        int n = snprintf(message, sizeof message, "wena: WENA_COLOR=%.60s", choice);
+        // Control characters in the value must not act on the terminal.
+        for (int i = 0; i < n && i < (int)sizeof message; ++i)
+            if ((unsigned char)message[i] < 0x20 || message[i] == 0x7F)
+                message[i] = '?';
+        snprintf(message + n, sizeof message - (size_t)n, " ignored: it is 16 or truecolor");
+        plat_report(message);
+    }
+    const char *announced = getenv("COLORTERM");
+    return announced && (strcmp(announced, "truecolor") == 0 || strcmp(announced, "24bit") == 0);
 }
 
 // Takes the terminal on first use and acts on signals that came in since the
@@ -27,7 +51,7 @@ static void con_service()
         started = true;
         // Before the terminal is taken, so that a complaint about the
         // environment is not written into the picture.
-        term_set_truecolor(plat_truecolor());
+        term_set_truecolor(truecolor_chosen());
         term_set_background_erase(plat_background_erase());
         plat_start();
         adopt_terminal_size();

@@ -39,9 +39,9 @@ int plat_cp932_to_utf8(const char *bytes, size_t n, char *out, size_t capacity);
 // The terminal's size; false when standard output is no terminal.
 bool plat_term_size(int *cols, int *rows);
 
-// Whether to use 24-bit colour: WENA_COLOR (16 or truecolor) if set, else
-// what the terminal announces. Any other WENA_COLOR is reported and ignored.
-bool plat_truecolor();
+// A message about the environment for the person at the terminal: shown at
+// once, or once the terminal is given back where the picture would cover it.
+void plat_report(const char *message);
 
 // Whether the terminal's description (terminfo, for TERM) says that an erase
 // fills cells with the background colour in force; false when unknown.

@@ -207,7 +207,7 @@ bool plat_term_size(int *cols, int *rows)
 }
 
 // Shown at once, unless the picture is about to cover it.
-static void report(const char *message)
+void plat_report(const char *message)
 {
     if (isatty(STDOUT_FILENO) && isatty(STDERR_FILENO)) {
         snprintf(deferred_message, sizeof deferred_message, "%s\n", message);
@@ -215,27 +215,6 @@ static void report(const char *message)
     } else {
         fprintf(stderr, "%s\n", message);
     }
-}
-
-bool plat_truecolor()
-{
-    const char *choice = getenv("WENA_COLOR");
-    if (choice && strcmp(choice, "16") == 0)
-        return false;
-    if (choice && strcmp(choice, "truecolor") == 0)
-        return true;
-    if (choice && *choice) {
-        char message[200];
-        int n = snprintf(message, sizeof message, "wena: WENA_COLOR=%.60s", choice);
-        // Control characters in the value must not act on the terminal.
-        for (int i = 0; i < n && i < (int)sizeof message; ++i)
-            if ((unsigned char)message[i] < 0x20 || message[i] == 0x7F)
-                message[i] = '?';
-        snprintf(message + n, sizeof message - (size_t)n, " ignored: it is 16 or truecolor");
-        report(message);
-    }
-    const char *announced = getenv("COLORTERM");
-    return announced && (strcmp(announced, "truecolor") == 0 || strcmp(announced, "24bit") == 0);
 }
 
 const char *plat_thin_cursor()
