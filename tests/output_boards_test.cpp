@@ -42,16 +42,6 @@ static void poll_with(std::initializer_list<int> values)
     }
 }
 
-TEST_F(OutputBoard, EachBoardRestsInItsOwnPicture)
-{
-    PDR8 = 0x5A;  // shown by the readout only
-    for (auto [kind, name] : {std::pair{OUT_LED, "led_rest"}, {OUT_DCMT, "dcmt_rest"}, {OUT_STEPMT, "stepmt_rest"}}) {
-        sim_layout(0, kind, 0);
-        EXPECT_EQ(sim.output_kind, kind);
-        EXPECT_TRUE(matches_golden(name, OUTPUT_PANEL));
-    }
-}
-
 // Each LED bit lights its own lamp only, bit 7 on the left; eight seg7d values
 // put up all sixteen digits; each seg7 bit lights its segment with its label;
 // each DC motor goes forward, back, brakes (both bits) and stops (neither).
@@ -73,12 +63,20 @@ TEST_F(OutputBoard, EveryLampSegmentDigitAndMotorStateHasItsPicture)
                                     pictures(show_dc_motors, {0x05, 0x06, 0x09, 0x0F, 0xF0}, {59, 2, 20, 3})));
 }
 
-TEST_F(OutputBoard, OnePhaseDriveCountsBothMotorsFromTheSecondPattern)
+// The counts survive another board's layout, whose first phase counts nothing.
+TEST_F(OutputBoard, OnePhaseDriveCountsBothMotorsFromTheSecondPatternAndAcrossALayout)
 {
     sim_layout(0, OUT_STEPMT, 0);
     poll_with({0x11, 0x22, 0x44, 0x88, 0x11});
     EXPECT_EQ(std::make_pair(sim.step_count_lo, sim.step_count_hi), std::make_pair(4, 4));
     EXPECT_TRUE(matches_golden("stepmt_four_steps", OUTPUT_PANEL));
+    sim_layout(0, OUT_LED, 0);
+    poll_with({0x22});
+    sim_layout(0, OUT_STEPMT, 0);
+    EXPECT_EQ(screen_text(60, 9, 19), std::string(19, ' ')) << "readouts wait for the next step";
+    poll_with({0x44, 0x88});
+    EXPECT_EQ(sim.step_count_lo, 5);
+    EXPECT_EQ(screen_text(70, 9, 9), "    +5stp");
 }
 
 // A jump of two phases is no step: only the port readout changes.
@@ -134,33 +132,21 @@ TEST_F(OutputBoard, AngleAndCountStayRightWhereTheyWouldOverflow)
     EXPECT_EQ(step_angle_tenths(counted_step(-2000000000, -1)), 3582);
 }
 
-TEST_F(OutputBoard, CountsSurviveALayoutWhoseFirstPhaseCountsNothing)
+// Whatever PDR8 holds, a layout shows the board at rest until PDR8 changes,
+// with the readout true at once.
+TEST_F(OutputBoard, ALayoutShowsTheBoardAtRestUntilPdr8Changes)
 {
-    sim_layout(0, OUT_STEPMT, 0);
-    poll_with({0x11, 0x22, 0x44});
-    sim_layout(0, OUT_LED, 0);
-    poll_with({0x88});
-    sim_layout(0, OUT_STEPMT, 0);
-    EXPECT_EQ(screen_text(60, 9, 19), std::string(19, ' ')) << "readouts wait for the next step";
-    poll_with({0x11, 0x22});
-    EXPECT_EQ(sim.step_count_lo, 3);
-    EXPECT_EQ(screen_text(70, 9, 9), "    +3stp");
-}
-
-TEST_F(OutputBoard, ALayoutShowsZeroUntilPdr8ChangesWithTheReadoutTrueAtOnce)
-{
-    for (int kind : {OUT_LED, OUT_SEG7D, OUT_SEG7, OUT_DCMT, OUT_STEPMT}) {
+    for (auto [kind, name] : {std::pair{OUT_LED, "led_rest"}, {OUT_SEG7D, "seg7d_rest"}, {OUT_SEG7, "seg7_rest"},
+                              {OUT_DCMT, "dcmt_rest"}, {OUT_STEPMT, "stepmt_rest"}}) {
         sim = SimState{};
-        PDR8 = 0;
-        sim_layout(0, kind, 0);
-        std::string rest = render_region(PANEL_BODY);
-        PDR8 = 0x33;
-        sim.last_pdr8 = 0x33;
+        PDR8 = 0x5A;
+        sim.last_pdr8 = 0x5A;
         sim_layout(0, kind, 0);
         sim_poll();
-        EXPECT_EQ(render_region(PANEL_BODY), rest) << "kind " << kind;
-        EXPECT_EQ(screen_text(59, 11, 18), "PDR8 33 (00110011)") << "kind " << kind;
+        EXPECT_EQ(sim.output_kind, kind);
+        EXPECT_TRUE(matches_golden(name, OUTPUT_PANEL));
+        std::string rest = render_region(PANEL_BODY);
         poll_with({0x66, 0xCC});  // the stepper counts from the second phase
-        EXPECT_NE(render_region(PANEL_BODY), rest) << "kind " << kind;
+        EXPECT_NE(render_region(PANEL_BODY), rest) << name;
     }
 }

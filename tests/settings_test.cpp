@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <regex>
 #include <cstring>
 #include <tuple>
 #include <sys/stat.h>
@@ -33,7 +34,7 @@ TEST_F(BoardTest, FirstPollSelectsWhatTheFileHoldsAndWritesItBack)
         {"hello", "0,0,0"},          {"3;16,21", "3,0,0"},   {" 1,\n12, 21\n", "1,12,21"},
         {"1 ,12,21", "1,0,0"},       {"-2,-1,0", "-2,-1,0"}, {"-2147483648,2147483647,0", "-2147483648,2147483647,0"},
         {"1,99999999999,21", "1,0,0"}, {"-2147483649,1,1", "0,0,0"}, {"\x01\xff\x80,\x7f", "0,0,0"},
-        {huge.c_str(), "1,12,0"}};
+        {"+5,+6,-0", "5,6,0"},       {huge.c_str(), "1,12,0"}};
     for (const auto &[content, written] : cases) {
         sim = SimState{};
         write_settings(content);
@@ -121,14 +122,11 @@ TEST_F(BoardTest, ASettingsFileThatCannotBeReplacedIsLeftAsItIs)
     }));
 }
 
-TEST(SettingsParse, ConvertsFieldsUpToTheFirstMismatch)
+TEST(SettingsParse, ReadsOnlyTheGivenLengthAndKeepsFieldsNotConverted)
 {
     BoardSelection s{9, 9, 9};
-    EXPECT_EQ(settings_parse("4,x", 3, &s), 1);
-    EXPECT_EQ(std::tie(s.input, s.output, s.analog), std::make_tuple(4, 9, 9)) << "fields not converted keep their value";
-    EXPECT_EQ(settings_parse("1,2,3", 3, &s), 2) << "only the given length is read";
-    EXPECT_EQ(settings_parse("+5,+6,-0", 8, &s), 3);
-    EXPECT_EQ(std::tie(s.input, s.output, s.analog), std::make_tuple(5, 6, 0));
+    EXPECT_EQ(settings_parse("4,5,6", 3, &s), 2);
+    EXPECT_EQ(std::tie(s.input, s.output, s.analog), std::make_tuple(4, 5, 9));
 }
 
 // A child saves over and over; killed at any moment, it leaves WENA.ini whole,
@@ -155,10 +153,6 @@ TEST_F(BoardTest, AKillDuringSavingNeverLeavesAHalfWrittenFile)
             ASSERT_EQ(system("ls -A | grep -v -x WENA.ini | grep -q ."), 256) << "a temporary file is left";
         }
         std::string content = read_settings();
-        BoardSelection s{};
-        ASSERT_EQ(settings_parse(content.data(), content.size(), &s), 3) << "'" << content << "'";
-        char again[48];
-        snprintf(again, sizeof again, "%d,%d,%d", s.input, s.output, s.analog);
-        ASSERT_EQ(content, again);
+        ASSERT_TRUE(std::regex_match(content, std::regex("[0-3],(0|1[1-6]),(0|21)"))) << "'" << content << "'";
     }
 }

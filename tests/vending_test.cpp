@@ -104,7 +104,9 @@ TEST_F(StatusPanel, TotalAndCountersHoldAtTheirTopInsteadOfOverflowing)
 
 using CoinBoard = Vending;
 
-TEST_F(CoinBoard, EachCoinFallsFromItsLabelDownTheChuteAndAddsToTheTotal)
+// A layout shows the total kept since the last take-out; the take-out writes
+// its fixed places whatever output board is shown.
+TEST_F(CoinBoard, EachCoinFallsDownTheChuteAndAddsToTheTotalALayoutShowsUntilTakeOut)
 {
     sim_layout(IN_VMIN, OUT_NONE, 0);
     const char *const coins[][2] = {{"8,3 8,4 8,5 8,6 8,7 8,8 8,9", "   10"}, {"8,4 8,5 8,6 8,7 8,8 8,9", "   60"},
@@ -117,7 +119,16 @@ TEST_F(CoinBoard, EachCoinFallsFromItsLabelDownTheChuteAndAddsToTheTotal)
         EXPECT_EQ(total(), coins[kind][1]);
         EXPECT_EQ(screen_text(8, 9, 2), "  ") << "the coin has left the chute";
     }
-    EXPECT_EQ(vending.inserted_total, 660);
+    sim_layout(IN_NONE, OUT_NONE, 0);
+    sim_layout(IN_VMIN, OUT_NONE, 0);
+    EXPECT_EQ(total(), "  660");
+    vmin_event(0);
+    EXPECT_EQ(total(), "  670");
+    vending.paid_out[1] = 3;
+    vmin_event(VMIN_TAKE_OUT);
+    EXPECT_EQ(total(), "    0");
+    EXPECT_EQ(vending.paid_out[1], 0);
+    EXPECT_TRUE(matches_golden("take_out_without_vmout", {59, 9, 20, 1}));
 }
 
 // Menu and cancel buttons, a ticket command naming no product (bit 3 alone:
@@ -138,24 +149,6 @@ TEST_F(CoinBoard, ButtonsAndCommandsThatDoNothingDrawNothing)
     EXPECT_EQ(counters(), " 1  0  0  0") << "0x00 after 0xFF is a change, and re-arms";
     poll_with(0x1C);
     EXPECT_EQ(ticket(), utf8(u8"きつね"));
-}
-
-// A layout shows the total kept since the last take-out; the take-out writes
-// its fixed places whatever output board is shown.
-TEST_F(CoinBoard, ALayoutShowsTheTotalUntilTakeOutClearsIt)
-{
-    sim_layout(IN_VMIN, OUT_NONE, 0);
-    vmin_event(2);
-    sim_layout(IN_NONE, OUT_NONE, 0);
-    sim_layout(IN_VMIN, OUT_NONE, 0);
-    EXPECT_EQ(total(), "  100");
-    vmin_event(0);
-    EXPECT_EQ(total(), "  110");
-    vending.paid_out[1] = 3;
-    vmin_event(VMIN_TAKE_OUT);
-    EXPECT_EQ(total(), "    0");
-    EXPECT_EQ(vending.paid_out[1], 0);
-    EXPECT_TRUE(matches_golden("take_out_without_vmout", {59, 9, 20, 1}));
 }
 
 TEST_F(CoinBoard, AKeyIsOneBitOfPdr5UntilAPollFindsNoKeyAndAKeyReadMeanwhileIsLost)

@@ -134,7 +134,7 @@ TEST_F(WindowsConsole, CursorAttributeAndClearFollowTheOperations)
     EXPECT_EQ(cursor_at(), "0,0");
 }
 
-TEST_F(BoardTest, TheSettingsFileIsReplacedWholeAndNoTemporaryFileStays)
+TEST_F(BoardTest, TheWindowsFileLayerReplacesWholeFilesAndRefusesOddTargets)
 {
     write_settings("2,13,0 and an old tail that must go");
     press("IOV");
@@ -143,10 +143,6 @@ TEST_F(BoardTest, TheSettingsFileIsReplacedWholeAndNoTemporaryFileStays)
     for (const auto &entry : std::filesystem::directory_iterator("."))
         files += entry.is_regular_file();
     EXPECT_EQ(files, 1);
-}
-
-TEST_F(BoardTest, WhatIsNoFileOrMayNotBeWrittenIsRefusedAndKept)
-{
     write("kept.txt", "old");
     SetFileAttributesA("kept.txt", FILE_ATTRIBUTE_READONLY);
     EXPECT_FALSE(plat_replace_file("kept.txt", "new", 3, false));
