@@ -6,10 +6,8 @@
 #include "tests/support/board_fixture.h"
 #include "tests/support/capture.h"
 
-#include <cerrno>
 #include <csignal>
 #include <regex>
-#include <cstring>
 #include <tuple>
 #include <sys/stat.h>
 #include <sys/wait.h>
