@@ -58,13 +58,6 @@ protected:
         return std::to_string(at.X) + "," + std::to_string(at.Y);
     }
 
-    CONSOLE_CURSOR_INFO cursor()
-    {
-        CONSOLE_CURSOR_INFO c{};
-        GetConsoleCursorInfo(buffer, &c);
-        return c;
-    }
-
     // Empty when every cell of the console shows the model's character in
     // the model's attribute; else the first cell that differs. The second
     // column of a wide character holds a blank, or the character again on a
@@ -124,8 +117,10 @@ TEST_F(WindowsConsole, CursorAttributeAndClearFollowTheOperations)
     EXPECT_EQ(info().wAttributes, 0xCF);
     for (int i = 0; i < 4; ++i) {
         i < 2 ? con_cursor_hide() : con_cursor_show();
-        EXPECT_EQ(cursor().bVisible != 0, i >= 2) << i;
-        EXPECT_EQ(cursor().dwSize, 15u);
+        CONSOLE_CURSOR_INFO cursor{};
+        GetConsoleCursorInfo(buffer, &cursor);
+        EXPECT_EQ(cursor.bVisible != 0, i >= 2) << i;
+        EXPECT_EQ(cursor.dwSize, 15u);
     }
     con_print("ＷＥＮＡ xyz");
     con_clear();
