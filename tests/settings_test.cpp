@@ -6,13 +6,19 @@
 #include "tests/support/board_fixture.h"
 #include "tests/support/capture.h"
 
-#include <cerrno>
 #include <csignal>
-#include <cstring>
+#include <regex>
 #include <tuple>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+static mode_t mode_of(const char *name)
+{
+    struct stat st {};
+    EXPECT_EQ(lstat(name, &st), 0) << name;
+    return st.st_mode;
+}
 
 // Each content of WENA.ini and what the first poll selects and writes back:
 // fields up to the first mismatch, none past the range of int (the huge file
@@ -26,7 +32,7 @@ TEST_F(BoardTest, FirstPollSelectsWhatTheFileHoldsAndWritesItBack)
         {"hello", "0,0,0"},          {"3;16,21", "3,0,0"},   {" 1,\n12, 21\n", "1,12,21"},
         {"1 ,12,21", "1,0,0"},       {"-2,-1,0", "-2,-1,0"}, {"-2147483648,2147483647,0", "-2147483648,2147483647,0"},
         {"1,99999999999,21", "1,0,0"}, {"-2147483649,1,1", "0,0,0"}, {"\x01\xff\x80,\x7f", "0,0,0"},
-        {huge.c_str(), "1,12,0"}};
+        {"+5,+6,-0", "5,6,0"},       {huge.c_str(), "1,12,0"}};
     for (const auto &[content, written] : cases) {
         sim = SimState{};
         write_settings(content);
@@ -45,9 +51,7 @@ TEST_F(BoardTest, ADirectoryInThePlaceOrAVanishedDirectoryLeaveTheBoardRunning)
 {
     ASSERT_EQ(mkdir("WENA.ini", 0755), 0);
     sim_poll();
-    struct stat st;
-    ASSERT_EQ(stat("WENA.ini", &st), 0);
-    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_TRUE(S_ISDIR(mode_of("WENA.ini")));
     EXPECT_EQ(sim.layout_built, 1);
     EXPECT_EQ(screen_text(0, 23, 80), std::string(80, ' '));
     EXPECT_EQ(system("ls -A | grep -v WENA.ini$ | grep -q ."), 256);
@@ -78,28 +82,10 @@ static bool in_child(Check check)
     return child > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// Root writes into read-only directories, so the check runs as nobody.
-TEST_F(BoardTest, AReadOnlyDirectoryKeepsTheOldFileAndTheBoardRunsOn)
-{
-    write_settings("1,11,21");
-    ASSERT_EQ(chmod(dir.c_str(), 0555), 0);
-    EXPECT_TRUE(in_child([this] {
-        if (geteuid() == 0 && setuid(65534) != 0)
-            return false;
-        press("I");
-        return read_settings() == "1,11,21" && sim.selection.input == 2 && sim.layout_built == 1;
-    }));
-}
-
-static mode_t mode_of(const char *name)
-{
-    struct stat st {};
-    EXPECT_EQ(lstat(name, &st), 0) << name;
-    return st.st_mode;
-}
-
 // The user's file is never replaced when it could not be read, may not be
-// written or is no regular file; the board still starts and keys still work.
+// written, is no regular file or lies in a read-only directory; the board
+// still starts and keys still work. Root writes into read-only directories,
+// so that check runs as nobody.
 TEST_F(BoardTest, ASettingsFileThatCannotBeReplacedIsLeftAsItIs)
 {
     for (mode_t mode : {0000, 0444}) {
@@ -121,16 +107,24 @@ TEST_F(BoardTest, ASettingsFileThatCannotBeReplacedIsLeftAsItIs)
         press("I");
         return sim.layout_built == 1 && S_ISFIFO(mode_of("WENA.ini"));
     }));
+    remove("WENA.ini");
+
+    write_settings("1,11,21");
+    ASSERT_EQ(chmod(dir.c_str(), 0555), 0);
+    EXPECT_TRUE(in_child([this] {
+        if (geteuid() == 0 && setuid(65534) != 0)
+            return false;
+        sim = SimState{};
+        press("I");
+        return read_settings() == "1,11,21" && sim.selection.input == 2 && sim.layout_built == 1;
+    }));
 }
 
-TEST(SettingsParse, ConvertsFieldsUpToTheFirstMismatch)
+TEST(SettingsParse, ReadsOnlyTheGivenLengthAndKeepsFieldsNotConverted)
 {
     BoardSelection s{9, 9, 9};
-    EXPECT_EQ(settings_parse("4,x", 3, &s), 1);
-    EXPECT_EQ(std::tie(s.input, s.output, s.analog), std::make_tuple(4, 9, 9)) << "fields not converted keep their value";
-    EXPECT_EQ(settings_parse("1,2,3", 3, &s), 2) << "only the given length is read";
-    EXPECT_EQ(settings_parse("+5,+6,-0", 8, &s), 3);
-    EXPECT_EQ(std::tie(s.input, s.output, s.analog), std::make_tuple(5, 6, 0));
+    EXPECT_EQ(settings_parse("4,5,6", 3, &s), 2);
+    EXPECT_EQ(std::tie(s.input, s.output, s.analog), std::make_tuple(4, 5, 9));
 }
 
 // A child saves over and over; killed at any moment, it leaves WENA.ini whole,
@@ -157,10 +151,6 @@ TEST_F(BoardTest, AKillDuringSavingNeverLeavesAHalfWrittenFile)
             ASSERT_EQ(system("ls -A | grep -v -x WENA.ini | grep -q ."), 256) << "a temporary file is left";
         }
         std::string content = read_settings();
-        BoardSelection s{};
-        ASSERT_EQ(settings_parse(content.data(), content.size(), &s), 3) << "'" << content << "'";
-        char again[48];
-        snprintf(again, sizeof again, "%d,%d,%d", s.input, s.output, s.analog);
-        ASSERT_EQ(content, again);
+        ASSERT_TRUE(std::regex_match(content, std::regex("[0-3],(0|1[1-6]),(0|21)"))) << "'" << content << "'";
     }
 }

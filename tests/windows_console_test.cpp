@@ -52,15 +52,16 @@ protected:
         return i;
     }
 
-    CONSOLE_CURSOR_INFO cursor()
+    std::string cursor_at()
     {
-        CONSOLE_CURSOR_INFO c{};
-        GetConsoleCursorInfo(buffer, &c);
-        return c;
+        COORD at = info().dwCursorPosition;
+        return std::to_string(at.X) + "," + std::to_string(at.Y);
     }
 
     // Empty when every cell of the console shows the model's character in
-    // the model's attribute; else the first cell that differs.
+    // the model's attribute; else the first cell that differs. The second
+    // column of a wide character holds a blank, or the character again on a
+    // console that gives wide characters two cells.
     std::string diff_with_model()
     {
         static CHAR_INFO cells[SCREEN_ROWS][SCREEN_COLS];
@@ -70,9 +71,16 @@ protected:
             return "the console cannot be read";
         for (int y = 0; y < SCREEN_ROWS; ++y)
             for (int x = 0; x < SCREEN_COLS; ++x) {
-                std::string problem = cell_problem(scr_cell(x, y), cells[y][x], scr_cell(x - 1, y));
-                if (!problem.empty())
-                    return "(" + std::to_string(x) + "," + std::to_string(y) + "): " + problem;
+                const ScreenCell &model = scr_cell(x, y);
+                bool right = model.kind == CELL_WIDE_RIGHT;
+                unsigned seen = cells[y][x].Char.UnicodeChar, expected = glyph(right ? scr_cell(x - 1, y) : model);
+                unsigned attr = cells[y][x].Attributes & 0xFF;
+                if ((seen != expected && !(right && seen == L' ')) || attr != model.attr) {
+                    char text[96];
+                    snprintf(text, sizeof text, "(%d,%d): character U+%04X attribute %u, model U+%04X attribute %u", x,
+                             y, seen, attr, expected, (unsigned)model.attr);
+                    return text;
+                }
             }
         return "";
     }
@@ -84,24 +92,6 @@ protected:
         wchar_t wide[4] = {};
         MultiByteToWideChar(CP_UTF8, 0, utf8, n, wide, 4);
         return wide[0];
-    }
-
-    // The second column of a wide character holds a blank, or the character
-    // again on a console that gives wide characters two cells.
-    static std::string cell_problem(const ScreenCell &model, const CHAR_INFO &seen, const ScreenCell &left)
-    {
-        wchar_t expected = model.kind == CELL_WIDE_RIGHT ? glyph(left) : glyph(model);
-        bool char_ok = seen.Char.UnicodeChar == expected ||
-                       (model.kind == CELL_WIDE_RIGHT && seen.Char.UnicodeChar == L' ');
-        if (!char_ok) {
-            char text[64];
-            snprintf(text, sizeof text, "character U+%04X, model U+%04X", (unsigned)seen.Char.UnicodeChar,
-                     (unsigned)expected);
-            return text;
-        }
-        if ((seen.Attributes & 0xFF) != model.attr)
-            return "attribute " + std::to_string(seen.Attributes & 0xFF) + ", model " + std::to_string(model.attr);
-        return "";
     }
 };
 
@@ -118,39 +108,28 @@ TEST_F(WindowsConsole, ThePictureInTheConsoleIsTheModelCellByCell)
     EXPECT_EQ(diff_with_model(), "") << "after changes over wide and narrow characters";
 }
 
-TEST_F(WindowsConsole, ClearLeavesBlankLightGreyOnBlackWithTheCursorHome)
-{
-    con_set_color(7, 8, 4, 8);
-    con_goto(10, 10);
-    con_print("ＷＥＮＡ xyz");
-    con_clear();
-    EXPECT_EQ(diff_with_model(), "");
-    EXPECT_EQ(scr_cell(10, 10).code, ' ');
-    EXPECT_EQ(info().wAttributes, 0x07);
-    EXPECT_EQ(info().dwCursorPosition.X, 0);
-    EXPECT_EQ(info().dwCursorPosition.Y, 0);
-}
-
-TEST_F(WindowsConsole, CursorAndAttributeFollowTheOperations)
+// Hiding or showing twice leaves the cursor as once, at its usual size.
+TEST_F(WindowsConsole, CursorAttributeAndClearFollowTheOperations)
 {
     con_goto(12, 7);
     con_set_color(7, 8, 4, 8);
-    EXPECT_EQ(info().dwCursorPosition.X, 12);
-    EXPECT_EQ(info().dwCursorPosition.Y, 7);
+    EXPECT_EQ(cursor_at(), "12,7");
     EXPECT_EQ(info().wAttributes, 0xCF);
-    for (int twice = 0; twice < 2; ++twice) {
-        con_cursor_hide();
-        EXPECT_FALSE(cursor().bVisible);
-        EXPECT_EQ(cursor().dwSize, 15u);
+    for (int i = 0; i < 4; ++i) {
+        i < 2 ? con_cursor_hide() : con_cursor_show();
+        CONSOLE_CURSOR_INFO cursor{};
+        GetConsoleCursorInfo(buffer, &cursor);
+        EXPECT_EQ(cursor.bVisible != 0, i >= 2) << i;
+        EXPECT_EQ(cursor.dwSize, 15u);
     }
-    for (int twice = 0; twice < 2; ++twice) {
-        con_cursor_show();
-        EXPECT_TRUE(cursor().bVisible);
-        EXPECT_EQ(cursor().dwSize, 15u);
-    }
+    con_print("ＷＥＮＡ xyz");
+    con_clear();
+    EXPECT_EQ(diff_with_model(), "") << "blank light grey on black";
+    EXPECT_EQ(info().wAttributes, 0x07);
+    EXPECT_EQ(cursor_at(), "0,0");
 }
 
-TEST_F(BoardTest, TheSettingsFileIsReplacedWholeAndNoTemporaryFileStays)
+TEST_F(BoardTest, TheWindowsFileLayerReplacesWholeFilesAndRefusesOddTargets)
 {
     write_settings("2,13,0 and an old tail that must go");
     press("IOV");
@@ -159,10 +138,6 @@ TEST_F(BoardTest, TheSettingsFileIsReplacedWholeAndNoTemporaryFileStays)
     for (const auto &entry : std::filesystem::directory_iterator("."))
         files += entry.is_regular_file();
     EXPECT_EQ(files, 1);
-}
-
-TEST_F(BoardTest, WhatIsNoFileOrMayNotBeWrittenIsRefusedAndKept)
-{
     write("kept.txt", "old");
     SetFileAttributesA("kept.txt", FILE_ATTRIBUTE_READONLY);
     EXPECT_FALSE(plat_replace_file("kept.txt", "new", 3, false));

@@ -11,8 +11,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <unistd.h>
 
 class WindowsBuild : public TempDirTest {
 protected:
@@ -52,47 +50,30 @@ protected:
 
     bool wait_for_settings(const std::string &build, const std::string &content, int timeout_ms)
     {
-        for (int waited = 0; waited < timeout_ms; waited += 20) {
-            if (read(build + "/WENA.ini") == content)
-                return true;
-            usleep(20 * 1000);
-        }
-        return false;
+        return wait_until([&] { return read(build + "/WENA.ini") == content; }, timeout_ms);
+    }
+
+    // The exit status of one build's run with standard output discarded.
+    std::string status_of(const std::string &build, const std::string &before, bool demo = false) const
+    {
+        return run_output("(" + program(build, before, demo) + " > /dev/null; echo $?)");
     }
 
     // The same key to both programs; board keys are waited for in WENA.ini.
     void type_to_both(const std::string &key, const std::string &settings_after = "")
     {
-        for (TmuxPane *pane : {&posix_pane, &wine_pane}) {
-            if (key.size() == 1)
-                tmux_type(*pane, key);
-            else
-                tmux_press(*pane, key);
+        tmux_press(posix_pane, key);
+        tmux_press(wine_pane, key);
+        if (!settings_after.empty()) {
+            ASSERT_TRUE(wait_for_settings("posix", settings_after, 10000)) << key;
+            ASSERT_TRUE(wait_for_settings("windows", settings_after, 10000)) << key;
         }
-        if (settings_after.empty())
-            return;
-        ASSERT_TRUE(wait_for_settings("posix", settings_after, 10000)) << key;
-        ASSERT_TRUE(wait_for_settings("windows", settings_after, 10000)) << key;
     }
 };
 
-// The console's cleared cell, light grey on black, is the terminal's default.
-static SeenCell normalized(SeenCell c)
-{
-    if (c.fg < 0)
-        c.fg = 7;
-    if (c.bg < 0)
-        c.bg = 0;
-    return c;
-}
-
-static std::string describe(const SeenCell &c)
-{
-    return "'" + c.text + "' fg " + std::to_string(c.fg) + " bg " + std::to_string(c.bg);
-}
-
-// The pane as libvterm reads tmux's capture of it.
-static SeenScreen pane_screen(TmuxPane &pane)
+// The pane as libvterm reads tmux's capture of it, one text per cell. The
+// console's cleared cell, light grey on black, is the terminal's default.
+static std::vector<std::string> pane_cells(TmuxPane &pane)
 {
     std::string capture = tmux_capture(pane), bytes;
     for (char c : capture.substr(0, capture.size() - 1))  // a last newline would scroll
@@ -100,22 +81,21 @@ static SeenScreen pane_screen(TmuxPane &pane)
     VtEmulator vt;
     vt_open(vt, 80, 25);
     vt_feed(vt, bytes);
-    SeenScreen seen = vt_screen(vt);
+    std::vector<std::string> cells;
+    for (const SeenCell &c : vt_screen(vt).cells)
+        cells.push_back("'" + c.text + "' fg " + std::to_string(c.fg < 0 ? 7 : c.fg) + " bg " +
+                        std::to_string(c.bg < 0 ? 0 : c.bg));
     vt_close(vt);
-    return seen;
+    return cells;
 }
 
 // Empty when both panes show the same cells; else the first that differs.
 static std::string pane_difference(TmuxPane &posix, TmuxPane &wine)
 {
-    SeenScreen a = pane_screen(posix), b = pane_screen(wine);
-    for (int y = 0; y < 25; ++y)
-        for (int x = 0; x < 80; ++x) {
-            SeenCell p = normalized(a.at(x, y)), w = normalized(b.at(x, y));
-            if (p.text != w.text || p.fg != w.fg || p.bg != w.bg)
-                return "(" + std::to_string(x) + "," + std::to_string(y) + "): POSIX " + describe(p) + ", wine " +
-                       describe(w);
-        }
+    std::vector<std::string> a = pane_cells(posix), b = pane_cells(wine);
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i])
+            return "(" + std::to_string(i % 80) + "," + std::to_string(i / 80) + "): POSIX " + a[i] + ", wine " + b[i];
     return "";
 }
 
@@ -133,12 +113,7 @@ TEST_F(WindowsBuild, ThePictureUnderWineEqualsThePosixPictureCellByCell)
     type_to_both("V", "1,11,21");
     type_to_both("3");
     std::string difference;
-    for (int waited = 0; waited < 10000; waited += 100) {
-        difference = pane_difference(posix_pane, wine_pane);
-        if (difference.empty())
-            break;
-        usleep(100 * 1000);
-    }
+    wait_until([&] { return (difference = pane_difference(posix_pane, wine_pane)).empty(); }, 10000);
     EXPECT_EQ(difference, "") << "POSIX:\n" << tmux_capture(posix_pane) << "wine:\n" << tmux_capture(wine_pane);
     tmux_type(wine_pane, "q");
     EXPECT_EQ(wait_for_file(file("status"), 10000), "1\n");
@@ -154,7 +129,8 @@ TEST_F(WindowsBuild, PipedKeysWriteTheSameBytesIntoAFileAsOnPosix)
     EXPECT_TRUE(read("windows/out") == read("posix/out")) << "the terminal output differs";
 }
 
-TEST_F(WindowsBuild, AScenarioGivesTheSameVerdictAndDumpsAsOnPosix)
+// The demo plugs the switches in only where there is no WENA.ini yet.
+TEST_F(WindowsBuild, AScenarioGivesTheSameVerdictAndDumpsAndTheDemoKeepsASavedChoiceAsOnPosix)
 {
     std::string scenario = utf8(u8"keys IOV\n"
                                 u8"key 5\n"
@@ -166,8 +142,11 @@ TEST_F(WindowsBuild, AScenarioGivesTheSameVerdictAndDumpsAsOnPosix)
                                 u8"dump html screen.html\n"
                                 u8"dump lcd lcd.txt\n");
     for (std::string build : {"posix", "windows"}) {
-        { std::ofstream(file(build + "/run.scn"), std::ios::binary) << scenario; }
-        EXPECT_EQ(run_output("(" + program(build, "WENA_SCENARIO=run.scn") + " > /dev/null; echo $?)"), "0\n") << build;
+        write(build + "/run.scn", scenario);
+        EXPECT_EQ(status_of(build, "WENA_SCENARIO=run.scn"), "0\n") << build;
+        write(build + "/WENA.ini", "0,11,21");
+        write(build + "/demo.scn", "check boards == 0 11 21\n");
+        EXPECT_EQ(status_of(build, "WENA_SCENARIO=demo.scn", true), "0\n") << build << " demo";
     }
     for (std::string dump : {"screen.txt", "screen.html", "lcd.txt"}) {
         EXPECT_FALSE(read("posix/" + dump).empty()) << dump;
@@ -175,13 +154,3 @@ TEST_F(WindowsBuild, AScenarioGivesTheSameVerdictAndDumpsAsOnPosix)
     }
 }
 
-// The demo plugs the switches in only where there is no WENA.ini yet.
-TEST_F(WindowsBuild, TheDemoKeepsASavedChoiceOfBoards)
-{
-    for (std::string build : {"posix", "windows"}) {
-        write(build + "/WENA.ini", "0,11,21");
-        write(build + "/run.scn", "check boards == 0 11 21\n");
-        EXPECT_EQ(run_output("(" + program(build, "WENA_SCENARIO=run.scn", true) + " > /dev/null; echo $?)"), "0\n")
-            << build;
-    }
-}
