@@ -8,6 +8,8 @@
 enum { FRAME_MS = 100 };
 
 // "かけ　" ends in a full-width space, so every name is 6 columns wide.
+const char *const vm_coin_labels[VM_COIN_KINDS] = {"( 10)", "( 50)", "(100)", "(500)"};
+
 extern constexpr VendingState vending_at_start = {
     {2, 2, 10, 10},
     {20, 5, 10},

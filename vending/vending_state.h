@@ -25,6 +25,9 @@ struct VendingState {
 extern const VendingState vending_at_start;
 extern VendingState vending;
 
+// The coin labels both boards print beside their coin rows.
+extern const char *const vm_coin_labels[VM_COIN_KINDS];
+
 void paint_vmstat_panel();
 void show_vm_stock();
 void show_vm_paid_out();

@@ -14,12 +14,11 @@ static void show_total()
 
 static void paint_labels()
 {
-    static const char *const coin_labels[VM_COIN_KINDS] = {"( 10)", "( 50)", "(100)", "(500)"};
     con_set_color(7, 8, 1, 8);
     print_at(3, 2, "入金");
     print_at(12, 9, "ｷｬﾝｾﾙ");
     for (int k = 0; k < VM_COIN_KINDS; ++k)
-        print_at(3, 3 + k, coin_labels[k]);
+        print_at(3, 3 + k, vm_coin_labels[k]);
     print_at(12, 10, "取出");
     print_at(12, 2, "ﾒﾆｭｰ");
     con_set_color(7, 0, 1, 8);

@@ -9,12 +9,11 @@ enum { NO_BIT = 4 };
 
 static void paint_labels()
 {
-    static const char *const coin_labels[VM_COIN_KINDS] = {"( 10)", "( 50)", "(100)", "(500)"};
     con_set_color(7, 8, 6, 0);
     print_at(62, 2, "お釣");
     print_at(71, 2, "食券");
     for (int k = 0; k < VM_COIN_KINDS; ++k)
-        print_at(61, 3 + k, coin_labels[k]);
+        print_at(61, 3 + k, vm_coin_labels[k]);
     for (int p = 0; p < VM_PRODUCTS; ++p)
         print_at(70, 3 + p, vending.product_names[p]);
     con_set_color(7, 0, 6, 0);

@@ -131,23 +131,39 @@ static bool resolve(const char *path, FileTarget *target)
     return false;
 }
 
-// A reader that has gone makes the write fail with EPIPE instead of ending
-// the process with SIGPIPE: a dump is not worth the program.
-static bool write_to_stream(int fd, const char *bytes, size_t n)
+static sigset_t block_sigpipe()
 {
     sigset_t pipe_signal, old;
     sigemptyset(&pipe_signal);
     sigaddset(&pipe_signal, SIGPIPE);
     sigprocmask(SIG_BLOCK, &pipe_signal, &old);
-    bool written = write_whole(fd, bytes, n);
+    return old;
+}
+
+// A SIGPIPE the failed write raised is taken off the queue before the old
+// mask comes back, so it never kills the program. Keeps the write's errno.
+static bool unblock_sigpipe(const sigset_t *old, bool written)
+{
     int saved = errno;
-    if (!written && saved == EPIPE && !sigismember(&old, SIGPIPE)) {
+    if (!written && saved == EPIPE && !sigismember(old, SIGPIPE)) {
+        sigset_t pipe_signal;
+        sigemptyset(&pipe_signal);
+        sigaddset(&pipe_signal, SIGPIPE);
         struct timespec no_wait = {0, 0};
         sigtimedwait(&pipe_signal, nullptr, &no_wait);
     }
-    sigprocmask(SIG_SETMASK, &old, nullptr);
+    sigprocmask(SIG_SETMASK, old, nullptr);
     errno = saved;
     return written;
+}
+
+// A reader that has gone makes the write fail with EPIPE instead of ending
+// the process with SIGPIPE: a dump is not worth the program.
+static bool write_to_stream(int fd, const char *bytes, size_t n)
+{
+    sigset_t old = block_sigpipe();
+    bool written = write_whole(fd, bytes, n);
+    return unblock_sigpipe(&old, written);
 }
 
 // Devices and FIFOs keep their kind; a FIFO nobody reads fails at once
@@ -345,19 +361,9 @@ FILE *plat_open_stream(const char *path)
 
 bool plat_write_stream(FILE *stream, const char *bytes, size_t n)
 {
-    sigset_t pipe_signal, old;
-    sigemptyset(&pipe_signal);
-    sigaddset(&pipe_signal, SIGPIPE);
-    sigprocmask(SIG_BLOCK, &pipe_signal, &old);
+    sigset_t old = block_sigpipe();
     bool written = fwrite(bytes, 1, n, stream) == n && fflush(stream) == 0;
-    int saved = errno;
-    if (!written && saved == EPIPE && !sigismember(&old, SIGPIPE)) {
-        struct timespec no_wait = {0, 0};
-        sigtimedwait(&pipe_signal, nullptr, &no_wait);
-    }
-    sigprocmask(SIG_SETMASK, &old, nullptr);
-    errno = saved;
-    return written;
+    return unblock_sigpipe(&old, written);
 }
 
 long plat_read_head(const char *path, char *bytes, size_t n)
