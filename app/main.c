@@ -263,7 +263,7 @@ static void read_options(int argc, char **argv)
         exit(0);
     }
     fprintf(stderr, "wena-demo: %s '%s'\nTry 'wena-demo --help' for more.\n",
-            argv[1][0] == '-' ? "unknown option" : "no arguments are taken, not even", argv[1]);
+            argv[1][0] == '-' ? "unknown option" : "unexpected argument", argv[1]);
     exit(2);
 }
 

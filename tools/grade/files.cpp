@@ -53,7 +53,9 @@ bool grade_read_input(const std::string &path, size_t limit, std::string &text, 
         return false;
     }
     if (!S_ISREG(st.st_mode)) {
-        why = S_ISDIR(st.st_mode) ? "it is a directory" : "it is not a regular file";
+        why = S_ISDIR(st.st_mode)    ? "it is a directory"
+              : S_ISFIFO(st.st_mode) ? "it is a FIFO, not a regular file"
+                                     : "it is not a regular file";
         close(fd);
         return false;
     }
