@@ -191,6 +191,10 @@ TEST_F(Grade, HtmlReportInABrowser)
     EXPECT_EQ(html.find("<script"), std::string::npos);
     EXPECT_EQ(html.find("<img"), std::string::npos);
     EXPECT_EQ(html.find("<i>"), std::string::npos);
+    EXPECT_NE(html.find("id=\"run-2\">"), std::string::npos);
+    EXPECT_NE(html.find("<div class=\"picture\"><div class=\"screen\">\n<div><span class=\"f7 b0\""),
+              std::string::npos)
+        << "the screen of a failed check";
 
     if (access("/usr/bin/chromium", X_OK) != 0)
         GTEST_SKIP() << "no /usr/bin/chromium: the page is not opened in a browser";
