@@ -120,6 +120,8 @@ TEST_F(Grade, RefusesWhatItCannotUseBeforeAnyRun)
         {"--ini fifo", "--ini fifo: it is a FIFO, not a regular file\n"},
         {"--html no-such-dir/report.html", "--html no-such-dir/report.html: No such file or directory\n"},
         {"--keep kept", "--keep " + file("kept") + ": it exists already; the runs are kept in a new directory\n"},
+        {"--html leds_on.scn", "--html leds_on.scn: the same file as leds_on.scn, which would be lost\n"},
+        {"--junit -s", "--junit needs a file, not '-s' (./-s names such a file)\n" + hint},
         {"--bogus", "unknown option --bogus\n" + hint},
         {"-t 0", "--time-limit '0' is not a whole number from 1 to 86400\n" + hint},
         {"--html", "--html needs a value\n" + hint},

@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cstdio>
 
-enum { ERR_SHOWN_BYTES = 8 * 1024 };
+// A picture is some 15 KiB of page: a class that fails everything still
+// gets a page a browser opens at once.
+enum { ERR_SHOWN_BYTES = 8 * 1024, PICTURES_SHOWN = 200 };
 
 std::string grade_html_text(const std::string &text)
 {
@@ -158,7 +160,7 @@ static std::string err_tail(const std::string &err)
     return "...\n" + err.substr(err.size() - ERR_SHOWN_BYTES);
 }
 
-static std::string failure(const std::vector<GradeRun> &runs, size_t index)
+static std::string failure(const std::vector<GradeRun> &runs, size_t index, int &pictures)
 {
     const GradeRun &run = runs[index];
     std::string out = "<section class=\"run " + std::string(verdict_classes[run.verdict]) + "\" id=\"" +
@@ -166,8 +168,11 @@ static std::string failure(const std::vector<GradeRun> &runs, size_t index)
                       grade_html_text(run.scenario) + " <span class=\"chip " + verdict_classes[run.verdict] + "\">" +
                       grade_html_text(verdict_label(run)) + "</span></h3>\n<dl>\n" + term("Step", run.where) +
                       term("Expected", run.expected) + term("Seen", run.seen) + term("Why", run.message) + "</dl>\n";
-    if (!run.screen.empty())
+    if (!run.screen.empty() && pictures++ < PICTURES_SHOWN)
         out += "<div class=\"picture\"><div class=\"screen\">\n" + run.screen + "</div></div>\n";
+    else if (!run.screen.empty())
+        out += "<p class=\"none\">The first " + std::to_string(PICTURES_SHOWN) +
+               " pictures of the screen are shown; --keep keeps every run's " + GRADE_SCREEN_FILE + ".</p>\n";
     else
         out += "<p class=\"none\">No picture of the screen: one is taken when a check fails or a wait runs "
                "out.</p>\n";
@@ -187,9 +192,10 @@ std::string grade_html(const std::vector<GradeRun> &runs)
                        " runs passed</title>\n<style>\n" + page_style + dump_html_screen_style() +
                        "</style>\n</head>\n<body>\n<h1>wena-grade</h1>\n" + summary(runs) + grid(runs);
     std::string failures;
+    int pictures = 0;
     for (size_t i = 0; i < runs.size(); ++i)
         if (runs[i].verdict != VERDICT_PASSED)
-            failures += failure(runs, i);
+            failures += failure(runs, i, pictures);
     if (!failures.empty())
         page += "<h2>Runs that did not pass</h2>\n" + failures;
     return page + "</body>\n</html>\n";

@@ -113,6 +113,30 @@ static const char *value_of(int argc, char **argv, int &i)
     return argv[++i];
 }
 
+// "--html -s x.scn" is an option forgotten, not a file named "-s".
+static std::string file_of(int argc, char **argv, int &i)
+{
+    const char *option = argv[i], *value = value_of(argc, argv, i);
+    if (value[0] == '-')
+        usage_error(std::string(option) + " needs a file, not '" + value + "' (./" + value + " names such a file)");
+    return value;
+}
+
+static bool same_file(const std::string &a, const std::string &b)
+{
+    struct stat sa, sb;
+    return a == b || (stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+                      sa.st_ino == sb.st_ino);
+}
+
+// A report written over a scenario, a program or the other report loses it.
+static void check_not_an_input(const char *option, const std::string &path, const std::vector<std::string> &inputs)
+{
+    for (const std::string &input : inputs)
+        if (!path.empty() && same_file(path, input))
+            refuse(std::string(option) + " " + path + ": the same file as " + input + ", which would be lost");
+}
+
 static long cores()
 {
     long n = sysconf(_SC_NPROCESSORS_ONLN);
@@ -134,20 +158,20 @@ int main(int argc, char **argv)
             printf("wena-grade %s\n", WENA_VERSION);
             return STATUS_ALL_PASSED;
         } else if (arg == "-s" || arg == "--scenario") {
-            scenarios.push_back(value_of(argc, argv, i));
+            scenarios.push_back(file_of(argc, argv, i));
             scenario_option = true;
         } else if (arg == "-j" || arg == "--jobs") {
             options.jobs = whole_number("--jobs", value_of(argc, argv, i), 1, 256);
         } else if (arg == "-t" || arg == "--time-limit") {
             options.time_limit_s = whole_number("--time-limit", value_of(argc, argv, i), 1, 86400);
         } else if (arg == "--junit") {
-            options.junit_path = value_of(argc, argv, i);
+            options.junit_path = file_of(argc, argv, i);
         } else if (arg == "--html") {
-            html_path = value_of(argc, argv, i);
+            html_path = file_of(argc, argv, i);
         } else if (arg == "--ini") {
-            options.ini_text = read_ini(value_of(argc, argv, i));
+            options.ini_text = read_ini(file_of(argc, argv, i));
         } else if (arg == "--keep") {
-            options.keep_dir = absolute(value_of(argc, argv, i));
+            options.keep_dir = absolute(file_of(argc, argv, i));
         } else if (arg == "--") {
             positional.insert(positional.end(), argv + i + 1, argv + argc);
             break;
@@ -180,6 +204,11 @@ int main(int argc, char **argv)
         }
     check_output("--junit", options.junit_path);
     check_output("--html", html_path);
+    std::vector<std::string> inputs = scenarios;
+    inputs.insert(inputs.end(), programs.begin(), programs.end());
+    check_not_an_input("--junit", options.junit_path, inputs);
+    inputs.push_back(options.junit_path);
+    check_not_an_input("--html", html_path, inputs);
     check_keep_dir(options.keep_dir);
     show_progress_line = isatty(STDERR_FILENO);
     std::string error;

@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-enum { SCREEN_FILE_LIMIT = 1 << 20, COLUMNS = 80, ROWS = 25 };
+enum { SCREEN_FILE_LIMIT = 1 << 20, COLUMNS = 80, ROWS = 25, CELL_BYTES = 4 };
 
 static bool read_regular(const std::string &path, std::string &text)
 {
@@ -89,7 +89,7 @@ static bool read_span(Reader &r, int &columns, std::string &out)
     std::string text;
     if (!r.take("<span class=\"f") || !r.hex_digit(fg) || !r.take(" b") || !r.hex_digit(bg) ||
         !r.take("\" style=\"width:") || !r.number(width) || !r.take("ch\">") || !r.cell_text(text) ||
-        !r.take("</span>") || width < 1 || columns + width > COLUMNS)
+        !r.take("</span>") || width < 1 || columns + width > COLUMNS || text.size() > (size_t)width * CELL_BYTES)
         return false;
     columns += width;
     out += std::string("<span class=\"f") + fg + " b" + bg + "\" style=\"width:" + std::to_string(width) + "ch\">" +
