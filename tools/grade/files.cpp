@@ -19,7 +19,7 @@ static std::string kind_refusal(const struct stat &st)
     if (S_ISFIFO(st.st_mode))
         return "it is a FIFO; a report is written as a whole file";
     if (!S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode))
-        return "it is neither a regular file nor a device";
+        return "it is neither a regular file nor a character device";
     return "";
 }
 

@@ -62,8 +62,8 @@ static int whole_number(const char *option, const char *value, int low, int high
     errno = 0;
     long n = strtol(value, &end, 10);
     if (errno != 0 || end == value || *end != '\0' || n < low || n > high)
-        usage_error(std::string(option) + " '" + value + "' is not a whole number from " + std::to_string(low) + " to " +
-               std::to_string(high));
+        usage_error(std::string(option) + " '" + value + "' is not a whole number from " + std::to_string(low) +
+                    " to " + std::to_string(high));
     return (int)n;
 }
 
