@@ -173,7 +173,7 @@ static std::string failure(const std::vector<GradeRun> &runs, size_t index, int 
     else if (!run.screen.empty())
         out += "<p class=\"none\">The first " + std::to_string(PICTURES_SHOWN) +
                " pictures of the screen are shown; --keep keeps every run's " + GRADE_SCREEN_FILE + ".</p>\n";
-    else
+    else if (run.verdict == VERDICT_FAILED || run.verdict == VERDICT_TIMED_OUT)
         out += "<p class=\"none\">No picture of the screen: one is taken when a check fails or a wait runs "
                "out.</p>\n";
     if (!run.err.empty())
