@@ -43,7 +43,7 @@ std::string grade_html_text(const std::string &text)
     return out;
 }
 
-// CSS class and colours of each verdict, in the order of Verdict.
+// The CSS class of each verdict, in the order of Verdict.
 static const char *const verdict_classes[] = {"passed", "failed",  "timed-out",  "ended-early", "malformed", "dump-failed",
                                               "hung",   "crashed", "cannot-run", "exit",        "not-run"};
 
