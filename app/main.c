@@ -5,6 +5,8 @@
 #include <wena.h>
 
 #include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -237,8 +239,37 @@ static void play(void)
     }
 }
 
-int main(void)
+static const char usage[] =
+    "usage: wena-demo [--help | --version]\n"
+    "The demo game on the simulated H8/3664F training board, in this terminal.\n"
+    "Dodge the obstacles \"A\" that come in from the left by moving the player\n"
+    "\"W\" between the two LCD lines with the toggle switches: keys 1 to 4 flip\n"
+    "SW1 to SW4. SW3 starts, SW2 at the title opens the help, Q quits.\n"
+    "The first run in a folder writes WENA.ini there with the switch board in.\n"
+    "Exit status: 1 after Q, 2 on a bad option.\n";
+
+/* Options are read before the board takes the terminal, so that asking for
+ * help never starts the game. */
+static void read_options(int argc, char **argv)
 {
+    if (argc < 2)
+        return;
+    if (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0) {
+        fputs(usage, stdout);
+        exit(0);
+    }
+    if (strcmp(argv[1], "--version") == 0) {
+        printf("wena-demo %s\n", WENA_VERSION);
+        exit(0);
+    }
+    fprintf(stderr, "wena-demo: %s '%s'\nTry 'wena-demo --help' for more.\n",
+            argv[1][0] == '-' ? "unknown option" : "unexpected argument", argv[1]);
+    exit(2);
+}
+
+int main(int argc, char **argv)
+{
+    read_options(argc, argv);
     plug_in_switches_on_first_run();
     high_score = 0;
     lcd_cursor_off();

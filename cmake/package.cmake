@@ -9,6 +9,15 @@ install(FILES
 install(TARGETS switches-to-leds adda-voltmeter hex-counter dc-motors stepper vending-controller
   RUNTIME DESTINATION lib/wena/examples)
 install(FILES README.md docs/board.md DESTINATION share/doc/wena)
+# Manual pages, compressed without a name or a time as Debian keeps them.
+if(NOT WIN32)
+  foreach(page wena-grade.1 wena-demo.1)
+    configure_file(docs/man/${page}.in ${PROJECT_BINARY_DIR}/man/${page} @ONLY)
+    execute_process(COMMAND gzip -9nc ${PROJECT_BINARY_DIR}/man/${page}
+      OUTPUT_FILE ${PROJECT_BINARY_DIR}/man/${page}.gz COMMAND_ERROR_IS_FATAL ANY)
+    install(FILES ${PROJECT_BINARY_DIR}/man/${page}.gz DESTINATION share/man/man1)
+  endforeach()
+endif()
 
 set(CPACK_PACKAGE_NAME wena)
 set(CPACK_PACKAGE_VENDOR "wena")

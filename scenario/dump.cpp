@@ -53,21 +53,26 @@ static void append_escaped(std::string &out, const std::string &text)
 
 static std::string hex_digit(int value) { return std::string(1, "0123456789abcdef"[value & 15]); }
 
-static std::string html_head()
+std::string dump_html_screen_style()
 {
-    std::string head =
-        "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n<title>wena screen</title>\n<style>\n"
-        "body{background:#000000;margin:8px}\n"
+    std::string style =
         ".screen{font:16px/20px \"MS Gothic\",\"Osaka-Mono\",\"Noto Sans Mono CJK JP\",monospace;"
         "width:80ch}\n"
         ".screen div{height:20px;overflow:hidden}\n"
         ".screen span{display:inline-block;height:20px;vertical-align:top;overflow:hidden;"
         "text-align:center;white-space:pre}\n";
     for (int i = 0; i < 16; ++i)
-        head += ".f" + hex_digit(i) + "{color:" + palette[i] + "}\n";
+        style += ".f" + hex_digit(i) + "{color:" + palette[i] + "}\n";
     for (int i = 0; i < 16; ++i)
-        head += ".b" + hex_digit(i) + "{background:" + palette[i] + "}\n";
-    return head + "</style>\n</head>\n<body>\n<div class=\"screen\">\n";
+        style += ".b" + hex_digit(i) + "{background:" + palette[i] + "}\n";
+    return style;
+}
+
+static std::string html_head()
+{
+    return "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n<title>wena screen</title>\n<style>\n"
+           "body{background:#000000;margin:8px}\n" +
+           dump_html_screen_style() + "</style>\n</head>\n<body>\n<div class=\"screen\">\n";
 }
 
 static void append_span(std::string &out, uint8_t attr, int columns, const std::string &text)

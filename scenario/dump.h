@@ -3,9 +3,15 @@
 // Each gives false when the file cannot be written.
 #pragma once
 
+#include <string>
+
 bool dump_text(const char *path);
 bool dump_html(const char *path);
 bool dump_lcd(const char *path);
+
+// The style rules that give the HTML picture its cells and colours, for a
+// page that shows such pictures inside its own.
+std::string dump_html_screen_style();
 
 // The text of LCD line 0 or 1 (16 cells) as UTF-8, trailing blanks removed.
 // out holds at least LCD_LINE_UTF8_MAX bytes.

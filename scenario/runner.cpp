@@ -100,9 +100,20 @@ static bool dump_at_exit()
 // Once the run is ending, a slow final dump is no hung program.
 static void stop_watchdog() { plat_every_second(nullptr); }
 
+// WENA_DUMP_ON_FAILURE: the screen at the moment the run failed, as an HTML
+// picture, for a grader to show; best effort, the verdict stays as it is.
+static void dump_failure_screen()
+{
+    const char *path = getenv("WENA_DUMP_ON_FAILURE");
+    if (path && *path)
+        dump_html(path);
+}
+
 static void finish(int status, const std::string &message)
 {
     stop_watchdog();
+    if (status != SCENARIO_PASSED)
+        dump_failure_screen();
     run.verdict = message;
     run.active = false;
     if (!dump_at_exit() && status == SCENARIO_PASSED)

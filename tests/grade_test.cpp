@@ -1,11 +1,15 @@
 // wena-grade over the example programs: verdicts for a pass, a failed
 // check, a malformed scenario and a program that never polls, the table, a
 // JUnit report that a schema and a reader accept, and the exit status.
+#include "tests/support/golden.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
 #include <sys/wait.h>
 
 class Grade : public TempDirTest {
@@ -25,7 +29,7 @@ protected:
     // Runs wena-grade in the directory; gives its exit status.
     int grade(const std::string &args)
     {
-        std::string command = "cd " + shell_quote(dir) + " && " GRADE_PROGRAM " " + args + " > out.txt 2> err.txt";
+        std::string command = "cd " + shell_quote(dir) + " && timeout 60 " GRADE_PROGRAM " " + args + " > out.txt 2> err.txt";
         int status = system(command.c_str());
         out = read("out.txt");
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -99,4 +103,159 @@ print(root.get('failures'), root.get('errors'), cases)
               "('noisy', 'moving.scn', ['error'])]\n");
     EXPECT_NE(read("report.xml").find("<system-err>\xEF\xBF\xBDX\xEF\xBF\xBD&lt;&amp;&gt;</system-err>"),
               std::string::npos);
+}
+
+// A grading is refused before any run when an option or a file named cannot
+// be used, in one line and a hint; nothing waits on a FIFO, nothing is graded.
+TEST_F(Grade, RefusesWhatItCannotUseBeforeAnyRun)
+{
+    run_output("cd " + shell_quote(dir) + " && mkfifo fifo && mkdir adir kept");
+    const std::string hint = "Try 'wena-grade --help' for the options.\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {"--junit fifo", "--junit fifo: it is a FIFO; a report is written as a whole file\n"},
+        {"--html fifo", "--html fifo: it is a FIFO; a report is written as a whole file\n"},
+        {"--html adir", "--html adir: it is a directory\n"},
+        {"--junit adir", "--junit adir: it is a directory\n"},
+        {"--ini adir", "--ini adir: it is a directory\n"},
+        {"--ini fifo", "--ini fifo: it is a FIFO, not a regular file\n"},
+        {"--html no-such-dir/report.html", "--html no-such-dir/report.html: No such file or directory\n"},
+        {"--keep kept", "--keep " + file("kept") + ": it exists already; the runs are kept in a new directory\n"},
+        {"--html leds_on.scn", "--html leds_on.scn: the same file as leds_on.scn, which would be lost\n"},
+        {"--junit -s", "--junit needs a file, not '-s' (./-s names such a file)\n" + hint},
+        {"--bogus", "unknown option --bogus\n" + hint},
+        {"-t 0", "--time-limit '0' is not a whole number from 1 to 86400\n" + hint},
+        {"--html", "--html needs a value\n" + hint},
+    };
+    for (const auto &[args, message] : cases) {
+        std::string last = args == "--html" ? "" : " leds leds_on.scn";
+        EXPECT_EQ(grade("-t 5 " + args + last), 2) << args;
+        EXPECT_EQ(read("err.txt"), "wena-grade: " + message) << args;
+        EXPECT_EQ(out, "") << args << ": nothing graded";
+    }
+    EXPECT_EQ(run_output("ls " + shell_quote(file("kept")) + " | wc -l"), "0\n");
+    EXPECT_EQ(grade("--version"), 0);
+    EXPECT_EQ(out, "wena-grade " WENA_VERSION "\n");
+}
+
+// wena-demo answers --help and --version without taking the terminal, and
+// each option the programs take is in its manual page.
+TEST(CommandLines, HelpVersionAndManualPages)
+{
+    EXPECT_EQ(run_output("timeout 10 " DEMO_PROGRAM " --version < /dev/null; echo $?"), "wena-demo " WENA_VERSION "\n0\n");
+    std::string help = run_output("timeout 10 " DEMO_PROGRAM " --help < /dev/null; echo $?");
+    EXPECT_EQ(help.substr(0, 6), "usage:");
+    EXPECT_EQ(help.substr(help.size() - 3), "\n0\n");
+    EXPECT_EQ(run_output("timeout 10 " DEMO_PROGRAM " --fast < /dev/null 2>&1; echo $?"),
+              "wena-demo: unknown option '--fast'\nTry 'wena-demo --help' for more.\n2\n");
+    // Every long option the help lists, in the page as roff writes it ("\\-\\-jobs").
+    for (const auto &[program, page] : {std::pair{GRADE_PROGRAM, "wena-grade.1"}, {DEMO_PROGRAM, "wena-demo.1"}}) {
+        std::ifstream in(std::string(MAN_DIR) + "/" + page);
+        std::string roff((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), missing;
+        for (size_t at; (at = roff.find("\\-")) != std::string::npos;)
+            roff.replace(at, 2, "-");
+        std::string options = run_output(std::string(program) + " --help | grep -o -- '--[a-z-]*' | sort -u");
+        for (std::istringstream lines(options); std::getline(lines, options);)
+            if (roff.find(options) == std::string::npos)
+                missing += options + " ";
+        EXPECT_NE(roff.find(".TH "), std::string::npos) << page;
+        EXPECT_EQ(missing, "") << page << " lacks these options";
+    }
+}
+
+// Program names in kanji take two columns each, half-width katakana one.
+TEST_F(Grade, TableLinesUpByTerminalColumns)
+{
+    run_output("cd " + shell_quote(dir) + " && ln -s leds 課題 && ln -s leds ｶﾀ");
+    EXPECT_EQ(grade("-s leds_on.scn 課題 ｶﾀ leds"), 0) << read("err.txt");
+    EXPECT_EQ(out,
+              "PROGRAM  SCENARIO     VERDICT  LINE  WHAT FAILED\n"
+              "課題     leds_on.scn  passed\n"
+              "ｶﾀ       leds_on.scn  passed\n"
+              "leds     leds_on.scn  passed\n"
+              "3 of 3 runs passed\n");
+}
+
+// The page a teacher opens, as a real browser reads it: the class grid by
+// verdict, and the board's screen at the moment a check failed, compared
+// whole. Two programs write a screen picture of their own before crashing:
+// one well formed, shown as text; one with markup, not shown at all.
+TEST_F(Grade, HtmlReportInABrowser)
+{
+    write("forged", "#!/bin/sh\nprintf '<div class=\"screen\">\\n<div><span class=\"f7 b0\" style=\"width:9ch\">"
+                    "&lt;b&gt;forged</span></div>\\n</div>\\n</body>\\n' > failure-screen.html\n"
+                    "echo '<script>alert(1)</script>' >&2\nkill -SEGV $$\n");
+    write("raw", "#!/bin/sh\nprintf '<div class=\"screen\">\\n<div><span class=\"f7 b0\" style=\"width:3ch\">"
+                 "<img src=x onerror=alert(1)></span></div>\\n</div>\\n</body>\\n' > failure-screen.html\n"
+                 "kill -SEGV $$\n");
+    run_output("cd " + shell_quote(dir) + " && chmod +x forged raw && ln -s leds '<i>leds'");
+    EXPECT_EQ(grade("--html report.html -s leds_on.scn -s leds_wrong.scn leds hex-counter forged raw '<i>leds'"), 1);
+    std::string html = read("report.html");
+    EXPECT_EQ(html.find("<script"), std::string::npos);
+    EXPECT_EQ(html.find("<img"), std::string::npos);
+    EXPECT_EQ(html.find("<i>"), std::string::npos);
+    EXPECT_NE(html.find("id=\"run-2\">"), std::string::npos);
+    EXPECT_NE(html.find("<div class=\"picture\"><div class=\"screen\">\n<div><span class=\"f7 b0\""),
+              std::string::npos)
+        << "the screen of a failed check";
+
+    if (access("/usr/bin/chromium", X_OK) != 0)
+        GTEST_SKIP() << "no /usr/bin/chromium: the page is not opened in a browser";
+    std::string dom = run_output(
+        "cd " + shell_quote(dir) + " && mkdir profile && timeout 120 /usr/bin/chromium --headless --no-sandbox "
+        "--disable-gpu --disable-quic --no-first-run --disable-background-networking --disable-component-update "
+        "--disable-sync --user-data-dir=\"$PWD/profile\" --dump-dom \"file://$PWD/report.html\" 2>/dev/null");
+    write("dom.html", dom);
+    // The grid as rows of "class:text" cells, then each run's picture as
+    // its text rows and one attribute letter a cell.
+    std::string reader = R"(
+import sys, html.parser
+class Page(html.parser.HTMLParser):
+    def __init__(self):
+        super().__init__(); self.stack = []; self.grid = []; self.pictures = {}; self.section = None
+        self.cell = None; self.span = None; self.tags = set()
+    def handle_starttag(self, tag, attrs):
+        a = dict(attrs); self.tags.add(tag)
+        if tag == 'section': self.section = a['id']; self.pictures[self.section] = None
+        if tag == 'tr' and 'grid' in self.stack_classes(): self.grid.append([])
+        if tag in ('th', 'td') and self.grid: self.cell = [a.get('class', ''), '']
+        if tag == 'div' and a.get('class') == 'screen': self.pictures[self.section] = []
+        if tag == 'div' and 'screen' in self.stack_classes() and self.pictures.get(self.section) is not None:
+            self.pictures[self.section].append(['', ''])
+        if tag == 'span' and 'class' in a and 'style' in a and self.pictures.get(self.section):
+            self.span = [a['class'], int(a['style'][6:-2]), '']
+        self.stack.append((tag, a.get('class', '')))
+    def stack_classes(self): return [c for t, c in self.stack]
+    def handle_endtag(self, tag):
+        while self.stack and self.stack.pop()[0] != tag: pass
+        if tag in ('th', 'td') and self.cell: self.grid[-1].append(self.cell[0] + ':' + self.cell[1]); self.cell = None
+        if tag == 'span' and self.span:
+            cls, width, text = self.span; row = self.pictures[self.section][-1]
+            row[0] += text; row[1] += chr(int(cls[1], 16) | int(cls[4], 16) << 4) * width; self.span = None
+    def handle_data(self, data):
+        if self.cell is not None: self.cell[1] += data
+        if self.span: self.span[2] += data
+page = Page(); page.feed(open(sys.argv[1], encoding='utf-8').read())
+for row in page.grid: print(' | '.join(row))
+print('tags:', ' '.join(sorted(t for t in page.tags if t in ('script', 'img', 'i'))) or 'none')
+for section, rows in page.pictures.items(): print(section, 'picture' if rows else 'none', len(rows or []))
+letters, legend, text, attrs = 'abcdefghijklmnopqrstuvwxyz', {}, '', ''
+for row_text, row_attrs in page.pictures[sys.argv[2]]:
+    text += row_text + '\n'
+    for attr in row_attrs:
+        legend.setdefault(ord(attr), letters[len(legend)]); attrs += legend[ord(attr)]
+    attrs += '\n'
+open(sys.argv[3], 'w', encoding='utf-8').write(text + '\n' + attrs + ' '.join('%s=%02X' % (l, a) for a, l in legend.items()) + '\n')
+)";
+    write("read_page.py", reader);
+    EXPECT_EQ(run_output("cd " + shell_quote(dir) + " && python3 read_page.py dom.html run-2 picture.txt"),
+              ":Program | :leds_on.scn | :leds_wrong.scn\n"
+              ":leds | passed:passed | failed:failed\n"
+              ":hex-counter | failed:failed | failed:failed\n"
+              ":forged | crashed:crashed | crashed:crashed\n"
+              ":raw | crashed:crashed | crashed:crashed\n"
+              ":<i>leds | passed:passed | failed:failed\n"
+              "tags: none\n"
+              "run-2 picture 25\nrun-3 picture 25\nrun-4 picture 25\n"
+              "run-5 picture 1\nrun-6 picture 1\nrun-7 none 0\nrun-8 none 0\nrun-10 picture 25\n");
+    EXPECT_TRUE(matches_golden_text("grade_failure_screen", read("picture.txt")));
 }

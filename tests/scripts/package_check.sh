@@ -15,12 +15,20 @@ dpkg-deb -c "$deb" | awk '{print $6}' | sort > "$work/contents"
 cat "$work/contents"
 for path in ./usr/lib/libwena.a ./usr/include/wena.h ./usr/lib/cmake/wena/wenaConfig.cmake \
             ./usr/lib/pkgconfig/wena.pc ./usr/bin/wena-demo ./usr/bin/wena-grade \
-            ./usr/share/wena/examples/stepper.c ./usr/lib/wena/examples/stepper; do
+            ./usr/share/wena/examples/stepper.c ./usr/lib/wena/examples/stepper \
+            ./usr/share/man/man1/wena-grade.1.gz ./usr/share/man/man1/wena-demo.1.gz; do
   grep -qx "$path" "$work/contents" || { echo "missing from the package: $path"; exit 1; }
 done
 
 dpkg-deb -x "$deb" "$work/root"
 usr=$work/root/usr
+for page in wena-grade wena-demo; do
+  command -v groff > /dev/null || break
+  # groff names every mistake it finds in a page as a warning.
+  zcat "$usr/share/man/man1/$page.1.gz" | LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z 2> "$work/man.log"
+  [ ! -s "$work/man.log" ] || { cat "$work/man.log"; exit 1; }
+done
+"$usr/bin/wena-grade" --version
 flags=$(PKG_CONFIG_PATH="$usr/lib/pkgconfig" pkg-config --cflags --libs wena)
 # shellcheck disable=SC2086
 gcc "$usr/share/wena/examples/switches_to_leds.c" $flags -o "$work/myboard"

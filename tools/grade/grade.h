@@ -33,6 +33,7 @@ struct GradeRun {
     Verdict verdict;
     std::string where;     // "scenario:line" of the first failing step
     std::string expected, seen, message;
+    std::string screen;    // the board's screen when the run failed, as checked HTML rows, or ""
 };
 
 struct GradeOptions {
@@ -42,6 +43,10 @@ struct GradeOptions {
     std::string ini_text;   // the WENA.ini each run starts with
     std::string keep_dir;   // keep the run directories here; "" removes them
 };
+
+// Where in its directory a run leaves the HTML picture of its screen when a
+// check fails.
+inline constexpr const char *GRADE_SCREEN_FILE = "failure-screen.html";
 
 // Runs every run, at most options.jobs at once; false, with a message, when
 // the grading itself cannot go on (no directory for the runs).
@@ -59,3 +64,29 @@ std::string grade_table(const std::vector<GradeRun> &runs);
 
 // False, with errno set, when the file cannot be written.
 bool grade_write_junit(const std::string &path, const std::vector<GradeRun> &runs);
+
+// The length of the UTF-8 character at text[i], with its code point, or 0
+// when the bytes there are no character.
+size_t grade_utf8_char(const std::string &text, size_t i, unsigned *code);
+
+// The screen picture a run left at path, its rows checked cell by cell and
+// written anew with everything escaped; "" when there is none or it is not
+// such a picture. Never blocks on, or follows, what a program left there.
+std::string grade_read_screen(const std::string &path);
+
+// The class as one self-contained HTML page: a grid of programs and
+// scenarios by verdict, then every run that did not pass with its screen.
+std::string grade_html(const std::vector<GradeRun> &runs);
+
+// Text from anywhere made safe for HTML: markup characters escaped, and
+// control characters and bytes that are no UTF-8 shown as \xNN.
+std::string grade_html_text(const std::string &text);
+
+// Why wena-grade will not write a report at path ("" when it will): the
+// report replaces a regular file or goes to a device; a directory, a FIFO
+// or a socket is refused, before any run.
+std::string grade_output_refusal(const std::string &path);
+
+// Reads a small input file (at most limit bytes); false, with why, for a
+// directory, a FIFO or anything else that is not a regular file.
+bool grade_read_input(const std::string &path, size_t limit, std::string &text, std::string &why);

@@ -4,14 +4,18 @@
 // grading itself could not be done.
 #include "tools/grade/grade.h"
 
+#include "console/platform.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 enum { STATUS_ALL_PASSED = 0, STATUS_SOME_FAILED = 1, STATUS_CANNOT_GRADE = 2 };
+enum { INI_SIZE_LIMIT = 4096 };
 
 static const char usage[] =
     "usage: wena-grade [OPTIONS] PROGRAM SCENARIO...\n"
@@ -22,9 +26,12 @@ static const char usage[] =
     "  -j, --jobs N           runs at once (default: one per core)\n"
     "  -t, --time-limit S     real seconds a run may take (default 10)\n"
     "      --junit FILE       also write a JUnit XML report to FILE\n"
+    "      --html FILE        also write a page to look at: the class by verdict, and\n"
+    "                         each failure with the board's screen at that moment\n"
     "      --ini FILE         the WENA.ini every run starts with (default: no boards)\n"
     "      --keep DIR         keep each run's directory and stderr in DIR, a new directory\n"
     "  -h, --help             this text\n"
+    "      --version          the version of wena-grade\n"
     "Exit status: 0 every run passed, 1 some run did not, 2 the grading failed.\n";
 
 static bool show_progress_line;
@@ -39,8 +46,14 @@ void grade_progress(int done, int total, int failed, int running)
 
 [[noreturn]] static void refuse(const std::string &message)
 {
-    fprintf(stderr, "wena-grade: %s\n%s", message.c_str(), usage);
+    fprintf(stderr, "wena-grade: %s\n", message.c_str());
     exit(STATUS_CANNOT_GRADE);
+}
+
+// A mistake on the command line: the one line that says it, and where to look.
+[[noreturn]] static void usage_error(const std::string &message)
+{
+    refuse(message + "\nTry 'wena-grade --help' for the options.");
 }
 
 static int whole_number(const char *option, const char *value, int low, int high)
@@ -49,8 +62,8 @@ static int whole_number(const char *option, const char *value, int low, int high
     errno = 0;
     long n = strtol(value, &end, 10);
     if (errno != 0 || end == value || *end != '\0' || n < low || n > high)
-        refuse(std::string(option) + " '" + value + "' is not a whole number from " + std::to_string(low) + " to " +
-               std::to_string(high));
+        usage_error(std::string(option) + " '" + value + "' is not a whole number from " + std::to_string(low) +
+                    " to " + std::to_string(high));
     return (int)n;
 }
 
@@ -64,25 +77,64 @@ static std::string absolute(const std::string &path)
     return std::string(here) + "/" + path;
 }
 
-static std::string read_whole(const std::string &path)
+static std::string read_ini(const std::string &path)
 {
-    FILE *f = fopen(path.c_str(), "rb");
-    if (!f)
-        refuse(path + ": " + strerror(errno));
-    std::string text;
-    char block[4096];
-    size_t n;
-    while ((n = fread(block, 1, sizeof block, f)) > 0 && text.size() < 4096)
-        text.append(block, n);
-    fclose(f);
+    std::string text, why;
+    if (!grade_read_input(path, INI_SIZE_LIMIT, text, why))
+        refuse("--ini " + path + ": " + why);
     return text;
+}
+
+// Said before the grading, not after an hour of it.
+static void check_output(const char *option, const std::string &path)
+{
+    std::string why = path.empty() ? "" : grade_output_refusal(path);
+    if (!why.empty())
+        refuse(std::string(option) + " " + path + ": " + why);
+}
+
+static void check_keep_dir(const std::string &path)
+{
+    struct stat st;
+    if (!path.empty() && lstat(path.c_str(), &st) == 0)
+        refuse("--keep " + path + ": it exists already; the runs are kept in a new directory");
+}
+
+static bool write_html(const std::string &path, const std::vector<GradeRun> &runs)
+{
+    std::string page = grade_html(runs);
+    return plat_replace_file(path.c_str(), page.data(), page.size(), false);
 }
 
 static const char *value_of(int argc, char **argv, int &i)
 {
     if (i + 1 >= argc)
-        refuse(std::string(argv[i]) + " needs a value");
+        usage_error(std::string(argv[i]) + " needs a value");
     return argv[++i];
+}
+
+// "--html -s x.scn" is an option forgotten, not a file named "-s".
+static std::string file_of(int argc, char **argv, int &i)
+{
+    const char *option = argv[i], *value = value_of(argc, argv, i);
+    if (value[0] == '-')
+        usage_error(std::string(option) + " needs a file, not '" + value + "' (./" + value + " names such a file)");
+    return value;
+}
+
+static bool same_file(const std::string &a, const std::string &b)
+{
+    struct stat sa, sb;
+    return a == b || (stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+                      sa.st_ino == sb.st_ino);
+}
+
+// A report written over a scenario, a program or the other report loses it.
+static void check_not_an_input(const char *option, const std::string &path, const std::vector<std::string> &inputs)
+{
+    for (const std::string &input : inputs)
+        if (!path.empty() && same_file(path, input))
+            refuse(std::string(option) + " " + path + ": the same file as " + input + ", which would be lost");
 }
 
 static long cores()
@@ -95,30 +147,36 @@ int main(int argc, char **argv)
 {
     GradeOptions options = {(int)cores(), 10, "", "0,0,0", ""};
     std::vector<std::string> scenarios, positional;
+    std::string html_path;
     bool scenario_option = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") {
             fputs(usage, stdout);
             return STATUS_ALL_PASSED;
+        } else if (arg == "--version") {
+            printf("wena-grade %s\n", WENA_VERSION);
+            return STATUS_ALL_PASSED;
         } else if (arg == "-s" || arg == "--scenario") {
-            scenarios.push_back(value_of(argc, argv, i));
+            scenarios.push_back(file_of(argc, argv, i));
             scenario_option = true;
         } else if (arg == "-j" || arg == "--jobs") {
             options.jobs = whole_number("--jobs", value_of(argc, argv, i), 1, 256);
         } else if (arg == "-t" || arg == "--time-limit") {
             options.time_limit_s = whole_number("--time-limit", value_of(argc, argv, i), 1, 86400);
         } else if (arg == "--junit") {
-            options.junit_path = value_of(argc, argv, i);
+            options.junit_path = file_of(argc, argv, i);
+        } else if (arg == "--html") {
+            html_path = file_of(argc, argv, i);
         } else if (arg == "--ini") {
-            options.ini_text = read_whole(value_of(argc, argv, i));
+            options.ini_text = read_ini(file_of(argc, argv, i));
         } else if (arg == "--keep") {
-            options.keep_dir = absolute(value_of(argc, argv, i));
+            options.keep_dir = absolute(file_of(argc, argv, i));
         } else if (arg == "--") {
             positional.insert(positional.end(), argv + i + 1, argv + argc);
             break;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            refuse("unknown option " + arg);
+            usage_error("unknown option " + arg);
         } else {
             positional.push_back(arg);
         }
@@ -126,11 +184,11 @@ int main(int argc, char **argv)
     std::vector<std::string> programs = positional;
     if (!scenario_option) {
         if (positional.size() < 2)
-            refuse("a program and at least one scenario are needed");
+            usage_error("a program and at least one scenario are needed");
         programs.assign(positional.begin(), positional.begin() + 1);
         scenarios.assign(positional.begin() + 1, positional.end());
     } else if (programs.empty()) {
-        refuse("at least one program is needed");
+        usage_error("at least one program is needed");
     }
 
     std::vector<GradeRun> runs;
@@ -144,13 +202,14 @@ int main(int argc, char **argv)
             run.verdict = VERDICT_NOT_RUN;
             runs.push_back(run);
         }
-    // A report that cannot be written is said before the grading, not after.
-    if (!options.junit_path.empty()) {
-        FILE *report = fopen(options.junit_path.c_str(), "ab");
-        if (!report)
-            refuse(options.junit_path + ": " + strerror(errno));
-        fclose(report);
-    }
+    check_output("--junit", options.junit_path);
+    check_output("--html", html_path);
+    std::vector<std::string> inputs = scenarios;
+    inputs.insert(inputs.end(), programs.begin(), programs.end());
+    check_not_an_input("--junit", options.junit_path, inputs);
+    inputs.push_back(options.junit_path);
+    check_not_an_input("--html", html_path, inputs);
+    check_keep_dir(options.keep_dir);
     show_progress_line = isatty(STDERR_FILENO);
     std::string error;
     bool graded = grade_runs(runs, options, error);
@@ -164,6 +223,10 @@ int main(int argc, char **argv)
     fflush(stdout);
     if (!options.junit_path.empty() && !grade_write_junit(options.junit_path, runs)) {
         fprintf(stderr, "wena-grade: %s: %s\n", options.junit_path.c_str(), strerror(errno));
+        return STATUS_CANNOT_GRADE;
+    }
+    if (!html_path.empty() && !write_html(html_path, runs)) {
+        fprintf(stderr, "wena-grade: %s: %s\n", html_path.c_str(), strerror(errno));
         return STATUS_CANNOT_GRADE;
     }
     if (!graded) {

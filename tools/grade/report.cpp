@@ -8,6 +8,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
+#include <locale.h>
 
 enum {
     STATUS_CHECK_FAILED = 3,
@@ -119,12 +121,22 @@ void grade_judge(GradeRun &run)
         run.message = last_line(run.err);
 }
 
-// Columns of a cell as a terminal shows UTF-8: one per character.
+// Columns of a cell as a terminal shows UTF-8: kanji take two, half-width
+// katakana one, combining marks none. A byte that is no character takes one.
 static size_t columns(const std::string &text)
 {
+    static locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", (locale_t)0);
+    locale_t before = utf8 ? uselocale(utf8) : (locale_t)0;
     size_t n = 0;
-    for (unsigned char c : text)
-        n += (c & 0xC0) != 0x80;
+    for (size_t i = 0; i < text.size();) {
+        unsigned code = 0;
+        size_t len = grade_utf8_char(text, i, &code);
+        int width = len == 0 ? 1 : utf8 ? wcwidth((wchar_t)code) : 1;
+        n += (size_t)(width < 0 ? 1 : width);
+        i += len ? len : 1;
+    }
+    if (utf8)
+        uselocale(before);
     return n;
 }
 
@@ -162,9 +174,7 @@ std::string grade_table(const std::vector<GradeRun> &runs)
     return table;
 }
 
-// The length of the UTF-8 character at text[i], or 0 when the bytes there
-// are no character: a stray byte, an overlong form, a surrogate.
-static size_t utf8_length(const std::string &text, size_t i)
+size_t grade_utf8_char(const std::string &text, size_t i, unsigned *code_out)
 {
     unsigned c = (unsigned char)text[i];
     size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
@@ -181,7 +191,14 @@ static size_t utf8_length(const std::string &text, size_t i)
     if (code < smallest[len] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) || code == 0xFFFE ||
         code == 0xFFFF)
         return 0;
+    *code_out = code;
     return len;
+}
+
+static size_t utf8_length(const std::string &text, size_t i)
+{
+    unsigned code;
+    return grade_utf8_char(text, i, &code);
 }
 
 // Valid UTF-8 and no characters XML forbids: a program's output may hold

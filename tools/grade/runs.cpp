@@ -96,6 +96,7 @@ static std::string read_tail(const std::string &path)
     for (const char *name : {"WENA_RECORD", "WENA_REALTIME", "WENA_TRACE", "WENA_DUMP_AT_EXIT"})
         unsetenv(name);
     setenv("WENA_SCENARIO", run.scenario_path.c_str(), 1);
+    setenv("WENA_DUMP_ON_FAILURE", GRADE_SCREEN_FILE, 1);
     const char *argv[] = {run.program_path.c_str(), nullptr};
     execv(argv[0], (char *const *)argv);
     dprintf(2, "wena-grade: cannot run %s: %s\n", run.program.c_str(), strerror(errno));
@@ -145,6 +146,7 @@ static void end_run(std::vector<GradeRun> &runs, const Running &r, int wait_stat
     run.signal = WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
     std::string dir = run_dir(runs, base, r.index);
     run.err = read_tail(dir + ".err");
+    run.screen = grade_read_screen(dir + "/" + GRADE_SCREEN_FILE);
     if (!keep) {
         remove_tree(dir);
         remove((dir + ".err").c_str());

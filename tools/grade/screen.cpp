@@ -1,0 +1,130 @@
+// The picture of the screen a failed run leaves in its directory. The
+// program could have written anything there, so the picture is read as the
+// scenario run writes it, span by span, and written anew: a file that is
+// anything else shows no picture rather than the program's markup.
+#include "tools/grade/grade.h"
+
+#include <cctype>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+enum { SCREEN_FILE_LIMIT = 1 << 20, COLUMNS = 80, ROWS = 25, CELL_BYTES = 4 };
+
+static bool read_regular(const std::string &path, std::string &text)
+{
+    int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= SCREEN_FILE_LIMIT;
+    if (ok) {
+        text.assign((size_t)st.st_size, '\0');
+        ok = read(fd, text.data(), text.size()) == (ssize_t)text.size();
+    }
+    close(fd);
+    return ok;
+}
+
+namespace {
+
+struct Reader {
+    const std::string &text;
+    size_t at;
+
+    bool take(const char *word)
+    {
+        size_t n = strlen(word);
+        if (text.compare(at, n, word) != 0)
+            return false;
+        at += n;
+        return true;
+    }
+    bool hex_digit(char &digit)
+    {
+        if (at >= text.size() || !strchr("0123456789abcdef", text[at]) || text[at] == '\0')
+            return false;
+        digit = text[at++];
+        return true;
+    }
+    bool number(int &n)
+    {
+        size_t start = at;
+        n = 0;
+        while (at < text.size() && isdigit((unsigned char)text[at]) && at - start < 3)
+            n = n * 10 + (text[at++] - '0');
+        return at > start;
+    }
+    // Text up to the next '<', with the four entities the picture uses.
+    bool cell_text(std::string &out)
+    {
+        static const char *const entities[][2] = {{"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}};
+        while (at < text.size() && text[at] != '<') {
+            if (text[at] != '&') {
+                out += text[at++];
+                continue;
+            }
+            bool known = false;
+            for (const auto &entity : entities)
+                if (take(entity[0])) {
+                    out += entity[1];
+                    known = true;
+                    break;
+                }
+            if (!known)
+                return false;
+        }
+        return true;
+    }
+};
+
+}  // namespace
+
+// One span: '<span class="fX bY" style="width:Nch">text</span>', written anew.
+static bool read_span(Reader &r, int &columns, std::string &out)
+{
+    char fg, bg;
+    int width;
+    std::string text;
+    if (!r.take("<span class=\"f") || !r.hex_digit(fg) || !r.take(" b") || !r.hex_digit(bg) ||
+        !r.take("\" style=\"width:") || !r.number(width) || !r.take("ch\">") || !r.cell_text(text) ||
+        !r.take("</span>") || width < 1 || columns + width > COLUMNS || text.size() > (size_t)width * CELL_BYTES)
+        return false;
+    columns += width;
+    out += std::string("<span class=\"f") + fg + " b" + bg + "\" style=\"width:" + std::to_string(width) + "ch\">" +
+           grade_html_text(text) + "</span>";
+    return true;
+}
+
+static bool read_row(Reader &r, std::string &out)
+{
+    if (!r.take("<div>"))
+        return false;
+    out += "<div>";
+    int columns = 0;
+    while (!r.take("</div>\n"))
+        if (!read_span(r, columns, out))
+            return false;
+    out += "</div>\n";
+    return true;
+}
+
+std::string grade_read_screen(const std::string &path)
+{
+    std::string text;
+    if (!read_regular(path, text))
+        return "";
+    static const char start[] = "<div class=\"screen\">\n";
+    size_t at = text.find(start);
+    if (at == std::string::npos)
+        return "";
+    Reader r{text, at + sizeof start - 1};
+    std::string rows;
+    int count = 0;
+    while (!r.take("</div>\n</body>")) {
+        if (++count > ROWS || !read_row(r, rows))
+            return "";
+    }
+    return count == 0 ? "" : rows;
+}
