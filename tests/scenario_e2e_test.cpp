@@ -39,7 +39,7 @@ static const std::string choose_boards_and_quit = utf8(
 
 // What a terminal shows from the run's output bytes, row by row, as a text
 // dump writes it: a glyph code page 932 makes two columns wide is read from
-// its first column, whatever width the terminal gave it.
+// its first column, with a blank after it where the terminal drew it narrow.
 static std::string terminal_text(const std::string &output)
 {
     VtEmulator vt;
@@ -50,8 +50,10 @@ static std::string terminal_text(const std::string &output)
     std::string text;
     for (int y = 0; y < 25; ++y, text += "\n")
         for (int x = 0; x < 80; ++x) {
-            text += seen.at(x, y).text;
-            x += std::max(1, cp932_columns(seen.at(x, y).text)) - 1;
+            const SeenCell &cell = seen.at(x, y);
+            int columns = std::max(1, cp932_columns(cell.text));
+            text += cell.text + (columns == 2 && cell.width == 1 ? " " : "");
+            x += columns - 1;
         }
     return text;
 }
