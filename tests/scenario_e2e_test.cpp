@@ -131,7 +131,7 @@ TEST_F(ScenarioRun, EachFailureEndsTheRunWithItsStatusAndMessage)
     ASSERT_EQ(mkdir(file("dir.scn").c_str(), 0755), 0);
     for (const auto &c : cases) {
         EXPECT_EQ(run(c.scenario, c.env, c.program), c.status) << c.message;
-        EXPECT_EQ(err, c.message);
+        EXPECT_EQ(err, "wena: " + c.message) << "one prefix, on every message";
         if (c.status == 5) {
             EXPECT_EQ(read("out.bin"), "") << "nothing was painted: " << c.message;
         }
@@ -161,7 +161,8 @@ TEST_F(ScenarioRun, VirtualTimeUnlessRealTimeIsAskedFor)
     clock_gettime(CLOCK_MONOTONIC, &after);
     EXPECT_LT(after.tv_sec - before.tv_sec, 30) << "three minutes of waits took real time";
     EXPECT_EQ(run("wait 30000\n", "WENA_REALTIME=maybe"), 0);
-    EXPECT_EQ(err, "WENA_REALTIME='maybe' is neither 1 nor 0: ignored, the clock is virtual\nrun.scn: passed, 0 checks held\n");
+    EXPECT_EQ(err, "wena: WENA_REALTIME='maybe' ignored, the clock is virtual: it is 1, yes, true or on, or 0, no, "
+                   "false, off or empty\nwena: run.scn: passed, 0 checks held\n");
     clock_gettime(CLOCK_MONOTONIC, &before);
     EXPECT_EQ(run("wait 300\n", "WENA_REALTIME=1"), 0);
     clock_gettime(CLOCK_MONOTONIC, &after);
