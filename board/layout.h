@@ -3,3 +3,8 @@
 #pragma once
 
 void sim_layout(int input, int output, int analog);
+
+// Quits (status 1) once Q has been the next key typed for a moment without
+// a poll taking it, so that Q acts within 100 ms also while the program
+// pauses or paints between its polls.
+void sim_quit_if_next();

@@ -1,5 +1,6 @@
 // One poll: the first layout, at most one key, the end of a vending pulse,
 // and the output refresh when PDR8 has changed.
+#include "board/help.h"
 #include "board/layout.h"
 #include "board/settings.h"
 #include "board/sim_state.h"
@@ -10,8 +11,6 @@
 #include "scenario/trace.h"
 
 #include <cstdlib>
-
-static const char home_page_line[] = "Help: docs/board.md in the wena sources";
 
 static void lay_out_selection()
 {
@@ -63,7 +62,7 @@ static void show_home_page_line()
 {
     con_goto(3, 23);
     con_set_color(6, 8, 0, 0);
-    con_print("%s", home_page_line);
+    con_print("%s", sim_help_line().c_str());
 }
 
 // Stepping on from a hand-edited value follows the same rule; a value at the
@@ -114,6 +113,28 @@ static void apply_key(int key)
     } else if (key == 'Q') {
         exit(1);
     }
+}
+
+// A program that polls often takes Q at a poll, after what it shows for the
+// keys before it; one that pauses or paints for long takes it here.
+enum { QUIT_BETWEEN_POLLS_US = 50000 };
+
+void sim_quit_if_next()
+{
+    static long long quit_seen_us = -1;
+    if (upper_case(con_next_typed_key()) != 'Q') {
+        quit_seen_us = -1;
+        return;
+    }
+    long long now_us = scenario_clock_us();
+    if (quit_seen_us < 0)
+        quit_seen_us = now_us;
+    if (now_us - quit_seen_us < QUIT_BETWEEN_POLLS_US)
+        return;
+    int key = con_read_key();
+    if (scenario_hooks)
+        scenario_on_key(key);
+    exit(1);
 }
 
 static void refresh_output()

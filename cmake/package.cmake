@@ -19,13 +19,31 @@ if(NOT WIN32)
   endforeach()
 endif()
 
+set(WENA_MAINTAINER "wena maintainers <wena@example.org>" CACHE STRING
+  "Who answers for the Debian package: its Maintainer field and changelog")
+# Debian wants the licence as copyright and a compressed changelog beside
+# the documentation.
+file(READ LICENSE wena_licence)
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/copyright
+  "wena: the H8/3664F training board, simulated in a text terminal.\n\n${wena_licence}")
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/copyright DESTINATION share/doc/wena)
+find_program(WENA_GZIP gzip)
+if(WENA_GZIP)
+  configure_file(cmake/changelog.in ${CMAKE_CURRENT_BINARY_DIR}/changelog @ONLY)
+  execute_process(COMMAND ${WENA_GZIP} -9nc INPUT_FILE ${CMAKE_CURRENT_BINARY_DIR}/changelog
+    OUTPUT_FILE ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz DESTINATION share/doc/wena)
+endif()
+
 set(CPACK_PACKAGE_NAME wena)
 set(CPACK_PACKAGE_VENDOR "wena")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "H8/3664F training board simulated in a text terminal, for students' board programs")
-set(CPACK_PACKAGE_DESCRIPTION "The wena library and wena.h to build board programs against (pkg-config or find_package), the demo game wena-demo, the grader wena-grade and the example programs.")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "H8/3664F training board simulated in a text terminal")
+set(CPACK_PACKAGE_DESCRIPTION "The wena library and wena.h to build students' board programs against
+(pkg-config or find_package), the demo game wena-demo, the grader
+wena-grade and the example programs.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "wena developers <wena@localhost>")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${WENA_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 # The programs' own libraries are found by dpkg-shlibdeps; building a board
 # program needs GCC, since its texts are compiled to code page 932.

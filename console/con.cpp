@@ -175,6 +175,13 @@ bool con_key_waiting()
     return keyboard_on && plat_key_waiting();
 }
 
+int con_next_typed_key()
+{
+    if (fed_len > 0 || !keyboard_on)
+        return 0;
+    return plat_peek_key();
+}
+
 int con_read_key()
 {
     if (fed_len > 0) {

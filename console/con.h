@@ -33,4 +33,8 @@ void con_use_keyboard(bool on);
 // (repaint after a resize or a return from Ctrl-Z).
 bool con_key_waiting();
 int con_read_key();
+
+// The next key typed at the keyboard, left in place; 0 when there is none
+// or fed keys come before it.
+int con_next_typed_key();
 void con_sleep_ms(unsigned ms);

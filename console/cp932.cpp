@@ -52,3 +52,14 @@ int cp932_to_utf8(uint16_t code, char out[CP932_UTF8_MAX])
     int n = plat_cp932_to_utf8(in, in_len, out, CP932_UTF8_MAX);
     return n > 0 ? n : copy_literal(replacement_mark, out);
 }
+
+bool cp932_wide_everywhere(uint16_t code)
+{
+    char utf8[CP932_UTF8_MAX];
+    if (cp932_to_utf8(code, utf8) != 3)
+        return false;
+    unsigned cp = (utf8[0] & 0x0Fu) << 12 | (utf8[1] & 0x3Fu) << 6 | (utf8[2] & 0x3Fu);
+    return (cp >= 0x2E80 && cp <= 0x303E) || (cp >= 0x3041 && cp <= 0x33FF) || (cp >= 0x3400 && cp <= 0x4DBF) ||
+           (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0xF900 && cp <= 0xFAFF) || (cp >= 0xFE30 && cp <= 0xFE4F) ||
+           (cp >= 0xFF01 && cp <= 0xFF60) || (cp >= 0xFFE0 && cp <= 0xFFE6);
+}

@@ -16,3 +16,8 @@ enum { CP932_UTF8_MAX = 8 };
 // (lead << 8 | trail) to out and returns its length. Codes the code page does
 // not define come out as the replacement mark U+FFFD.
 int cp932_to_utf8(uint16_t code, char out[CP932_UTF8_MAX]);
+
+// Whether every terminal draws this double-byte character two columns wide:
+// kanji, kana and full-width forms. Others ("●", "→") are drawn one column
+// wide by many.
+bool cp932_wide_everywhere(uint16_t code);

@@ -56,6 +56,10 @@ const char *plat_thin_cursor();
 bool plat_key_waiting();
 int plat_read_key();
 
+// The key plat_read_key would give next, left in place; 0 when none is
+// waiting.
+int plat_peek_key();
+
 // Reads typed keys into the keyboard buffer every few milliseconds, so that
 // a program that paints without polling or pausing still lets Ctrl-C through.
 void plat_keep_keys_flowing();

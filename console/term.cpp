@@ -25,6 +25,9 @@ struct Terminal {
     TermSink sink;
     void *sink_context;
     unsigned long long bytes_written;
+    char notice[80];                             // top row of a terminal too small for the board
+    int notice_cols;                             // columns the notice covers; 0 when none
+    bool notice_shown;
     size_t out_len;
     char out[OUT_CAPACITY];
 };
@@ -96,10 +99,24 @@ void term_set_truecolor(bool on) { term.truecolor = on; }
 
 void term_set_background_erase(bool on) { term.background_erase = on; }
 
+// Without it a student sees a board with no LCD and no reason why.
+static void set_notice(int cols, int rows)
+{
+    term.notice_shown = false;
+    if (cols >= SCREEN_COLS && rows >= SCREEN_ROWS) {
+        term.notice_cols = 0;
+        return;
+    }
+    int n = snprintf(term.notice, sizeof term.notice, " wena: the board needs 80x25, the terminal is %dx%d ",
+                     cols, rows);
+    term.notice_cols = n < term.cols ? n : term.cols;
+}
+
 void term_set_size(int cols, int rows)
 {
     term.cols = cols < SCREEN_COLS ? cols : SCREEN_COLS;
     term.rows = rows < SCREEN_ROWS ? rows : SCREEN_ROWS;
+    set_notice(cols, rows);
 }
 
 unsigned long long term_bytes_written() { return term.bytes_written; }
@@ -108,6 +125,7 @@ static void forget_everything()
 {
     term.cursor_x = term.cursor_y = term.fg = term.bg = term.cursor_visible = UNKNOWN;
     term.cursor_thin = false;
+    term.notice_shown = false;
     for (auto &row : term.shown)
         for (auto &c : row)
             c.kind = KIND_UNKNOWN;
@@ -270,18 +288,6 @@ static void send_narrow(int x, int y)
     term.cursor_x = x + 1 < term.cols ? x + 1 : UNKNOWN;
 }
 
-// Kanji, kana and full-width forms: two columns on every terminal.
-static bool drawn_two_columns_everywhere(uint16_t code)
-{
-    char utf8[CP932_UTF8_MAX];
-    if (cp932_to_utf8(code, utf8) != 3)
-        return false;
-    unsigned cp = (utf8[0] & 0x0Fu) << 12 | (utf8[1] & 0x3Fu) << 6 | (utf8[2] & 0x3Fu);
-    return (cp >= 0x2E80 && cp <= 0x303E) || (cp >= 0x3041 && cp <= 0x33FF) || (cp >= 0x3400 && cp <= 0x4DBF) ||
-           (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0xF900 && cp <= 0xFAFF) || (cp >= 0xFE30 && cp <= 0xFE4F) ||
-           (cp >= 0xFF01 && cp <= 0xFF60) || (cp >= 0xFFE0 && cp <= 0xFFE6);
-}
-
 static void send_sure_wide(int x, int y, const ScreenCell &left, const ScreenCell &right)
 {
     forget_partner_of(x, y);
@@ -314,7 +320,7 @@ static void send_wide(int x, int y)
         term.cursor_x = UNKNOWN;
         return;
     }
-    if (left.attr == right.attr && drawn_two_columns_everywhere(left.code)) {
+    if (left.attr == right.attr && cp932_wide_everywhere(left.code)) {
         send_sure_wide(x, y, left, right);
         return;
     }
@@ -340,6 +346,12 @@ static void flush_row(int y, int lo, int hi)
         --lo;
     if (hi < SCREEN_COLS - 1 && (model[hi].kind == CELL_WIDE_LEFT || shown[hi].kind == CELL_WIDE_LEFT))
         ++hi;
+    if (y == 0 && lo < term.notice_cols) {
+        // The notice keeps its cells; a wide character it cuts is left out.
+        lo = term.notice_cols;
+        if (lo < SCREEN_COLS && model[lo].kind == CELL_WIDE_RIGHT)
+            ++lo;
+    }
     for (int x = lo; x <= hi; ++x) {
         if (model[x].kind == CELL_WIDE_LEFT) {
             send_wide(x, y);
@@ -370,12 +382,28 @@ static void sync_cursor()
     term.cursor_visible = 1;
 }
 
+// Bright white on red over the board's top row, until the terminal is large
+// enough: then a resize repaints the board whole.
+static void show_notice()
+{
+    if (term.notice_cols == 0 || term.notice_shown)
+        return;
+    move_to(0, 0);
+    use_attr(0x4F);
+    append(term.notice, (size_t)term.notice_cols);
+    for (int x = 0; x < term.notice_cols; ++x)
+        term.shown[0][x].kind = KIND_UNKNOWN;
+    term.cursor_x = term.notice_cols < term.cols ? term.notice_cols : UNKNOWN;
+    term.notice_shown = true;
+}
+
 void term_flush()
 {
     for (int y = 0; y < SCREEN_ROWS; ++y)
         if (screen.dirty_lo[y] <= screen.dirty_hi[y])
             flush_row(y, screen.dirty_lo[y], screen.dirty_hi[y]);
     scr_clear_dirty();
+    show_notice();
     sync_cursor();
     write_out();
 }
@@ -400,12 +428,14 @@ static void erase_terminal()
     if (term.background_erase) {
         use_attr(ATTR_CLEARED);
         append_str("\x1b[2J");
+        term.notice_shown = false;
         for (auto &row : term.shown)
             for (auto &c : row)
                 c = blank_cell;
         return;
     }
     append_str("\x1b[0m\x1b[2J");
+    term.notice_shown = false;
     term.fg = term.bg = UNKNOWN;
     for (auto &row : term.shown)
         for (auto &c : row)

@@ -42,7 +42,10 @@ extern PortRegisters wena_registers;
 void sim_poll(void);
 
 /* The 16x2 character LCD. Text is code page 932: one byte, one cell. A line
- * holds 16 characters; what goes past its end is dropped, there is no wrap. */
+ * holds 16 characters; what goes past its end is dropped, there is no wrap.
+ * A board change (I, O or V at the keyboard) clears the LCD: text written
+ * once before the program's loop is gone after it, so write what must stay
+ * inside the loop. */
 void lcd_goto(int col, int row);      /* out-of-range values become 0 */
 void lcd_putc(char ch);               /* byte 0 returns to column 0 */
 void lcd_puts(const char *text);
@@ -78,7 +81,8 @@ void lcd_cursor_off(void);
 void lcd_cursor_on(void);             /* a thin line where the next character goes */
 void lcd_clear(void);
 
-/* Pauses the program for ms milliseconds. On Windows the name is kernel32's
+/* Pauses the program for ms milliseconds. A loop that never pauses uses a
+ * whole core; Sleep(20) in it is enough for a board program. On Windows the name is kernel32's
  * too: <windows.h> comes first, then Sleep is made the library's pause, so
  * that a scripted run's virtual clock sees it. */
 #ifdef _WIN32

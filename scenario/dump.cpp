@@ -2,6 +2,7 @@
 // in which colours. The cursor is not drawn.
 #include "scenario/dump.h"
 
+#include "console/cp932.h"
 #include "console/platform.h"
 #include "console/screen.h"
 #include "lcd/lcd.h"
@@ -30,11 +31,26 @@ static std::string cells_text(int x, int y, int count)
     return out;
 }
 
+// A row as an editor or a terminal shows it column for column: a double-byte
+// character that many draw one column wide ("→", "↑") is followed by a blank.
+static std::string row_in_columns(int y)
+{
+    std::string out;
+    for (int x = 0; x < SCREEN_COLS; ++x) {
+        char text[8];
+        out.append(text, (size_t)scr_cell_text(x, y, text));
+        const ScreenCell &c = scr_cell(x, y);
+        if (c.kind == CELL_WIDE_LEFT && !cp932_wide_everywhere(c.code))
+            out += ' ';
+    }
+    return out;
+}
+
 bool dump_text(const char *path)
 {
     std::string text;
     for (int y = 0; y < SCREEN_ROWS; ++y)
-        text += cells_text(0, y, SCREEN_COLS) + "\n";
+        text += row_in_columns(y) + "\n";
     return write_file(path, text);
 }
 

@@ -77,6 +77,11 @@ static long long real_us()
 
 static long long now_us() { return run.realtime ? real_us() : run.virtual_us; }
 
+static std::string checks_held()
+{
+    return std::to_string(run.checks_held) + (run.checks_held == 1 ? " check held" : " checks held");
+}
+
 static std::string where(const ScenarioStep &step)
 {
     return run.path + ":" + std::to_string(step.line) + ": ";
@@ -127,7 +132,7 @@ static void finish(int status, const std::string &message)
 // registered before this one are skipped.
 static void end_with(int status)
 {
-    fprintf(stderr, "%s\n", run.verdict.c_str());
+    fprintf(stderr, "wena: %s\n", run.verdict.c_str());
     fflush(nullptr);
     _exit(status);
 }
@@ -159,8 +164,7 @@ static void print_verdict_at_exit()
     } else if (run.active) {
         // Said, so that a grader tells this run from one whose program ended
         // before its scenario began.
-        run.verdict = run.path + ": passed, " + std::to_string(run.checks_held) +
-                      " checks held; the program ended after the last step";
+        run.verdict = run.path + ": passed, " + checks_held() + "; the program ended after the last step";
     }
     if (!dump_at_exit() && scripted && override_status < 0 && run.status <= SCENARIO_PASSED)
         override_status = SCENARIO_DUMP_FAILED;
@@ -169,7 +173,7 @@ static void print_verdict_at_exit()
     if (override_status >= 0)
         end_with(override_status);
     if (!run.verdict.empty())
-        fprintf(stderr, "%s\n", run.verdict.c_str());
+        fprintf(stderr, "wena: %s\n", run.verdict.c_str());
 }
 
 // The bounds of a whole run: the program's time and its polls.
@@ -275,12 +279,12 @@ static void advance()
         ++run.next;
     }
     if (run.next == run.steps.size() && !keys_unread())
-        finish(SCENARIO_PASSED, run.path + ": passed, " + std::to_string(run.checks_held) + " checks held");
+        finish(SCENARIO_PASSED, run.path + ": passed, " + checks_held());
 }
 
 static void refuse(int status, const std::string &message)
 {
-    fprintf(stderr, "%s\n", message.c_str());
+    fprintf(stderr, "wena: %s\n", message.c_str());
     exit(status);
 }
 
@@ -311,7 +315,8 @@ static bool realtime_asked()
         return false;
     if (is_one_of(value, on))
         return true;
-    run.warnings += std::string("WENA_REALTIME='") + value + "' is neither 1 nor 0: ignored, the clock is virtual\n";
+    run.warnings += std::string("wena: WENA_REALTIME='") + value +
+                    "' ignored, the clock is virtual: it is 1, yes, true or on, or 0, no, false, off or empty\n";
     return false;
 }
 
@@ -327,8 +332,8 @@ static long long limit_from(const char *name, long long fallback)
     long long n = strtoll(value, &end, 10);
     if (errno == 0 && *end == '\0' && n > 0 && value[0] >= '0' && value[0] <= '9' && n < (1LL << 40))
         return n;
-    run.warnings += std::string(name) + "='" + value + "' is not a positive whole number: ignored, " +
-                    std::to_string(fallback) + " it is\n";
+    run.warnings += std::string("wena: ") + name + "='" + value + "' ignored: it is a positive whole number; " +
+                    std::to_string(fallback) + " is kept\n";
     return fallback;
 }
 

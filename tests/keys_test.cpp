@@ -1,13 +1,18 @@
-// The key source on a pipe: bytes are keys, escape sequences of
-// non-character keys vanish whole, and end of input means no key.
+// The key source on a pipe, where every byte is a key and end of input means
+// no key, and on a terminal, where escape sequences of non-character keys
+// vanish whole and bytes far apart in time are separate keys.
 #include "console/platform.h"
 #include "tests/support/tmux.h"
 
 #include <gtest/gtest.h>
 
+#include "console/posix/keyboard.h"
+
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
+#include <termios.h>
 #include <unistd.h>
 
 static std::string keys_read_from(const std::string &printf_input)
@@ -23,37 +28,48 @@ static std::string keys_read_from(const std::string &printf_input)
     return keys;
 }
 
-TEST(PipedKeys, BytesAreKeysInOrderSequencesOfOtherKeysVanishAndEndOfInputIsNoKey)
+// A pipe carries no typing times: Escape and the bytes after it are keys.
+TEST(PipedKeys, EveryByteIsAKeyInOrderAndEndOfInputIsNoKey)
 {
     EXPECT_EQ(keys_read_from("ooIVq+-3 "), "ooIVq+-3 ");
-    // Up, Home, Page Down, F2 (SS3), F7, Ctrl-Left, and an SS3 arrow.
-    EXPECT_EQ(keys_read_from("a\\033[Ab\\033[1~c\\033[6~d\\033OQe\\033[18~f\\033[1;5Dg\\033OAh"),
-              "abcdefgh");
-    EXPECT_EQ(keys_read_from("x\\033"), "x\x1b") << "a lone Escape is a key of its own";
-    EXPECT_EQ(keys_read_from("\\033x"), "\x1bx");
+    EXPECT_EQ(keys_read_from("a\\033[Ab\\033OQc"), "a\x1b[Ab\x1bOQc");
+    EXPECT_EQ(keys_read_from("\\033Oq"), "\x1bOq") << "Escape, the O board key and quit";
     EXPECT_EQ(keys_read_from(""), "");
 }
 
-// Standard input replaced by a pipe that stays open, as a terminal does.
-class OpenKeyStream : public ::testing::Test {
+// Standard input replaced by a terminal (a pseudo-terminal in raw mode).
+class TerminalKeys : public ::testing::Test {
 protected:
     int saved_stdin = -1, writer = -1;
     void SetUp() override
     {
-        int ends[2];
-        ASSERT_EQ(pipe(ends), 0);
+        writer = posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(writer, 0);
+        ASSERT_EQ(grantpt(writer) | unlockpt(writer), 0);
+        int terminal = open(ptsname(writer), O_RDWR | O_NOCTTY);
+        ASSERT_GE(terminal, 0);
+        struct termios raw;
+        tcgetattr(terminal, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(terminal, TCSANOW, &raw);
         saved_stdin = dup(STDIN_FILENO);
-        dup2(ends[0], STDIN_FILENO);
-        close(ends[0]);
-        writer = ends[1];
+        dup2(terminal, STDIN_FILENO);
+        close(terminal);
+        keyboard_forget();
     }
     void TearDown() override
     {
         dup2(saved_stdin, STDIN_FILENO);
         close(saved_stdin);
         close(writer);
+        keyboard_forget();
     }
-    void type(const char *bytes) { ASSERT_EQ(write(writer, bytes, strlen(bytes)), (ssize_t)strlen(bytes)); }
+    void type(const char *bytes)
+    {
+        ASSERT_EQ(write(writer, bytes, strlen(bytes)), (ssize_t)strlen(bytes));
+        tcdrain(writer);
+        usleep(2000);  // the pseudo-terminal passes the bytes on
+    }
     static std::string keys_now()
     {
         std::string keys;
@@ -63,16 +79,39 @@ protected:
     }
 };
 
-TEST_F(OpenKeyStream, AnEscapeNeverHoldsUpAPollAndItsSequenceMayEndAtALaterOne)
+TEST_F(TerminalKeys, AnEscapeNeverHoldsUpAPollAndItsSequenceMayEndAtALaterOne)
 {
     type("a\x1b");
     EXPECT_EQ(keys_now(), "a") << "the Escape is held back, without waiting for what may follow";
     type("[A");
     EXPECT_EQ(keys_now(), "") << "Up, completed at a later poll, is dropped whole";
+    type("\x1bOQb");
+    EXPECT_EQ(keys_now(), "b");
     type("\x1b");
     EXPECT_EQ(keys_now(), "");
     usleep(60 * 1000);
     EXPECT_EQ(keys_now(), "\x1b") << "nothing followed for a while: a key of its own";
-    type("\x1bOQb");
-    EXPECT_EQ(keys_now(), "b");
+}
+
+// Escape, then O and q long after it, typed while the program pauses: three
+// keys, as at a poll, not one sequence of a function key.
+TEST_F(TerminalKeys, BytesThatArriveFarApartInAPauseAreSeparateKeys)
+{
+    type("\x1b");
+    EXPECT_EQ(plat_sleep_ms(60), 0u);
+    type("O");
+    EXPECT_EQ(plat_sleep_ms(5), 0u);
+    type("q");
+    EXPECT_EQ(keys_now(), "\x1bOq");
+}
+
+// A fast burst fills the keyboard buffer to its last place and no further.
+TEST_F(TerminalKeys, TheBufferHoldsAWholeBurstOf256KeysAndDropsOnlyWhatComesAfter)
+{
+    std::string burst(300, 'a');
+    for (size_t i = 0; i < burst.size(); ++i)
+        burst[i] = (char)('a' + i % 26);
+    type(burst.c_str());
+    keyboard_drain();
+    EXPECT_EQ(keys_now(), burst.substr(0, 256));
 }

@@ -39,7 +39,7 @@ static const std::string choose_boards_and_quit = utf8(
 
 // What a terminal shows from the run's output bytes, row by row, as a text
 // dump writes it: a glyph code page 932 makes two columns wide is read from
-// its first column, whatever width the terminal gave it.
+// its first column, with a blank after it where the terminal drew it narrow.
 static std::string terminal_text(const std::string &output)
 {
     VtEmulator vt;
@@ -50,8 +50,10 @@ static std::string terminal_text(const std::string &output)
     std::string text;
     for (int y = 0; y < 25; ++y, text += "\n")
         for (int x = 0; x < 80; ++x) {
-            text += seen.at(x, y).text;
-            x += std::max(1, cp932_columns(seen.at(x, y).text)) - 1;
+            const SeenCell &cell = seen.at(x, y);
+            int columns = std::max(1, cp932_columns(cell.text));
+            text += cell.text + (columns == 2 && cell.width == 1 ? " " : "");
+            x += columns - 1;
         }
     return text;
 }
@@ -129,7 +131,7 @@ TEST_F(ScenarioRun, EachFailureEndsTheRunWithItsStatusAndMessage)
     ASSERT_EQ(mkdir(file("dir.scn").c_str(), 0755), 0);
     for (const auto &c : cases) {
         EXPECT_EQ(run(c.scenario, c.env, c.program), c.status) << c.message;
-        EXPECT_EQ(err, c.message);
+        EXPECT_EQ(err, "wena: " + c.message) << "one prefix, on every message";
         if (c.status == 5) {
             EXPECT_EQ(read("out.bin"), "") << "nothing was painted: " << c.message;
         }
@@ -159,7 +161,8 @@ TEST_F(ScenarioRun, VirtualTimeUnlessRealTimeIsAskedFor)
     clock_gettime(CLOCK_MONOTONIC, &after);
     EXPECT_LT(after.tv_sec - before.tv_sec, 30) << "three minutes of waits took real time";
     EXPECT_EQ(run("wait 30000\n", "WENA_REALTIME=maybe"), 0);
-    EXPECT_EQ(err, "WENA_REALTIME='maybe' is neither 1 nor 0: ignored, the clock is virtual\nrun.scn: passed, 0 checks held\n");
+    EXPECT_EQ(err, "wena: WENA_REALTIME='maybe' ignored, the clock is virtual: it is 1, yes, true or on, or 0, no, "
+                   "false, off or empty\nwena: run.scn: passed, 0 checks held\n");
     clock_gettime(CLOCK_MONOTONIC, &before);
     EXPECT_EQ(run("wait 300\n", "WENA_REALTIME=1"), 0);
     clock_gettime(CLOCK_MONOTONIC, &after);

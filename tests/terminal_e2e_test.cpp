@@ -231,3 +231,20 @@ TEST_F(InteractiveShell, CtrlCActsAtOnceAfterAHugePasteToAProgramThatNeverPolls)
     start_shell("spin");
     expect_ctrl_c_after_a_huge_paste_acts_at_once_and_gives_the_terminal_back();
 }
+
+// The demo's score screen is a pause of 2.5 s: Q typed there quits at once,
+// while the score still shows, not when the pause ends.
+TEST_F(TerminalEndToEnd, QuitActsInsideTheDemosLongPause)
+{
+    write("WENA.ini", "1,0,0");
+    std::string script = "cd " + shell_quote(dir) + " && " DEMO_PROGRAM "; echo $? > status; exec sleep 60";
+    ASSERT_TRUE(tmux_start(pane, "sh -c " + shell_quote(script)));
+    std::string title = utf8(u8"ｽﾀｰﾄ"), score = utf8(u8"ﾃﾝｽｳ");
+    ASSERT_TRUE(wait_until([&] { return tmux_capture(pane).find(title) != std::string::npos; }, 10000));
+    tmux_type(pane, "3");
+    ASSERT_TRUE(wait_until([&] { return tmux_capture(pane).find(score) != std::string::npos; }, 60000))
+        << "the untouched player was never hit";
+    tmux_type(pane, "q");
+    EXPECT_EQ(wait_for_file(file("status"), 1000), "1\n") << "Q waited for the pause to end";
+    EXPECT_NE(tmux_capture(pane).find(score), std::string::npos) << tmux_capture(pane);
+}

@@ -131,6 +131,6 @@ TEST_F(Trace, InteractiveRunEndedByQ)
 TEST_F(Trace, UnwritableTraceIsRefusedBeforeTheBoardIsPainted)
 {
     EXPECT_EQ(run_scenario(EXAMPLE_PROGRAM, "wait 10\n", nullptr, "WENA_TRACE=no/such/dir/run.vcd"), 6);
-    EXPECT_EQ(err, "no/such/dir/run.vcd: WENA_TRACE cannot be written: No such file or directory\n");
+    EXPECT_EQ(err, "wena: no/such/dir/run.vcd: WENA_TRACE cannot be written: No such file or directory\n");
     EXPECT_EQ(read("out.bin"), "");
 }

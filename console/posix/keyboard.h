@@ -7,3 +7,7 @@ void keyboard_drain();
 
 // The descriptor a pause watches for keys, or -1 when there is none.
 int keyboard_wait_fd();
+
+// Forgets the keys held and what standard input was found to be, for a
+// process that has just put another file in its place.
+void keyboard_forget();

@@ -1,6 +1,9 @@
 // POSIX key source: bytes from standard input, a terminal in raw mode or a
-// pipe or file. Escape sequences of non-character keys are dropped whole as
-// they arrive, so that an arrow key never acts as the letter it ends with.
+// pipe or file. From a terminal, escape sequences of non-character keys are
+// dropped whole as they arrive, so that an arrow key never acts as the letter
+// it ends with; bytes that arrive far apart are separate keys, in a pause as
+// at a poll. A pipe or file carries no typing times, so there every byte is
+// a key of its own, Escape too.
 //
 // A terminal is read dry at every poll, during every pause and every few
 // milliseconds of painting: keys beyond the keyboard buffer are dropped, as a
@@ -71,7 +74,23 @@ static void push_key(unsigned char key)
 static bool is_csi_final(unsigned char b) { return b >= 0x40 && b <= 0x7E; }
 static bool is_csi_inner(unsigned char b) { return b >= 0x20 && b <= 0x3F; }
 
-// One byte of input: a key, or part of a sequence that is dropped whole.
+// A sequence that stopped halfway: a lone ESC is a key, the rest is dropped.
+static void settle_sequence()
+{
+    if (source.sequence == SEQ_ESC)
+        push_key(ESC);
+    source.sequence = SEQ_NONE;
+}
+
+// Terminals send a key's sequence in one piece: one that has waited this long
+// for its next byte was a lone Escape or a broken sequence.
+static void settle_stale_sequence(long long now_ms)
+{
+    if (source.sequence != SEQ_NONE && now_ms - source.sequence_started_ms >= SEQUENCE_WAIT_MS)
+        settle_sequence();
+}
+
+// One byte from a terminal: a key, or part of a sequence that is dropped whole.
 static void take_byte(unsigned char b)
 {
     switch (source.sequence) {
@@ -102,14 +121,6 @@ static void take_byte(unsigned char b)
     }
 }
 
-// A sequence that stopped halfway: a lone ESC is a key, the rest is dropped.
-static void settle_sequence()
-{
-    if (source.sequence == SEQ_ESC)
-        push_key(ESC);
-    source.sequence = SEQ_NONE;
-}
-
 // One read of at most `room` bytes; false when nothing more is there now.
 static bool read_some(size_t room)
 {
@@ -124,6 +135,12 @@ static bool read_some(size_t room)
         settle_sequence();
         return false;
     }
+    if (!from_terminal()) {
+        for (ssize_t i = 0; i < n; ++i)
+            push_key(chunk[i]);
+        return true;
+    }
+    settle_stale_sequence(monotonic_ms());
     for (ssize_t i = 0; i < n; ++i)
         take_byte(chunk[i]);
     return true;
@@ -155,6 +172,8 @@ void keyboard_drain()
     }
 }
 
+void keyboard_forget() { source = KeySource{{}, 0, 0, SEQ_NONE, 0, false, -1, 0}; }
+
 int keyboard_wait_fd() { return !source.ended && from_terminal() ? STDIN_FILENO : -1; }
 
 void plat_keep_keys_flowing()
@@ -171,11 +190,12 @@ void plat_keep_keys_flowing()
 bool plat_key_waiting()
 {
     keyboard_drain();
-    if (source.count == 0 && source.sequence != SEQ_NONE &&
-        monotonic_ms() - source.sequence_started_ms >= SEQUENCE_WAIT_MS)
-        settle_sequence();
+    if (source.count == 0)
+        settle_stale_sequence(monotonic_ms());
     return source.count > 0;
 }
+
+int plat_peek_key() { return source.count > 0 ? (signed char)source.keys[source.head] : 0; }
 
 int plat_read_key()
 {

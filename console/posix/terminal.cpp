@@ -29,9 +29,9 @@ static volatile sig_atomic_t cursor_shape_changed;
 
 // Default colours, visible cursor, autowrap back on, and the cursor below the
 // board so that the shell prompt does not overwrite the picture.
-static const char give_back_sequence[] = "\x1b[0m\x1b[?25h\x1b[?7h\x1b[25;1H";
+static const char give_back_sequence[] = "\x1b[0m\x1b[?25h\x1b[?7h\x1b[25;1H\x1b[J";
 // CAN first: a signal may have cut one of our escape sequences in half.
-static const char give_back_after_signal[] = "\x18\x1b[0m\x1b[?25h\x1b[?7h\x1b[25;1H";
+static const char give_back_after_signal[] = "\x18\x1b[0m\x1b[?25h\x1b[?7h\x1b[25;1H\x1b[J";
 
 // The thin cursor and the default shape, as the terminal named by TERM
 // takes them: the Linux console has its own sequence for the shape.

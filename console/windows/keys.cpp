@@ -97,6 +97,8 @@ bool plat_key_waiting()
     return next_key >= 0;
 }
 
+int plat_peek_key() { return plat_key_waiting() ? (signed char)next_key : 0; }
+
 int plat_read_key()
 {
     if (!plat_key_waiting())

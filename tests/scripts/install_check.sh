@@ -22,6 +22,8 @@ CMAKE
 cmake -S "$work/cmake-user" -B "$work/cmake-user/build" -DCMAKE_PREFIX_PATH="$work/prefix" > /dev/null
 cmake --build "$work/cmake-user/build" > /dev/null
 
+cflags=$(PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig" pkg-config --cflags wena)
+[ "$cflags" = "-I$work/prefix/include -fexec-charset=CP932 " ] || { echo "pkg-config --cflags: '$cflags'"; exit 1; }
 flags=$(PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig" pkg-config --cflags --libs wena)
 # shellcheck disable=SC2086
 gcc "$source_dir/examples/switches_to_leds.c" $flags -o "$work/pkgconfig-user"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build tree, lists it, unpacks it without
-# installing, and uses the unpacked files as a lab machine would: a board
-# program built with pkg-config, graded by the packaged wena-grade, and the
-# packaged demo and example started with a scenario.
+# installing, has lintian check it where lintian is installed, and uses the
+# unpacked files as a lab machine would: a board program built with
+# pkg-config, graded by the packaged wena-grade, and the packaged demo and
+# example started with a scenario.
 set -euo pipefail
 build_dir=$1
 source_dir=$2
@@ -16,9 +17,15 @@ cat "$work/contents"
 for path in ./usr/lib/libwena.a ./usr/include/wena.h ./usr/lib/cmake/wena/wenaConfig.cmake \
             ./usr/lib/pkgconfig/wena.pc ./usr/bin/wena-demo ./usr/bin/wena-grade \
             ./usr/share/wena/examples/stepper.c ./usr/lib/wena/examples/stepper \
-            ./usr/share/man/man1/wena-grade.1.gz ./usr/share/man/man1/wena-demo.1.gz; do
+            ./usr/share/man/man1/wena-grade.1.gz ./usr/share/man/man1/wena-demo.1.gz \
+            ./usr/lib/wena/examples/vending-controller ./usr/share/doc/wena/copyright \
+            ./usr/share/doc/wena/changelog.gz; do
   grep -qx "$path" "$work/contents" || { echo "missing from the package: $path"; exit 1; }
 done
+
+if command -v lintian > /dev/null; then
+  lintian --fail-on error "$deb" || { echo "lintian finds errors in the package"; exit 1; }
+fi
 
 dpkg-deb -x "$deb" "$work/root"
 usr=$work/root/usr
@@ -29,7 +36,9 @@ for page in wena-grade wena-demo; do
   [ ! -s "$work/man.log" ] || { cat "$work/man.log"; exit 1; }
 done
 "$usr/bin/wena-grade" --version
-flags=$(PKG_CONFIG_PATH="$usr/lib/pkgconfig" pkg-config --cflags --libs wena)
+grep -qx 'prefix=/usr' "$usr/lib/pkgconfig/wena.pc" || { echo "wena.pc names no /usr prefix"; exit 1; }
+# Unpacked, not installed: pkg-config takes the prefix from where the file lies.
+flags=$(PKG_CONFIG_PATH="$usr/lib/pkgconfig" pkg-config --define-prefix --cflags --libs wena)
 # shellcheck disable=SC2086
 gcc "$usr/share/wena/examples/switches_to_leds.c" $flags -o "$work/myboard"
 

@@ -26,7 +26,15 @@ wait_for() {  # a pattern on the screen, or fail after $2 seconds
   echo "not seen within $2 s: $1"; screen; exit 1
 }
 
-wait_for 'ｽﾀｰﾄ : SW3' 600
+# The build may take minutes on a busy machine; a build that fails ends the
+# wait at once, and a built game has seconds to show its title.
+for ((i = 0; i < 6000; i++)); do
+  [ -x "$work/build/wena-demo" ] && break
+  [ -s "$work/status" ] && { echo "the command ended before the game started"; screen; exit 1; }
+  sleep 0.1
+done
+[ -x "$work/build/wena-demo" ] || { echo "no game built within 600 s"; screen; exit 1; }
+wait_for 'ｽﾀｰﾄ : SW3' 20
 screen | grep -q 'ｷﾉｳｾﾂﾒｲ : SW2'
 screen | sed -n 2p | grep -q '^  SWITCH' || { echo "no switch board"; screen; exit 1; }
 [ "$(cat "$work/WENA.ini")" = "1,0,0" ]

@@ -2,6 +2,8 @@
 
 #include "console/screen.h"
 
+#include <algorithm>
+
 
 extern "C" {
 #include <vterm.h>
@@ -79,10 +81,32 @@ static std::string check_cell(const SeenScreen &seen, int x, int y, int *skip)
     return seen.at(x, y).width == 2 ? "" : check_seen(x + 1, y, seen.at(x + 1, y), " ", scr_cell(x + 1, y).attr);
 }
 
+// A terminal smaller than the board has the notice saying so over the top row.
+static int notice_columns(const SeenScreen &seen, std::string *problem)
+{
+    if (seen.cols >= SCREEN_COLS && seen.rows >= SCREEN_ROWS)
+        return 0;
+    std::string expected = " wena: the board needs 80x25, the terminal is " + std::to_string(seen.cols) + "x" +
+                           std::to_string(seen.rows) + " ";
+    int n = std::min((int)expected.size(), seen.cols);
+    std::string shown;
+    for (int x = 0; x < n; ++x)
+        shown += seen.at(x, 0).text.empty() ? "?" : seen.at(x, 0).text;
+    if (shown != expected.substr(0, (size_t)n))
+        *problem = "top row '" + shown + "', not the notice '" + expected + "'";
+    return n;
+}
+
 std::string diff_with_model(const SeenScreen &seen)
 {
+    std::string wrong_top;
+    int notice = notice_columns(seen, &wrong_top);
+    if (!wrong_top.empty())
+        return wrong_top;
+    if (notice > 0 && notice < SCREEN_COLS && scr_cell(notice, 0).kind == CELL_WIDE_RIGHT)
+        ++notice;  // a wide character the notice cuts is not shown
     for (int y = 0; y < seen.rows && y < SCREEN_ROWS; ++y)
-        for (int x = 0; x < seen.cols && x < SCREEN_COLS; ++x) {
+        for (int x = y == 0 ? notice : 0; x < seen.cols && x < SCREEN_COLS; ++x) {
             int skip = 0;
             std::string problem = check_cell(seen, x, y, &skip);
             if (!problem.empty())

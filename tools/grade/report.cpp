@@ -28,7 +28,7 @@ const char *grade_verdict_name(Verdict verdict) { return verdict_names[verdict];
 // The last line the scenario run wrote about this scenario.
 static std::string verdict_line(const GradeRun &run)
 {
-    std::string prefix = run.scenario_path + ":", found;
+    std::string prefix = "wena: " + run.scenario_path + ":", found;
     size_t at = 0;
     while (at < run.err.size()) {
         size_t end = run.err.find('\n', at);
