@@ -24,6 +24,11 @@ static const char usage[] =
     "      --junit FILE       also write a JUnit XML report to FILE\n"
     "      --ini FILE         the WENA.ini every run starts with (default: no boards)\n"
     "      --keep DIR         keep each run's directory and stderr in DIR, a new directory\n"
+    "      --memory MIB       address space of a run, 0 for no limit (default 1024)\n"
+    "      --cpu S            CPU seconds of a run, 0 for no limit (default 10)\n"
+    "      --processes N      processes of a run at once (default 64)\n"
+    "      --write-limit MIB  bytes a run may write in files (default 64)\n"
+    "      --no-sandbox       run the programs without bubblewrap's sandbox\n"
     "  -h, --help             this text\n"
     "Exit status: 0 every run passed, 1 some run did not, 2 the grading failed.\n";
 
@@ -114,6 +119,16 @@ int main(int argc, char **argv)
             options.ini_text = read_whole(value_of(argc, argv, i));
         } else if (arg == "--keep") {
             options.keep_dir = absolute(value_of(argc, argv, i));
+        } else if (arg == "--memory") {
+            options.memory_mib = whole_number("--memory", value_of(argc, argv, i), 0, 1 << 20);
+        } else if (arg == "--cpu") {
+            options.cpu_s = whole_number("--cpu", value_of(argc, argv, i), 0, 86400);
+        } else if (arg == "--processes") {
+            options.processes = whole_number("--processes", value_of(argc, argv, i), 1, 4096);
+        } else if (arg == "--write-limit") {
+            options.write_mib = whole_number("--write-limit", value_of(argc, argv, i), 1, 1 << 20);
+        } else if (arg == "--no-sandbox") {
+            options.sandbox = false;
         } else if (arg == "--") {
             positional.insert(positional.end(), argv + i + 1, argv + argc);
             break;
@@ -133,6 +148,10 @@ int main(int argc, char **argv)
         refuse("at least one program is needed");
     }
 
+    std::string error;
+    if (!grade_check_inputs(programs, scenarios, error))
+        refuse(error);
+
     std::vector<GradeRun> runs;
     for (const std::string &program : programs)
         for (const std::string &scenario : scenarios) {
@@ -151,8 +170,12 @@ int main(int argc, char **argv)
             refuse(options.junit_path + ": " + strerror(errno));
         fclose(report);
     }
+    std::string unsandboxed = options.sandbox ? grade_sandbox_missing() : "--no-sandbox";
+    if (options.sandbox && !unsandboxed.empty()) {
+        fprintf(stderr, "wena-grade: runs go without a sandbox: %s\n", unsandboxed.c_str());
+        options.sandbox = false;
+    }
     show_progress_line = isatty(STDERR_FILENO);
-    std::string error;
     bool graded = grade_runs(runs, options, error);
     if (show_progress_line)
         fprintf(stderr, "\r\x1b[K");
@@ -161,6 +184,8 @@ int main(int argc, char **argv)
     for (const GradeRun &run : runs)
         passed += run.verdict == VERDICT_PASSED;
     printf("%zu of %zu runs passed\n", passed, runs.size());
+    if (!unsandboxed.empty())
+        printf("runs were not sandboxed: %s\n", unsandboxed.c_str());
     fflush(stdout);
     if (!options.junit_path.empty() && !grade_write_junit(options.junit_path, runs)) {
         fprintf(stderr, "wena-grade: %s: %s\n", options.junit_path.c_str(), strerror(errno));
