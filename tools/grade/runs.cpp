@@ -291,16 +291,51 @@ static void end_run(std::vector<GradeRun> &runs, const Running &r, int wait_stat
     grade_judge(run);
 }
 
+static bool from_a_run(pid_t sender);
+
+// Whether the teacher stopped the grading (Ctrl-C, kill); signals that came
+// from a run are dropped.
+static bool teacher_stopped;
+
+static void take_signal(int sig, const siginfo_t &info)
+{
+    if (sig <= 0 || sig == SIGCHLD || (info.si_code <= 0 && from_a_run(info.si_pid)))
+        return;
+    if (sig == SIGTSTP)
+        raise(SIGSTOP);
+    teacher_stopped = teacher_stopped || sig == SIGINT || sig == SIGTERM || sig == SIGHUP || sig == SIGQUIT;
+}
+
+// Waits at most timeout for a signal, then takes every one pending.
+static void take_signals(const sigset_t &signals, double timeout_s)
+{
+    struct timespec timeout = {(time_t)timeout_s, (long)((timeout_s - (double)(time_t)timeout_s) * 1e9)};
+    for (;;) {
+        siginfo_t info{};
+        int sig = sigtimedwait(&signals, &info, &timeout);
+        if (sig <= 0)
+            return;
+        take_signal(sig, info);
+        timeout = {0, 0};
+    }
+}
+
 // Reaps the runs that have ended, and whatever a run left behind that came
-// to the grader; the latter is killed first.
-static void reap(std::vector<GradeRun> &runs, std::vector<Running> &running, bool keep, int &done, int &failed)
+// to the grader; the latter is killed first. Each process is reaped only
+// after the signals it sent are taken, so that they can still be traced to it.
+static void reap(std::vector<GradeRun> &runs, std::vector<Running> &running, bool keep, const sigset_t &signals,
+                 int &done, int &failed)
 {
     for (pid_t pid : children_of_self())
         if (std::none_of(running.begin(), running.end(), [pid](const Running &r) { return r.pid == pid; }))
             kill(pid, SIGKILL);
-    int status = 0;
-    pid_t pid;
-    while ((pid = waitpid(-1, &status, WNOHANG)) > 0) {
+    for (;;) {
+        siginfo_t ended{};
+        if (waitid(P_ALL, 0, &ended, WEXITED | WNOHANG | WNOWAIT) != 0 || ended.si_pid == 0)
+            return;
+        take_signals(signals, 0);
+        int status = 0;
+        pid_t pid = waitpid(ended.si_pid, &status, 0);
         auto r = std::find_if(running.begin(), running.end(), [pid](const Running &x) { return x.pid == pid; });
         if (r == running.end())
             continue;
@@ -343,31 +378,16 @@ static void stop_overdue(std::vector<GradeRun> &runs, std::vector<Running> &runn
     }
 }
 
-static pid_t parent_of(pid_t pid)
-{
-    std::string path = "/proc/" + std::to_string(pid) + "/stat";
-    FILE *f = fopen(path.c_str(), "r");
-    if (!f)
-        return 0;
-    char text[1024];
-    size_t n = fread(text, 1, sizeof text - 1, f);
-    fclose(f);
-    text[n] = '\0';
-    const char *after_name = strrchr(text, ')');
-    long parent = 0;
-    if (!after_name || sscanf(after_name, ") %*c %ld", &parent) != 1)
-        return 0;
-    return (pid_t)parent;
-}
-
 // A run and all it starts descend from the grader (the grader is their
 // subreaper), and a process that has ended stays until the grader reaps it.
 static bool from_a_run(pid_t sender)
 {
+    char state;
     for (int depth = 0; sender > 1 && depth < 1024; ++depth) {
         if (sender == getpid())
             return true;
-        sender = parent_of(sender);
+        if (!proc_stat(sender, state, sender))
+            return false;
     }
     return false;
 }
@@ -385,23 +405,14 @@ static sigset_t taken_signals()
     return set;
 }
 
-// Sleeps until a run ends, the next limit passes, or the teacher stops the
-// grading; false then. Signals from runs are dropped.
-static bool wait_for_news(const std::vector<Running> &running, int limit_s, const sigset_t &signals)
+// Sleeps until a run ends, the next limit passes, or a signal comes.
+static void wait_for_news(const std::vector<Running> &running, int limit_s, const sigset_t &signals)
 {
     double next = now_s() + (double)LONGEST_WAIT_MS / 1000;
     for (const Running &r : running)
         if (!r.killed && r.started + limit_s < next)
             next = r.started + limit_s;
-    double left = std::max(0.0, next - now_s());
-    struct timespec timeout = {(time_t)left, (long)((left - (double)(time_t)left) * 1e9)};
-    siginfo_t info{};
-    int sig = sigtimedwait(&signals, &info, &timeout);
-    if (sig <= 0 || sig == SIGCHLD || from_a_run(info.si_pid))
-        return true;
-    if (sig == SIGTSTP)
-        raise(SIGSTOP);
-    return sig != SIGINT && sig != SIGTERM && sig != SIGHUP && sig != SIGQUIT;
+    take_signals(signals, std::max(0.0, next - now_s()));
 }
 
 static bool make_base(const GradeOptions &options, std::string &base, std::string &error)
@@ -461,6 +472,7 @@ bool grade_runs(std::vector<GradeRun> &runs, const GradeOptions &options, std::s
     size_t next = 0;
     int done = 0, failed = 0, total = (int)runs.size();
     bool interrupted = false;
+    teacher_stopped = false;
     while (done < total && !interrupted) {
         while (next < runs.size() && (int)running.size() < options.jobs) {
             if (!start_run(runs, next, setup, running)) {
@@ -471,12 +483,14 @@ bool grade_runs(std::vector<GradeRun> &runs, const GradeOptions &options, std::s
             ++next;
         }
         grade_progress(done, total, failed, (int)running.size());
-        if (!interrupted && !wait_for_news(running, options.time_limit_s, signals)) {
+        if (!interrupted)
+            wait_for_news(running, options.time_limit_s, signals);
+        stop_overdue(runs, running, options);
+        reap(runs, running, setup.keep, signals, done, failed);
+        if (teacher_stopped && !interrupted) {
             error = "interrupted";
             interrupted = true;
         }
-        stop_overdue(runs, running, options);
-        reap(runs, running, setup.keep, done, failed);
     }
     abandon(running);
     if (!setup.keep)

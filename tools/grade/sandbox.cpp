@@ -51,12 +51,51 @@ void sweep_children()
     }
 }
 
-// Ends as the program did: with its status, or by its signal.
-[[noreturn]] static void end_like(int status)
+bool proc_stat(pid_t pid, char &state, pid_t &parent)
 {
-    if (WIFEXITED(status))
-        _exit(WEXITSTATUS(status));
-    int sig = WTERMSIG(status);
+    std::string path = "/proc/" + std::to_string(pid) + "/stat";
+    FILE *f = fopen(path.c_str(), "r");
+    if (!f)
+        return false;
+    char text[1024];
+    size_t n = fread(text, 1, sizeof text - 1, f);
+    fclose(f);
+    text[n] = '\0';
+    const char *after_name = strrchr(text, ')');
+    long ppid = 0;
+    if (!after_name || sscanf(after_name, ") %c %ld", &state, &ppid) != 2)
+        return false;
+    parent = (pid_t)ppid;
+    return true;
+}
+
+// Kills every child until all are dead, and reaps none: when the keeper
+// ends they pass to the grader, which can still tell they were a run's when
+// it reads the signals they sent.
+static void kill_children_unreaped()
+{
+    for (int round = 0; round < 100000; ++round) {
+        bool alive = false;
+        for (pid_t pid : children_of_self()) {
+            char state = 'Z';
+            pid_t parent;
+            if (proc_stat(pid, state, parent) && state != 'Z' && state != 'X') {
+                kill(pid, SIGKILL);
+                alive = true;
+            }
+        }
+        if (!alive)
+            return;
+        usleep(1000);
+    }
+}
+
+// Ends as the program did: with its status, or by its signal.
+[[noreturn]] static void end_like(const siginfo_t &ended)
+{
+    if (ended.si_code == CLD_EXITED)
+        _exit(ended.si_status);
+    int sig = ended.si_status;
     struct rlimit no_core = {0, 0};
     setrlimit(RLIMIT_CORE, &no_core);
     signal(sig, SIG_DFL);
@@ -105,16 +144,15 @@ void keeper_run(const char *program, pid_t grader)
         if (sigwaitinfo(&all, &info) < 0)
             continue;
         if (info.si_signo == SIGTERM && info.si_pid == grader) {
-            sweep_children();
+            kill_children_unreaped();
             _exit(137);
         }
-        int status = 0;
-        pid_t ended;
-        while (info.si_signo == SIGCHLD && (ended = waitpid(-1, &status, WNOHANG)) > 0)
-            if (ended == pid) {
-                sweep_children();
-                end_like(status);
-            }
+        siginfo_t ended{};
+        if (info.si_signo == SIGCHLD && waitid(P_PID, (id_t)pid, &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+            ended.si_pid == pid) {
+            kill_children_unreaped();
+            end_like(ended);
+        }
     }
 }
 

@@ -21,5 +21,8 @@ std::vector<std::string> sandbox_command(const std::string &program, const std::
 // nearest subreaper.
 void sweep_children();
 
+// A process's state letter and parent, from /proc; false once it is reaped.
+bool proc_stat(pid_t pid, char &state, pid_t &parent);
+
 // The children of this process, as the kernel lists them.
 std::vector<pid_t> children_of_self();
