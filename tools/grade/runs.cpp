@@ -64,22 +64,32 @@ static double now_s()
     return (double)t.tv_sec + (double)t.tv_nsec / 1e9;
 }
 
-// Directories are opened up first, so that a run that locked itself out of
-// them (chmod 0) is removed all the same. Links are removed, never followed.
+// Calls visit with the path of each entry of the directory. A run may have
+// locked itself out of it (chmod 0): it is opened up (u+rwx) when it cannot
+// be read, or always when asked.
+template <typename Visit> static void for_each_entry(const std::string &dir, bool open_always, Visit visit)
+{
+    if (open_always)
+        chmod(dir.c_str(), 0700);
+    DIR *d = opendir(dir.c_str());
+    if (!d && errno == EACCES && chmod(dir.c_str(), 0700) == 0)
+        d = opendir(dir.c_str());
+    if (!d)
+        return;
+    while (struct dirent *e = readdir(d))
+        if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
+            visit(dir + "/" + e->d_name);
+    closedir(d);
+}
+
+// Links are removed, never followed.
 static bool remove_tree(const std::string &path, std::string &failed, int depth = 0)
 {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0)
         return errno == ENOENT;
-    if (S_ISDIR(st.st_mode) && depth < DEEPEST_TREE) {
-        chmod(path.c_str(), 0700);
-        if (DIR *d = opendir(path.c_str())) {
-            while (struct dirent *e = readdir(d))
-                if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
-                    remove_tree(path + "/" + e->d_name, failed, depth + 1);
-            closedir(d);
-        }
-    }
+    if (S_ISDIR(st.st_mode) && depth < DEEPEST_TREE)
+        for_each_entry(path, true, [&](const std::string &entry) { remove_tree(entry, failed, depth + 1); });
     if ((S_ISDIR(st.st_mode) ? rmdir(path.c_str()) : unlink(path.c_str())) == 0)
         return true;
     if (failed.empty())
@@ -94,6 +104,14 @@ static void remove_or_name(const std::string &path)
         fprintf(stderr, "\r\x1b[Kwena-grade: left behind, cannot be removed: %s\n", failed.c_str());
 }
 
+// A kept run's directories, opened up for the teacher to read and remove.
+static void open_up(const std::string &path, int depth = 0)
+{
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && depth < DEEPEST_TREE)
+        for_each_entry(path, true, [&](const std::string &entry) { open_up(entry, depth + 1); });
+}
+
 // Bytes the files under path take on the disk.
 static long long tree_bytes(const std::string &path, int depth = 0)
 {
@@ -101,17 +119,8 @@ static long long tree_bytes(const std::string &path, int depth = 0)
     if (lstat(path.c_str(), &st) != 0)
         return 0;
     long long bytes = (long long)st.st_blocks * 512;
-    if (!S_ISDIR(st.st_mode) || depth >= DEEPEST_TREE)
-        return bytes;
-    DIR *d = opendir(path.c_str());
-    if (!d && errno == EACCES && chmod(path.c_str(), 0700) == 0)
-        d = opendir(path.c_str());
-    if (!d)
-        return bytes;
-    while (struct dirent *e = readdir(d))
-        if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
-            bytes += tree_bytes(path + "/" + e->d_name, depth + 1);
-    closedir(d);
+    if (S_ISDIR(st.st_mode) && depth < DEEPEST_TREE)
+        for_each_entry(path, false, [&](const std::string &entry) { bytes += tree_bytes(entry, depth + 1); });
     return bytes;
 }
 
@@ -284,7 +293,9 @@ static void end_run(std::vector<GradeRun> &runs, const Running &r, int wait_stat
     run.signal = WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
     read_verdict(r.verdict_fd, run);
     run.err = read_tail(r.dir + ".err");
-    if (!keep) {
+    if (keep) {
+        open_up(r.dir);
+    } else {
         remove_or_name(r.dir);
         remove_or_name(r.dir + ".err");
     }
