@@ -64,9 +64,10 @@ __attribute__((constructor)) static void take_grader_link()
     if (sscanf(value, "%d,%d", &scenario, &verdict) != 2)
         scenario = verdict = -1;
     unsetenv("WENA_GRADE_FDS");
-    if (scenario >= 0 && fcntl(scenario, F_GETFD) >= 0)
+    // Never standard input, output or error, whatever the variable says.
+    if (scenario > 2 && fcntl(scenario, F_GETFD) >= 0)
         read_linked_scenario(scenario);
-    if (verdict >= 0 && fcntl(verdict, F_GETFD) >= 0)
+    if (verdict > 2 && fcntl(verdict, F_GETFD) >= 0)
         verdict_fd = hidden_copy(verdict);
 }
 
