@@ -170,7 +170,7 @@ int main(int argc, char **argv)
             refuse(options.junit_path + ": " + strerror(errno));
         fclose(report);
     }
-    std::string unsandboxed = options.sandbox ? grade_sandbox_missing() : "--no-sandbox";
+    std::string unsandboxed = options.sandbox ? grade_sandbox_missing() : "--no-sandbox was given";
     if (options.sandbox && !unsandboxed.empty()) {
         fprintf(stderr, "wena-grade: runs go without a sandbox: %s\n", unsandboxed.c_str());
         options.sandbox = false;
