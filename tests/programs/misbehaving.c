@@ -109,8 +109,9 @@ static void write_to_terminal(void)
 }
 
 /* What the sandbox should hide, as LED bits: the scenario's file, a file of
- * the teacher's, a network beyond loopback, the grader, the grader's
- * variable. It also tries to write outside the run's directory. */
+ * the teacher's, a network beyond loopback, a writable place in the system,
+ * the grader, the grader's variable. It also tries to write beside the
+ * run's directory. */
 static void peek(void)
 {
     const char *scenario = getenv("WENA_SCENARIO"), *teacher = getenv("PEEK_FILE"), *outside = getenv("PEEK_DIR");
@@ -129,6 +130,13 @@ static void peek(void)
     int fd = open(path, O_WRONLY | O_CREAT, 0644);
     if (fd >= 0)
         close(fd);
+    static const char *const system_places[] = {"/escaped", "/dev/escaped", "/dev/shm/escaped", "/usr/escaped"};
+    for (size_t i = 0; i < sizeof system_places / sizeof system_places[0]; ++i)
+        if ((fd = open(system_places[i], O_WRONLY | O_CREAT | O_EXCL, 0644)) >= 0) {
+            close(fd);
+            unlink(system_places[i]);
+            leaks |= 0x08;
+        }
     leaks |= getppid() > 1 && parent_of(getppid()) > 1 ? 0x10 : 0;
     leaks |= getenv("WENA_GRADE_FDS") ? 0x20 : 0;
     sim_poll();

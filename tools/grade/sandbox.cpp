@@ -21,9 +21,10 @@ std::vector<std::string> sandbox_command(const std::string &program, const std::
                                       "--ro-bind", "/usr", "/usr"};
     for (const char *system : {"/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32", "/etc"})
         args.insert(args.end(), {"--ro-bind-try", system, system});
-    args.insert(args.end(), {"--proc", "/proc", "--dev", "/dev", "--size", std::to_string(tmp_bytes), "--tmpfs",
-                             "/tmp", "--ro-bind", program, program, "--bind", dir, dir, "--chdir", dir, "--",
-                             program});
+    // The root and /dev are bubblewrap's own, writable until remounted.
+    args.insert(args.end(), {"--proc", "/proc", "--dev", "/dev", "--remount-ro", "/dev", "--size",
+                             std::to_string(tmp_bytes), "--tmpfs", "/tmp", "--ro-bind", program, program, "--bind",
+                             dir, dir, "--remount-ro", "/", "--chdir", dir, "--", program});
     return args;
 }
 
