@@ -124,14 +124,18 @@ static void kill_children_unreaped()
     _exit(127);
 }
 
-// Only the grader may stop the run early (SIGTERM); the program's signals
-// to its keeper are taken and dropped.
+// Only the grader may stop the run early (SIGTERM), or its death; the
+// program's signals to its keeper are taken and dropped.
 void keeper_run(const char *program, pid_t grader)
 {
     prctl(PR_SET_CHILD_SUBREAPER, 1);
     sigset_t all;
     sigfillset(&all);
     sigprocmask(SIG_SETMASK, &all, nullptr);
+    // Should the grader die, the run ends too.
+    prctl(PR_SET_PDEATHSIG, SIGHUP);
+    if (getppid() != grader)
+        _exit(137);
     pid_t keeper = getpid();
     pid_t pid = fork();
     if (pid < 0)
@@ -144,7 +148,7 @@ void keeper_run(const char *program, pid_t grader)
         siginfo_t info{};
         if (sigwaitinfo(&all, &info) < 0)
             continue;
-        if (info.si_signo == SIGTERM && info.si_pid == grader) {
+        if ((info.si_signo == SIGTERM && info.si_pid == grader) || getppid() != grader) {
             kill_children_unreaped();
             _exit(137);
         }
