@@ -71,8 +71,6 @@ static Verdict verdict_of_status(int status)
 static void judge_decision(GradeRun &run)
 {
     run.verdict = verdict_of_status(run.decided_status);
-    if (run.verdict == VERDICT_OTHER_STATUS)
-        run.status = run.decided_status;
     std::string text = run.decided_message;
     while (!text.empty() && text.back() == '\n')
         text.pop_back();
