@@ -4,6 +4,7 @@
 // grading itself could not be done.
 #include "tools/grade/grade.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -19,7 +20,7 @@ static const char usage[] =
     "Runs each board program against each scenario, every run in its own empty\n"
     "directory, and prints a table of verdicts.\n"
     "  -s, --scenario FILE    grade the programs against FILE (repeatable)\n"
-    "  -j, --jobs N           runs at once (default: one per core)\n"
+    "  -j, --jobs N           runs at once (default: one per core, four in the sandbox)\n"
     "  -t, --time-limit S     real seconds a run may take (default 10)\n"
     "      --junit FILE       also write a JUnit XML report to FILE\n"
     "      --ini FILE         the WENA.ini every run starts with (default: no boards)\n"
@@ -100,7 +101,7 @@ int main(int argc, char **argv)
 {
     GradeOptions options = {(int)cores(), 10, "", "0,0,0", ""};
     std::vector<std::string> scenarios, positional;
-    bool scenario_option = false;
+    bool scenario_option = false, jobs_given = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") {
@@ -111,6 +112,7 @@ int main(int argc, char **argv)
             scenario_option = true;
         } else if (arg == "-j" || arg == "--jobs") {
             options.jobs = whole_number("--jobs", value_of(argc, argv, i), 1, 256);
+            jobs_given = true;
         } else if (arg == "-t" || arg == "--time-limit") {
             options.time_limit_s = whole_number("--time-limit", value_of(argc, argv, i), 1, 86400);
         } else if (arg == "--junit") {
@@ -175,6 +177,9 @@ int main(int argc, char **argv)
         fprintf(stderr, "wena-grade: runs go without a sandbox: %s\n", unsandboxed.c_str());
         options.sandbox = false;
     }
+    // A sandbox's set-up and tear-down mostly wait on the kernel, not the CPU.
+    if (options.sandbox && !jobs_given)
+        options.jobs = (int)std::min(256L, 4 * cores());
     show_progress_line = isatty(STDERR_FILENO);
     bool graded = grade_runs(runs, options, error);
     if (show_progress_line)
