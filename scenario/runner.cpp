@@ -6,6 +6,7 @@
 #include "scenario/scenario.h"
 #include "scenario/script.h"
 #include "scenario/trace.h"
+#include "scenario/verdict.h"
 
 #include "board/settings.h"
 #include "board/sim_state.h"
@@ -124,6 +125,7 @@ static void finish(int status, const std::string &message)
     if (!dump_at_exit() && status == SCENARIO_PASSED)
         status = SCENARIO_DUMP_FAILED;
     run.status = status;
+    verdict_send(status, run.verdict);
     exit(status);
 }
 
@@ -168,6 +170,9 @@ static void print_verdict_at_exit()
     }
     if (!dump_at_exit() && scripted && override_status < 0 && run.status <= SCENARIO_PASSED)
         override_status = SCENARIO_DUMP_FAILED;
+    if (scripted)
+        verdict_send(override_status >= 0 ? override_status : run.status >= 0 ? run.status : SCENARIO_PASSED,
+                     run.verdict);
     if (run.record)
         fclose(run.record);
     if (override_status >= 0)
@@ -284,6 +289,7 @@ static void advance()
 
 static void refuse(int status, const std::string &message)
 {
+    verdict_send(status, message);
     fprintf(stderr, "wena: %s\n", message.c_str());
     exit(status);
 }
@@ -373,7 +379,9 @@ static void start_watchdog() { plat_every_second(on_watchdog_tick); }
 static void start_scenario(const char *path)
 {
     run.path = path;
-    std::string text = read_scenario(path), error;
+    std::string text, error;
+    if (!verdict_link_scenario(text))
+        text = read_scenario(path);
     if (!script_parse(text, run.steps, error))
         refuse(SCENARIO_MALFORMED, std::string(path) + ":" + error);
     run.realtime = realtime_asked();

@@ -1,6 +1,8 @@
 // wena-grade over the example programs: verdicts for a pass, a failed
 // check, a malformed scenario and a program that never polls, the table, a
-// JUnit report that a schema and a reader accept, and the exit status.
+// JUnit report that a schema and a reader accept, and the exit status. Then
+// students' programs that try to forge a verdict or reach the grader, the
+// teacher's terminal, the other runs or the machine.
 #include "tests/support/golden.h"
 #include "tests/support/temp_dir.h"
 
@@ -11,6 +13,14 @@
 #include <sstream>
 #include <unistd.h>
 #include <sys/wait.h>
+
+// Programs built with AddressSanitizer reserve terabytes of address space,
+// more than any memory limit lets them.
+#ifdef __SANITIZE_ADDRESS__
+#define GRADE GRADE_PROGRAM " --memory 0"
+#else
+#define GRADE GRADE_PROGRAM
+#endif
 
 class Grade : public TempDirTest {
 protected:
@@ -23,13 +33,14 @@ protected:
         write("moving.scn", "start boards 1 11 0\nwait 1200\ncheck PDR8 != 0\nkey q\n");
         write("leds_on.scn", "start boards 1 11 0\nkeys 13\nwait 100\ncheck PDR8 == 0x0A\n");
         write("leds_wrong.scn", "start boards 1 11 0\nkeys 13\nwait 100\n\ncheck PDR8 == 0x0B  # wrong on purpose\n");
-        write("broken.scn", "start boards 1 11 0\nwait soon\n");
+        write("quiet.scn", "start boards 1 11 0\nwait 100\ncheck PDR8 == 0\n");
+        write("lit.scn", "start boards 1 11 0\nwait 100\ncheck PDR8 == 1\n");
     }
 
     // Runs wena-grade in the directory; gives its exit status.
     int grade(const std::string &args)
     {
-        std::string command = "cd " + shell_quote(dir) + " && timeout 60 " GRADE_PROGRAM " " + args + " > out.txt 2> err.txt";
+        std::string command = "cd " + shell_quote(dir) + " && timeout 60 " GRADE " " + args + " > out.txt 2> err.txt";
         int status = system(command.c_str());
         out = read("out.txt");
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -38,13 +49,12 @@ protected:
 
 TEST_F(Grade, OneProgramAgainstManyScenarios)
 {
-    EXPECT_EQ(grade("leds leds_on.scn leds_wrong.scn broken.scn"), 1) << read("err.txt");
+    EXPECT_EQ(grade("leds leds_on.scn leds_wrong.scn"), 1) << read("err.txt");
     EXPECT_EQ(out,
-              "PROGRAM  SCENARIO        VERDICT    LINE              WHAT FAILED\n"
+              "PROGRAM  SCENARIO        VERDICT  LINE              WHAT FAILED\n"
               "leds     leds_on.scn     passed\n"
-              "leds     leds_wrong.scn  failed     leds_wrong.scn:5  expected check PDR8 == 0x0B  # wrong on purpose; seen PDR8 = 0x0A\n"
-              "leds     broken.scn      malformed  broken.scn:2      'soon' is not a number (milliseconds)\n"
-              "1 of 3 runs passed\n");
+              "leds     leds_wrong.scn  failed   leds_wrong.scn:5  expected check PDR8 == 0x0B  # wrong on purpose; seen PDR8 = 0x0A\n"
+              "1 of 2 runs passed\n");
     EXPECT_EQ(read("err.txt"), "") << "no progress line when standard error is no terminal";
     EXPECT_EQ(grade("-j 1 leds leds_on.scn"), 0);
 }
@@ -60,24 +70,22 @@ TEST_F(Grade, ManyProgramsAgainstOneScenarioWithAHungOneAndSomeThatNeverRunIt)
     struct timespec start, end;
     clock_gettime(CLOCK_MONOTONIC, &start);
     EXPECT_EQ(grade("--time-limit 2 --junit report.xml -s moving.scn stepper hex-counter leds spins /bin/true "
-                    "no-such-program noisy"),
+                    "noisy"),
               1);
     clock_gettime(CLOCK_MONOTONIC, &end);
     double seconds = (double)(end.tv_sec - start.tv_sec) + (double)(end.tv_nsec - start.tv_nsec) / 1e9;
     EXPECT_LT(seconds, 8.0) << "the hung run killed at its 2 s, well before the program's own 10 s watchdog";
     EXPECT_EQ(out,
-              "PROGRAM          SCENARIO    VERDICT     LINE          WHAT FAILED\n"
-              "stepper          moving.scn  passed\n"
-              "hex-counter      moving.scn  passed\n"
-              "leds             moving.scn  failed      moving.scn:3  expected check PDR8 != 0; seen PDR8 = 0x00\n"
-              "spins            moving.scn  hung                      killed after 2 s of real time\n"
-              "/bin/true        moving.scn  exit 0                    exit status 0 without a verdict: the scenario "
-              "did not run to its end\n"
-              "no-such-program  moving.scn  cannot run                wena-grade: cannot run no-such-program: No such "
-              "file or directory\n"
-              "noisy            moving.scn  exit 0                    exit status 0 without a verdict: the scenario "
-              "did not run to its end\n"
-              "2 of 7 runs passed\n");
+              "PROGRAM      SCENARIO    VERDICT  LINE          WHAT FAILED\n"
+              "stepper      moving.scn  passed\n"
+              "hex-counter  moving.scn  passed\n"
+              "leds         moving.scn  failed   moving.scn:3  expected check PDR8 != 0; seen PDR8 = 0x00\n"
+              "spins        moving.scn  hung                   killed after 2 s of real time\n"
+              "/bin/true    moving.scn  exit 0                 exit status 0 without a verdict: the scenario did not "
+              "run to its end\n"
+              "noisy        moving.scn  exit 0                 exit status 0 without a verdict: the scenario did not "
+              "run to its end\n"
+              "2 of 6 runs passed\n");
 
     // The schema, then a reader that adds the counts up.
     EXPECT_EQ(run_output("xmllint --noout --schema " JUNIT_XSD " " + shell_quote(file("report.xml")) +
@@ -97,9 +105,9 @@ print(root.get('failures'), root.get('errors'), cases)
 )";
     write("check.py", check);
     EXPECT_EQ(run_output("python3 " + shell_quote(file("check.py")) + " " + shell_quote(file("report.xml"))),
-              "1 4 [('stepper', 'moving.scn', []), ('hex-counter', 'moving.scn', []), "
+              "1 3 [('stepper', 'moving.scn', []), ('hex-counter', 'moving.scn', []), "
               "('leds', 'moving.scn', ['failure']), ('spins', 'moving.scn', ['error']), "
-              "('/bin/true', 'moving.scn', ['error']), ('no-such-program', 'moving.scn', ['error']), "
+              "('/bin/true', 'moving.scn', ['error']), "
               "('noisy', 'moving.scn', ['error'])]\n");
     EXPECT_NE(read("report.xml").find("<system-err>\xEF\xBF\xBDX\xEF\xBF\xBD&lt;&amp;&gt;</system-err>"),
               std::string::npos);
@@ -258,4 +266,129 @@ open(sys.argv[3], 'w', encoding='utf-8').write(text + '\n' + attrs + ' '.join('%
               "run-2 picture 25\nrun-3 picture 25\nrun-4 picture 25\n"
               "run-5 picture 1\nrun-6 picture 1\nrun-7 none 0\nrun-8 none 0\nrun-10 picture 25\n");
     EXPECT_TRUE(matches_golden_text("grade_failure_screen", read("picture.txt")));
+}
+
+// Whether bubblewrap can make a sandbox on this machine (user namespaces).
+static bool sandbox_works()
+{
+    return system("bwrap --unshare-all --ro-bind / / true > /dev/null 2>&1") == 0;
+}
+
+class GradeMisbehaving : public Grade {
+protected:
+    void SetUp() override
+    {
+        Grade::SetUp();
+        run_output("mkdir -p " + shell_quote(file("tmp")));
+        for (const char *name : {"forges-stderr", "atexit-forges", "debug-no-newline", "exits-3", "crashes-midway",
+                                 "signals-grader", "leaves-a-daemon", "writes-much", "locks-its-directory",
+                                 "writes-to-terminal", "peeks"})
+            run_output("ln -s " MISBEHAVING " " + shell_quote(file(name)));
+    }
+    // What the runs left in the grader's temporary directory.
+    std::string leftovers() { return run_output("ls -A " + shell_quote(file("tmp"))); }
+};
+
+// Inputs are looked at before anything runs: one message, status 2, no run.
+TEST_F(GradeMisbehaving, InputsAreRefusedBeforeAnyRun)
+{
+    write("broken.scn", "start boards 1 11 0\nwait soon\n");
+    write("text-program", "not a program\n");
+    run_output("cd " + shell_quote(dir) + " && mkfifo fifo.scn && mkdir dir.scn && chmod +x text-program");
+    const char *const cases[][2] = {
+        {"leds quiet.scn broken.scn", "wena-grade: broken.scn:2: 'soon' is not a number (milliseconds)"},
+        {"leds quiet.scn missing.scn", "wena-grade: missing.scn: No such file or directory: cannot read the scenario"},
+        {"leds fifo.scn", "wena-grade: fifo.scn: not a regular file: cannot read the scenario"},
+        {"leds dir.scn", "wena-grade: dir.scn: not a regular file: cannot read the scenario"},
+        {"-s quiet.scn leds missing-program", "wena-grade: missing-program: No such file or directory: cannot be run"},
+        {"-s quiet.scn leds text-program", "wena-grade: text-program: neither a program nor a script: cannot be run"},
+        {"-s quiet.scn leds tmp", "wena-grade: tmp: not a regular file: cannot be run"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(grade("--time-limit 2 " + std::string(c[0])), 2) << c[0];
+        std::string said = read("err.txt");
+        EXPECT_EQ(said.substr(0, said.find('\n')), c[1]);
+        EXPECT_EQ(out, "") << c[0] << ": nothing ran";
+    }
+}
+
+// Only the scenario run's own word, sent the moment it decides, passes a
+// run: not text on standard error, not an exit handler after a failed check,
+// not a debug line, and not a program that crashed halfway.
+TEST_F(GradeMisbehaving, VerdictsComeOnlyFromTheScenarioRun)
+{
+    EXPECT_EQ(grade("-s quiet.scn -s lit.scn forges-stderr atexit-forges debug-no-newline exits-3 crashes-midway"), 1)
+        << read("err.txt");
+    std::string no_verdict = " without a verdict: the scenario did not run to its end\n";
+    std::string crashed = "crashed             ended by signal 6 (Aborted)\n";
+    std::string lit_failed = "failed   lit.scn:3  expected check PDR8 == 1; seen PDR8 = 0x00\n";
+    EXPECT_EQ(out.substr(out.find('\n') + 1, out.rfind("runs passed") - out.find('\n') - 1 + 11),
+              "forges-stderr     quiet.scn  exit 0              exit status 0" + no_verdict +
+                  "forges-stderr     lit.scn    exit 0              exit status 0" + no_verdict +
+                  "atexit-forges     quiet.scn  passed\n"
+                  "atexit-forges     lit.scn    " + lit_failed +
+                  "debug-no-newline  quiet.scn  passed\n"
+                  "debug-no-newline  lit.scn    " + lit_failed +
+                  "exits-3           quiet.scn  exit 3              exit status 3" + no_verdict +
+                  "exits-3           lit.scn    exit 3              exit status 3" + no_verdict +
+                  "crashes-midway    quiet.scn  " + crashed +
+                  "crashes-midway    lit.scn    " + crashed +
+                  "2 of 10 runs passed");
+}
+
+// In the sandbox and without it: signals to the grader and the keeper are
+// dropped, a daemon dies with its run, the bytes written count for the whole
+// run, a directory locked by its run is removed all the same, and no run has
+// the teacher's terminal.
+TEST_F(GradeMisbehaving, RunsCannotReachTheGraderTheTerminalOrOutliveTheirRun)
+{
+    for (std::string mode : {"--no-sandbox", ""}) {
+        if (mode.empty() && !sandbox_works()) {
+            std::cout << "bubblewrap cannot make a sandbox here (user namespaces refused): sandboxed half skipped\n";
+            continue;
+        }
+        std::string command = "cd " + shell_quote(dir) + " && TMPDIR=" + shell_quote(file("tmp")) +
+                              " " GRADE " " + mode +
+                              " -t 5 --write-limit 1 -s quiet.scn signals-grader leaves-a-daemon writes-much "
+                              "locks-its-directory writes-to-terminal signals-grader leds > out.txt 2> err.txt; "
+                              "echo status $?";
+        std::string terminal = run_output("script -qec " + shell_quote(command) + " /dev/null");
+        EXPECT_EQ(terminal.substr(0, terminal.find('\r')), "status 1") << mode << ": " << terminal;
+        EXPECT_EQ(read("out.txt").substr(0, read("out.txt").find("runs passed")),
+                  "PROGRAM              SCENARIO   VERDICT     LINE  WHAT FAILED\n"
+                  "signals-grader       quiet.scn  passed\n"
+                  "leaves-a-daemon      quiet.scn  passed\n"
+                  "writes-much          quiet.scn  over limit        wrote more than 1 MiB of files\n"
+                  "locks-its-directory  quiet.scn  passed\n"
+                  "writes-to-terminal   quiet.scn  passed\n"
+                  "signals-grader       quiet.scn  passed\n"
+                  "leds                 quiet.scn  passed\n"
+                  "6 of 7 ")
+            << mode;
+        EXPECT_EQ(leftovers(), "") << mode;
+        EXPECT_EQ(run_output("pgrep -f 'sleep 31[.]4159' || echo none"), "none\n") << mode;
+    }
+}
+
+// Where it can, the sandbox hides the scenario's file, the teacher's files,
+// the network and the grader, and keeps writes inside the run; where it
+// cannot, the grading says so and goes on.
+TEST_F(GradeMisbehaving, TheSandboxHidesTheMachineOrTheGradingSaysItIsMissing)
+{
+    write("teacher.txt", "the answers\n");
+    std::string cd = "cd " + shell_quote(dir) + " && ";
+    run_output(cd + "PATH=/nonexistent " GRADE " leds quiet.scn > out.txt 2> err.txt");
+    EXPECT_EQ(read("out.txt"), "PROGRAM  SCENARIO   VERDICT  LINE  WHAT FAILED\n"
+                               "leds     quiet.scn  passed\n"
+                               "1 of 1 runs passed\n"
+                               "runs were not sandboxed: bubblewrap (bwrap) is not installed\n");
+    EXPECT_EQ(read("err.txt"), "wena-grade: runs go without a sandbox: bubblewrap (bwrap) is not installed\n");
+    if (!sandbox_works())
+        GTEST_SKIP() << "bubblewrap cannot make a sandbox here (user namespaces refused)";
+    run_output(cd + "PEEK_FILE=" + shell_quote(file("teacher.txt")) + " PEEK_DIR=" + shell_quote(dir) +
+               " " GRADE " -t 5 peeks quiet.scn > out.txt 2> err.txt");
+    EXPECT_EQ(read("out.txt"), "PROGRAM  SCENARIO   VERDICT  LINE  WHAT FAILED\n"
+                               "peeks    quiet.scn  passed\n"
+                               "1 of 1 runs passed\n") << "seen PDR8 tells what leaked";
+    EXPECT_EQ(read("escaped"), "") << "nothing written outside the run's directory";
 }

@@ -17,7 +17,8 @@ enum Verdict {
     VERDICT_CRASHED,      // ended by a signal
     VERDICT_CANNOT_RUN,
     VERDICT_OTHER_STATUS,
-    VERDICT_NOT_RUN       // the grading was cut short first
+    VERDICT_NOT_RUN,      // the grading was cut short first
+    VERDICT_OVER_LIMIT    // stopped at a limit on CPU time or bytes written
 };
 
 struct GradeRun {
@@ -34,6 +35,12 @@ struct GradeRun {
     std::string where;     // "scenario:line" of the first failing step
     std::string expected, seen, message;
     std::string screen;    // the board's screen when the run failed, as checked HTML rows, or ""
+    // The scenario run's own verdict, sent once on the grader's channel.
+    bool decided = false;
+    int decided_status = 0;
+    std::string decided_message;
+    bool over_write_limit = false;  // stopped for writing too much
+    bool sandboxed = false;         // exit statuses above 128 came from bubblewrap
 };
 
 struct GradeOptions {
@@ -42,11 +49,28 @@ struct GradeOptions {
     std::string junit_path;
     std::string ini_text;   // the WENA.ini each run starts with
     std::string keep_dir;   // keep the run directories here; "" removes them
+    // Limits of every run; 0 leaves memory and CPU time unbounded.
+    bool sandbox = true;            // bubblewrap, where it works
+    long long memory_mib = 1024;    // address space
+    int processes = 64;             // at once, for each run going at once
+    int cpu_s = 10;
+    long long write_mib = 64;       // bytes in files, over the whole run
 };
 
 // Where in its directory a run leaves the HTML picture of its screen when a
 // check fails.
 inline constexpr const char *GRADE_SCREEN_FILE = "failure-screen.html";
+// Why runs cannot go into bubblewrap's sandbox here, or "" when they can.
+std::string grade_sandbox_missing();
+
+// Refuses, with a message, a program that cannot be started or a scenario
+// that cannot be read or parsed, before anything runs.
+bool grade_check_inputs(const std::vector<std::string> &programs, const std::vector<std::string> &scenarios,
+                        std::string &error);
+
+// Text from a program, safe to print on a terminal: control characters and
+// bytes that are no UTF-8 shown as escapes.
+std::string grade_shown(const std::string &text);
 
 // Runs every run, at most options.jobs at once; false, with a message, when
 // the grading itself cannot go on (no directory for the runs).

@@ -6,6 +6,7 @@
 
 #include "console/platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -23,13 +24,18 @@ static const char usage[] =
     "Runs each board program against each scenario, every run in its own empty\n"
     "directory, and prints a table of verdicts.\n"
     "  -s, --scenario FILE    grade the programs against FILE (repeatable)\n"
-    "  -j, --jobs N           runs at once (default: one per core)\n"
+    "  -j, --jobs N           runs at once (default: one per core, four in the sandbox)\n"
     "  -t, --time-limit S     real seconds a run may take (default 10)\n"
     "      --junit FILE       also write a JUnit XML report to FILE\n"
     "      --html FILE        also write a page to look at: the class by verdict, and\n"
     "                         each failure with the board's screen at that moment\n"
     "      --ini FILE         the WENA.ini every run starts with (default: no boards)\n"
     "      --keep DIR         keep each run's directory and stderr in DIR, a new directory\n"
+    "      --memory MIB       address space of a run, 0 for no limit (default 1024)\n"
+    "      --cpu S            CPU seconds of a run, 0 for no limit (default 10)\n"
+    "      --processes N      processes of a run at once (default 64)\n"
+    "      --write-limit MIB  bytes a run may write in files (default 64)\n"
+    "      --no-sandbox       run the programs without bubblewrap's sandbox\n"
     "  -h, --help             this text\n"
     "      --version          the version of wena-grade\n"
     "Exit status: 0 every run passed, 1 some run did not, 2 the grading failed.\n";
@@ -148,7 +154,7 @@ int main(int argc, char **argv)
     GradeOptions options = {(int)cores(), 10, "", "0,0,0", ""};
     std::vector<std::string> scenarios, positional;
     std::string html_path;
-    bool scenario_option = false;
+    bool scenario_option = false, jobs_given = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") {
@@ -162,6 +168,7 @@ int main(int argc, char **argv)
             scenario_option = true;
         } else if (arg == "-j" || arg == "--jobs") {
             options.jobs = whole_number("--jobs", value_of(argc, argv, i), 1, 256);
+            jobs_given = true;
         } else if (arg == "-t" || arg == "--time-limit") {
             options.time_limit_s = whole_number("--time-limit", value_of(argc, argv, i), 1, 86400);
         } else if (arg == "--junit") {
@@ -172,6 +179,16 @@ int main(int argc, char **argv)
             options.ini_text = read_ini(file_of(argc, argv, i));
         } else if (arg == "--keep") {
             options.keep_dir = absolute(file_of(argc, argv, i));
+        } else if (arg == "--memory") {
+            options.memory_mib = whole_number("--memory", value_of(argc, argv, i), 0, 1 << 20);
+        } else if (arg == "--cpu") {
+            options.cpu_s = whole_number("--cpu", value_of(argc, argv, i), 0, 86400);
+        } else if (arg == "--processes") {
+            options.processes = whole_number("--processes", value_of(argc, argv, i), 1, 4096);
+        } else if (arg == "--write-limit") {
+            options.write_mib = whole_number("--write-limit", value_of(argc, argv, i), 1, 1 << 20);
+        } else if (arg == "--no-sandbox") {
+            options.sandbox = false;
         } else if (arg == "--") {
             positional.insert(positional.end(), argv + i + 1, argv + argc);
             break;
@@ -190,6 +207,10 @@ int main(int argc, char **argv)
     } else if (programs.empty()) {
         usage_error("at least one program is needed");
     }
+
+    std::string error;
+    if (!grade_check_inputs(programs, scenarios, error))
+        refuse(error);
 
     std::vector<GradeRun> runs;
     for (const std::string &program : programs)
@@ -210,8 +231,15 @@ int main(int argc, char **argv)
     inputs.push_back(options.junit_path);
     check_not_an_input("--html", html_path, inputs);
     check_keep_dir(options.keep_dir);
+    std::string unsandboxed = options.sandbox ? grade_sandbox_missing() : "--no-sandbox was given";
+    if (options.sandbox && !unsandboxed.empty()) {
+        fprintf(stderr, "wena-grade: runs go without a sandbox: %s\n", unsandboxed.c_str());
+        options.sandbox = false;
+    }
+    // A sandbox's set-up and tear-down mostly wait on the kernel, not the CPU.
+    if (options.sandbox && !jobs_given)
+        options.jobs = (int)std::min(256L, 4 * cores());
     show_progress_line = isatty(STDERR_FILENO);
-    std::string error;
     bool graded = grade_runs(runs, options, error);
     if (show_progress_line)
         fprintf(stderr, "\r\x1b[K");
@@ -220,6 +248,8 @@ int main(int argc, char **argv)
     for (const GradeRun &run : runs)
         passed += run.verdict == VERDICT_PASSED;
     printf("%zu of %zu runs passed\n", passed, runs.size());
+    if (!unsandboxed.empty())
+        printf("runs were not sandboxed: %s\n", unsandboxed.c_str());
     fflush(stdout);
     if (!options.junit_path.empty() && !grade_write_junit(options.junit_path, runs)) {
         fprintf(stderr, "wena-grade: %s: %s\n", options.junit_path.c_str(), strerror(errno));

@@ -1,5 +1,5 @@
-// Verdicts read from a run's exit status and the scenario run's message on
-// standard error ("scenario:line: what"), the table a teacher reads and the
+// Verdicts from the scenario run's own word on the grader's channel, or from
+// how the run ended when it sent none; the table a teacher reads and the
 // JUnit XML that CI servers and autograders read.
 #include "tools/grade/grade.h"
 
@@ -12,6 +12,7 @@
 #include <locale.h>
 
 enum {
+    STATUS_PASSED = 0,
     STATUS_CHECK_FAILED = 3,
     STATUS_TIME_LIMIT = 4,
     STATUS_MALFORMED = 5,
@@ -21,25 +22,10 @@ enum {
 };
 
 static const char *const verdict_names[] = {"passed",  "failed", "timed out",  "ended early", "malformed",
-                                            "dump failed", "hung", "crashed", "cannot run",  "exit", "not run"};
+                                            "dump failed", "hung", "crashed", "cannot run",  "exit", "not run",
+                                            "over limit"};
 
 const char *grade_verdict_name(Verdict verdict) { return verdict_names[verdict]; }
-
-// The last line the scenario run wrote about this scenario.
-static std::string verdict_line(const GradeRun &run)
-{
-    std::string prefix = "wena: " + run.scenario_path + ":", found;
-    size_t at = 0;
-    while (at < run.err.size()) {
-        size_t end = run.err.find('\n', at);
-        if (end == std::string::npos)
-            end = run.err.size();
-        if (run.err.compare(at, prefix.size(), prefix) == 0)
-            found = run.err.substr(at + prefix.size(), end - at - prefix.size());
-        at = end + 1;
-    }
-    return found;
-}
 
 // "12: failed: check PDR8 == 3; seen PDR8 = 0x05" and the like.
 static void read_message(GradeRun &run, const std::string &line)
@@ -68,23 +54,10 @@ static void read_message(GradeRun &run, const std::string &line)
     }
 }
 
-static std::string last_line(const std::string &text)
+static Verdict verdict_of_status(int status)
 {
-    size_t end = text.find_last_not_of('\n');
-    if (end == std::string::npos)
-        return "";
-    size_t newline = text.rfind('\n', end);
-    size_t start = newline == std::string::npos ? 0 : newline + 1;
-    return text.substr(start, end - start + 1);
-}
-
-static Verdict verdict_of_status(const GradeRun &run)
-{
-    if (run.killed_at_limit)
-        return VERDICT_HUNG;
-    if (run.signal)
-        return VERDICT_CRASHED;
-    switch (run.status) {
+    switch (status) {
+    case STATUS_PASSED: return VERDICT_PASSED;
     case STATUS_CHECK_FAILED: return VERDICT_FAILED;
     case STATUS_TIME_LIMIT: return VERDICT_TIMED_OUT;
     case STATUS_MALFORMED: return VERDICT_MALFORMED;
@@ -95,30 +68,56 @@ static Verdict verdict_of_status(const GradeRun &run)
     }
 }
 
-// A run passes only when the scenario run says so: a program that ends
-// with status 0 before its scenario began has passed nothing.
+// The scenario run's own word: "SCENARIO: passed, 3 checks held",
+// "SCENARIO:12: failed: ...". It stands whatever the program did after.
+static void judge_decision(GradeRun &run)
+{
+    run.verdict = verdict_of_status(run.decided_status);
+    std::string text = run.decided_message;
+    while (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    std::string prefix = run.scenario_path + ":";
+    if (text.compare(0, prefix.size(), prefix) != 0) {
+        run.message = text;
+        return;
+    }
+    text.erase(0, prefix.size());
+    if (run.verdict == VERDICT_PASSED)
+        run.message = text.erase(0, std::min(text.size(), text.find_first_not_of(' ')));
+    else
+        read_message(run, text);
+}
+
+// Without a verdict from the scenario run, only how the process ended
+// tells; a sandboxed run's signal comes back from bubblewrap as 128 + N.
 void grade_judge(GradeRun &run)
 {
-    std::string line = verdict_line(run);
-    if (line.rfind(" passed, ", 0) == 0 && !run.killed_at_limit && !run.signal) {
-        run.verdict = VERDICT_PASSED;
-        run.message = line.substr(1);
+    if (run.decided) {
+        judge_decision(run);
         return;
     }
-    run.verdict = verdict_of_status(run);
-    if (!line.empty() && run.verdict != VERDICT_HUNG && run.verdict != VERDICT_CRASHED) {
-        read_message(run, line);
-        return;
-    }
-    std::string status = std::to_string(run.status);
-    if (run.verdict == VERDICT_HUNG)
+    int signal = run.signal;
+    if (run.sandboxed && !signal && run.status > 128 && run.status < 128 + 65)
+        signal = run.status - 128;
+    if (run.over_write_limit) {
+        run.verdict = VERDICT_OVER_LIMIT;
+    } else if (run.killed_at_limit) {
+        run.verdict = VERDICT_HUNG;
         run.message = "killed after " + std::to_string((int)(run.seconds + 0.5)) + " s of real time";
-    else if (run.verdict == VERDICT_CRASHED)
-        run.message = "ended by signal " + std::to_string(run.signal) + " (" + strsignal(run.signal) + ")";
-    else if (run.verdict == VERDICT_OTHER_STATUS)
-        run.message = "exit status " + status + " without a verdict: the scenario did not run to its end";
-    else
-        run.message = last_line(run.err);
+    } else if (signal == SIGXCPU) {
+        run.verdict = VERDICT_OVER_LIMIT;
+        run.message = "used up its CPU time";
+    } else if (signal == SIGXFSZ) {
+        run.verdict = VERDICT_OVER_LIMIT;
+        run.message = "wrote a file past the limit of bytes written";
+    } else if (signal) {
+        run.verdict = VERDICT_CRASHED;
+        run.message = "ended by signal " + std::to_string(signal) + " (" + strsignal(signal) + ")";
+    } else {
+        run.verdict = VERDICT_OTHER_STATUS;
+        run.message = "exit status " + std::to_string(run.status) +
+                      " without a verdict: the scenario did not run to its end";
+    }
 }
 
 // Columns of a cell as a terminal shows UTF-8: kanji take two, half-width
@@ -155,7 +154,8 @@ std::string grade_table(const std::vector<GradeRun> &runs)
         std::string verdict = grade_verdict_name(run.verdict);
         if (run.verdict == VERDICT_OTHER_STATUS)
             verdict += " " + std::to_string(run.status);
-        rows.push_back({run.program, run.scenario, verdict, run.where, failing_text(run)});
+        rows.push_back({grade_shown(run.program), grade_shown(run.scenario), verdict, grade_shown(run.where),
+                        grade_shown(failing_text(run))});
     }
     size_t width[4] = {0, 0, 0, 0};
     for (const auto &row : rows)
@@ -199,6 +199,28 @@ static size_t utf8_length(const std::string &text, size_t i)
 {
     unsigned code;
     return grade_utf8_char(text, i, &code);
+}
+
+// Escapes, so that no program's text moves the cursor, clears the screen or
+// retitles the teacher's window.
+std::string grade_shown(const std::string &text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        size_t len = utf8_length(text, i);
+        unsigned c = (unsigned char)text[i];
+        bool c1 = len == 2 && c == 0xC2 && (unsigned char)text[i + 1] < 0xA0;
+        if (len == 0 || c1 || (len == 1 && (c < 0x20 || c == 0x7F))) {
+            char escape[8];
+            snprintf(escape, sizeof escape, "\\x%02X", c);
+            out += escape;
+            i += 1;
+        } else {
+            out.append(text, i, len);
+            i += len;
+        }
+    }
+    return out;
 }
 
 // Valid UTF-8 and no characters XML forbids: a program's output may hold

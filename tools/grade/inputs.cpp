@@ -1,0 +1,82 @@
+// Every program and scenario is looked at before the first run, so that a
+// missing or broken file stops the grading with one message rather than
+// giving every student a row of failures.
+#include "tools/grade/grade.h"
+
+#include "scenario/script.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+enum { SCENARIO_SIZE_LIMIT = 4 << 20 };
+
+// A regular file this user may run, starting as a program or a script does.
+static bool program_usable(const std::string &path, std::string &error)
+{
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || access(path.c_str(), X_OK) != 0) {
+        error = path + ": " + (errno && !S_ISDIR(st.st_mode) ? strerror(errno) : "not a regular file") +
+                ": cannot be run";
+        return false;
+    }
+    char head[4] = {0, 0, 0, 0};
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    bool read_ok = fd >= 0 && read(fd, head, sizeof head) >= 2;
+    if (fd >= 0)
+        close(fd);
+    if (read_ok && (memcmp(head, "\x7f" "ELF", 4) == 0 || memcmp(head, "#!", 2) == 0))
+        return true;
+    error = path + ": " + (read_ok ? "neither a program nor a script" : strerror(errno ? errno : EIO)) +
+            ": cannot be run";
+    return false;
+}
+
+// Opened without waiting, so that a FIFO named as a scenario is refused
+// rather than read for ever.
+static bool read_scenario(const std::string &path, std::string &text, std::string &error)
+{
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = path + ": " + (fd < 0 ? strerror(errno) : "not a regular file") + ": cannot read the scenario";
+        if (fd >= 0)
+            close(fd);
+        return false;
+    }
+    char block[8192];
+    ssize_t n;
+    while ((n = read(fd, block, sizeof block)) > 0 && text.size() <= SCENARIO_SIZE_LIMIT)
+        text.append(block, (size_t)n);
+    int read_error = errno;
+    close(fd);
+    if (n < 0 || text.size() > SCENARIO_SIZE_LIMIT) {
+        error = path + ": " + (n < 0 ? strerror(read_error) : "larger than 4 MiB") + ": cannot read the scenario";
+        return false;
+    }
+    return true;
+}
+
+bool grade_check_inputs(const std::vector<std::string> &programs, const std::vector<std::string> &scenarios,
+                        std::string &error)
+{
+    for (const std::string &program : programs) {
+        errno = 0;
+        if (!program_usable(program, error))
+            return false;
+    }
+    for (const std::string &scenario : scenarios) {
+        std::string text, why;
+        std::vector<ScenarioStep> steps;
+        if (!read_scenario(scenario, text, error))
+            return false;
+        if (!script_parse(text, steps, why)) {
+            error = scenario + ":" + why;
+            return false;
+        }
+    }
+    return true;
+}
