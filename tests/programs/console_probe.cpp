@@ -17,6 +17,7 @@ int main(int argc, char **argv)
     paint_probe_picture();
     if (strcmp(argv[2], "cursor") == 0)
         con_cursor_show();
+    con_flush();  // on the terminal before the test is told to look
     FILE *ready = fopen(argv[1], "w");
     if (!ready)
         return 2;
