@@ -91,6 +91,8 @@ static clock_t waiting_since;  // processor time: only a program that keeps pain
 void con_flush()
 {
     con_service();
+    if (!change_waiting)
+        return;
     change_waiting = false;
     if (term_has_sink() || !plat_console_update())
         term_flush();
@@ -111,7 +113,7 @@ static void show_model()
 
 static void flush_at_exit()
 {
-    if (change_waiting && !term_has_sink())
+    if (!term_has_sink())
         con_flush();
 }
 
@@ -204,9 +206,7 @@ void con_feed_keys(const char *keys, int n)
 
 bool con_key_waiting()
 {
-    if (change_waiting)
-        con_flush();
-    con_service();
+    con_flush();
     if (fed_len > 0)
         return true;
     return keyboard_on && plat_key_waiting();
@@ -223,8 +223,7 @@ int con_read_key()
 
 void con_sleep_ms(unsigned ms)
 {
-    if (change_waiting)
-        con_flush();
+    con_flush();
     while (ms > 0) {
         ms = plat_sleep_ms(ms);
         con_service();
