@@ -1,7 +1,9 @@
-// Bytes the output boards write to the terminal, each beside what ncurses 6
-// writes for the same picture change in the same run: the pictures are read
-// back from our screen model and painted through ncurses into a file. Also
-// polls per second while PDR8 counts up.
+// Bytes written to the terminal, each beside what ncurses 6 writes for the
+// same picture change in the same run (newterm into a file, xterm-256color,
+// 16 explicit colours): the pictures are read back from our screen model and
+// painted through ncurses. The first layouts, PDR8 counting up, and the
+// changes a student makes all the time (picture_change: one lamp, a key,
+// a board change, LCD text, a falling coin, a resize) with their ratio.
 #include "board/layout.h"
 #include "board/sim_state.h"
 #include "console/con.h"

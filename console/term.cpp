@@ -551,6 +551,7 @@ void term_repaint()
 {
     forget_everything();
     erase_terminal();
+    term.cleared = false;  // erased just now
     scr_mark_all_dirty();
     term_flush();
 }
