@@ -23,8 +23,9 @@ void con_print(const char *format, ...) __attribute__((format(printf, 1, 2)));
 void show_bits(int value, int width);
 
 // Brings the terminal in line with the model now. The console also does it
-// by itself before every pause and key check, at exit, and when a change has
-// waited 20 ms; output to a term_set_sink waits for this call or a pause.
+// by itself before every pause and key check and at exit, and a change left
+// waiting is sent within 40 ms; output to a term_set_sink waits for this call
+// or a pause.
 void con_flush();
 
 // Keys that come before any typed ones, as if typed (tests, scripted runs).
