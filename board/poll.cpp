@@ -169,4 +169,6 @@ extern "C" void sim_poll(void)
     refresh_output();
     if (trace_on)
         trace_poll();
+    // The picture of this poll is shown now, even if the program spins next.
+    con_flush();
 }

@@ -4,11 +4,13 @@
 #include "console/screen.h"
 #include "console/term.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 static void adopt_terminal_size()
 {
@@ -40,6 +42,36 @@ static bool truecolor_chosen()
     return announced && (strcmp(announced, "truecolor") == 0 || strcmp(announced, "24bit") == 0);
 }
 
+static void flush_at_exit();
+static void watch_waiting_change();
+
+// Changes wait for the next pause, key check or poll, so that the terminal
+// gets only the difference between the picture it shows and the final one,
+// however many times the painters went over a cell meanwhile. A change that
+// waits longer than a watch period or two (a program that paints without
+// pausing, or one that spins) is sent by the watch.
+enum { WATCH_PERIOD_MS = 20 };
+
+static bool change_waiting;
+static unsigned flushes_done;
+static bool watch_stopped;
+
+namespace {
+// The model and the terminal belong to the main flow, and to the watch while
+// it sends a change: every console operation holds them.
+std::atomic_flag console_held = ATOMIC_FLAG_INIT;
+struct Hold {
+    Hold()
+    {
+        while (console_held.test_and_set(std::memory_order_acquire))
+            std::this_thread::yield();
+    }
+    ~Hold() { console_held.clear(std::memory_order_release); }
+    Hold(const Hold &) = delete;
+    Hold &operator=(const Hold &) = delete;
+};
+}  // namespace
+
 // Takes the terminal on first use and acts on signals that came in since the
 // last call; the handlers themselves only set flags.
 static void con_service()
@@ -54,6 +86,9 @@ static void con_service()
         term_set_truecolor(truecolor_chosen());
         term_set_background_erase(plat_background_erase());
         plat_start();
+        // After plat_start, so that it runs before the terminal is given back.
+        atexit(flush_at_exit);
+        plat_watch(watch_waiting_change, WATCH_PERIOD_MS);
         adopt_terminal_size();
         term_begin();
     }
@@ -74,14 +109,54 @@ static void con_service()
 }
 
 // The platform's own console when there is one, else escape sequences.
-static void show_model()
+static void flush_now()
 {
+    if (!change_waiting)
+        return;
+    change_waiting = false;
+    ++flushes_done;
     if (term_has_sink() || !plat_console_update())
         term_flush();
 }
 
+void con_flush()
+{
+    Hold hold;
+    con_service();
+    flush_now();
+}
+
+static void show_model() { change_waiting = true; }
+
+// On the watch's thread: a change still waits that already waited at the
+// last look. Output to a sink waits only for con_flush, so that what tests
+// and benchmarks see does not depend on the clock.
+static void watch_waiting_change()
+{
+    static unsigned waiting_at_last_look = ~0u;
+    Hold hold;
+    if (!change_waiting || watch_stopped || term_has_sink()) {
+        waiting_at_last_look = ~0u;
+        return;
+    }
+    if (waiting_at_last_look == flushes_done)
+        flush_now();
+    else
+        waiting_at_last_look = flushes_done;
+}
+
+// Nothing reaches the terminal once it has been given back.
+static void flush_at_exit()
+{
+    Hold hold;
+    watch_stopped = true;
+    if (!term_has_sink())
+        flush_now();
+}
+
 void con_goto(int x, int y)
 {
+    Hold hold;
     con_service();
     screen.cursor_x = (int16_t)x;
     screen.cursor_y = (int16_t)y;
@@ -90,6 +165,7 @@ void con_goto(int x, int y)
 
 void con_set_color(int fg, int fg_bright, int bg, int bg_bright)
 {
+    Hold hold;
     con_service();
     screen.attr = (uint8_t)(fg | fg_bright | (bg << 4) | (bg_bright << 4));
     show_model();
@@ -97,6 +173,7 @@ void con_set_color(int fg, int fg_bright, int bg, int bg_bright)
 
 void con_clear()
 {
+    Hold hold;
     con_service();
     scr_clear();
     if (term_has_sink() || !plat_console_clear())
@@ -106,6 +183,7 @@ void con_clear()
 
 void con_cursor_hide()
 {
+    Hold hold;
     con_service();
     screen.cursor_visible = false;
     show_model();
@@ -113,6 +191,7 @@ void con_cursor_hide()
 
 void con_cursor_show()
 {
+    Hold hold;
     con_service();
     screen.cursor_visible = true;
     show_model();
@@ -120,6 +199,7 @@ void con_cursor_show()
 
 static void print_bytes(const char *text, int n)
 {
+    Hold hold;
     con_service();
     scr_write(reinterpret_cast<const unsigned char *>(text), (size_t)n);
     show_model();
@@ -169,7 +249,9 @@ void con_feed_keys(const char *keys, int n)
 
 bool con_key_waiting()
 {
+    Hold hold;
     con_service();
+    flush_now();
     if (fed_len > 0)
         return true;
     return keyboard_on && plat_key_waiting();
@@ -193,8 +275,10 @@ int con_read_key()
 
 void con_sleep_ms(unsigned ms)
 {
+    con_flush();
     while (ms > 0) {
         ms = plat_sleep_ms(ms);
+        Hold hold;
         con_service();
     }
 }

@@ -15,12 +15,18 @@ void con_clear();
 void con_cursor_hide();
 void con_cursor_show();
 
-// printf-style text at the cursor in the current attribute; on the terminal
-// when the call returns. Never a line break: text is placed with con_goto.
+// printf-style text at the cursor in the current attribute. Never a line
+// break: text is placed with con_goto.
 void con_print(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // "A5 (10100101)": the value in hex, then `width` binary digits.
 void show_bits(int value, int width);
+
+// Brings the terminal in line with the model now. The console also does it
+// by itself before every pause and key check and at exit, and a change left
+// waiting is sent within 40 ms; output to a term_set_sink waits for this call
+// or a pause.
+void con_flush();
 
 // Keys that come before any typed ones, as if typed (tests, scripted runs).
 void con_feed_keys(const char *keys, int n);

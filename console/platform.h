@@ -105,6 +105,11 @@ bool plat_read_whole(const char *path, size_t limit, std::string &text, std::str
 // handler may be done; null stops it.
 void plat_every_second(void (*tick)());
 
+// Calls watch every period_ms from then on, from a thread of its own that
+// no signal is delivered to, so that the main flow's pauses still end early
+// on a signal. Without a thread to spare, watch is never called.
+void plat_watch(void (*watch)(), unsigned period_ms);
+
 // Writes the bytes to a stream from plat_open_stream and flushes them. A
 // reader that has gone makes it fail (EPIPE) rather than end the process.
 bool plat_write_stream(FILE *stream, const char *bytes, size_t n);

@@ -22,6 +22,8 @@ struct Terminal {
     bool cursor_thin;                            // the thin shape has been sent
     bool truecolor;
     bool background_erase;
+    bool wider;                                  // columns beyond ours that an erase to the end would reach
+    bool cleared;                                // the model was cleared since the last flush
     TermSink sink;
     void *sink_context;
     unsigned long long bytes_written;
@@ -115,6 +117,7 @@ static void set_notice(int cols, int rows)
 void term_set_size(int cols, int rows)
 {
     term.cols = cols < SCREEN_COLS ? cols : SCREEN_COLS;
+    term.wider = cols > SCREEN_COLS;
     term.rows = rows < SCREEN_ROWS ? rows : SCREEN_ROWS;
     set_notice(cols, rows);
 }
@@ -142,6 +145,22 @@ static bool same(const ScreenCell &a, const ScreenCell &b)
     return a.code == b.code && a.attr == b.attr && a.kind == b.kind;
 }
 
+static bool is_blank(const ScreenCell &c) { return c.kind == CELL_NARROW && c.code == ' '; }
+
+// A blank shows only its background: its foreground is nobody's business.
+static bool looks_same(const ScreenCell &model, const ScreenCell &shown)
+{
+    return same(model, shown) || (is_blank(model) && is_blank(shown) && model.attr >> 4 == shown.attr >> 4);
+}
+
+// The colours a cell can be printed in: a blank keeps the foreground in force.
+static uint8_t attr_to_print(const ScreenCell &c)
+{
+    if (is_blank(c) && term.fg != UNKNOWN)
+        return (uint8_t)((c.attr & 0xF0) | term.fg);
+    return c.attr;
+}
+
 static bool same_attr_in_force(uint8_t attr) { return (attr & 0x0F) == term.fg && attr >> 4 == term.bg; }
 
 // Moving right over a few cells that already show what they should, in the
@@ -150,7 +169,7 @@ static bool reprint_over(int from, int to, int y, std::string &out)
 {
     for (int x = from; x < to; ++x) {
         const ScreenCell &c = term.shown[y][x];
-        if (c.kind != CELL_NARROW || !same(c, screen.cell[y][x]) || !same_attr_in_force(c.attr))
+        if (c.kind != CELL_NARROW || !looks_same(screen.cell[y][x], c) || !same_attr_in_force(attr_to_print(c)))
             return false;
         char utf8[CP932_UTF8_MAX];
         out.append(utf8, (size_t)cp932_to_utf8(c.code, utf8));
@@ -277,13 +296,13 @@ static void forget_partner_of(int x, int y)
 static void send_narrow(int x, int y)
 {
     const ScreenCell &c = screen.cell[y][x];
-    if (same(c, term.shown[y][x]) || x >= term.cols || y >= term.rows)
+    if (looks_same(c, term.shown[y][x]) || x >= term.cols || y >= term.rows)
         return;
     forget_partner_of(x, y);
     move_to(x, y);
-    use_attr(c.attr);
+    use_attr(attr_to_print(c));
     append_glyph(c);
-    term.shown[y][x] = c;
+    term.shown[y][x] = {c.code, attr_to_print(c), CELL_NARROW};
     // With autowrap off the cursor stays in the last column.
     term.cursor_x = x + 1 < term.cols ? x + 1 : UNKNOWN;
 }
@@ -338,6 +357,46 @@ static void send_wide(int x, int y)
     term.cursor_x = UNKNOWN;
 }
 
+// The last cell from x on that must become a blank in x's background, as
+// long as the model's blanks in that background go on; -1 if none, or if
+// the erase would cut a wide character the terminal shows in half.
+static int last_blank_to_send(int x, int y)
+{
+    const ScreenCell *model = screen.cell[y];
+    const ScreenCell *shown = term.shown[y];
+    int last = -1, end = x;
+    for (; end < term.cols && is_blank(model[end]) && model[end].attr >> 4 == model[x].attr >> 4; ++end)
+        if (!looks_same(model[end], shown[end]))
+            last = end;
+    if (shown[x].kind == CELL_WIDE_RIGHT)
+        return -1;
+    if (last >= 0 && shown[last].kind == CELL_WIDE_LEFT)
+        return last + 1 < end ? last + 1 : -1;
+    return last;
+}
+
+// On a terminal that erases in the background colour in force, a run of
+// blanks costs one erase (ECH, or EL up to our last column) instead of a
+// byte per cell; worth it when the run is longer than the erase and the
+// cursor move it may cost afterwards. Returns the last cell erased, or -1.
+static int erase_blank_run(int x, int y)
+{
+    if (!term.background_erase || x >= term.cols || y >= term.rows)
+        return -1;
+    int last = last_blank_to_send(x, y);
+    int count = last - x + 1;
+    bool to_row_end = last == SCREEN_COLS - 1 && !term.wider;
+    std::string erase = to_row_end ? std::string("\x1b[K") : csi(count, 'X');
+    if (last < 0 || (int)erase.size() + 3 >= count)
+        return -1;
+    move_to(x, y);
+    use_attr(attr_to_print(screen.cell[y][x]));
+    append(erase.data(), erase.size());
+    for (int i = x; i <= last; ++i)
+        term.shown[y][i] = {' ', attr_to_print(screen.cell[y][x]), CELL_NARROW};
+    return last;
+}
+
 static void flush_row(int y, int lo, int hi)
 {
     const ScreenCell *model = screen.cell[y];
@@ -353,6 +412,13 @@ static void flush_row(int y, int lo, int hi)
             ++lo;
     }
     for (int x = lo; x <= hi; ++x) {
+        if (is_blank(model[x]) && !looks_same(model[x], shown[x])) {
+            int erased = erase_blank_run(x, y);
+            if (erased >= 0) {
+                x = erased;
+                continue;
+            }
+        }
         if (model[x].kind == CELL_WIDE_LEFT) {
             send_wide(x, y);
             ++x;
@@ -397,26 +463,93 @@ static void show_notice()
     term.notice_shown = true;
 }
 
-void term_flush()
+static void send_changes()
 {
     for (int y = 0; y < SCREEN_ROWS; ++y)
         if (screen.dirty_lo[y] <= screen.dirty_hi[y])
             flush_row(y, screen.dirty_lo[y], screen.dirty_hi[y]);
-    scr_clear_dirty();
-    show_notice();
-    sync_cursor();
-    write_out();
 }
 
 static const ScreenCell blank_cell = {' ', ATTR_CLEARED, CELL_NARROW};
 
-static bool terminal_is_blank()
+static bool shows_unknown_cells()
 {
     for (auto &row : term.shown)
         for (auto &c : row)
-            if (!same(c, blank_cell))
-                return false;
-    return true;
+            if (c.kind == KIND_UNKNOWN)
+                return true;
+    return false;
+}
+
+static void erase_terminal();
+
+namespace {
+// What the terminal is known to show, to try two ways of sending a picture.
+struct Shown {
+    ScreenCell cell[SCREEN_ROWS][SCREEN_COLS];
+    int cursor_x, cursor_y, fg, bg;
+};
+}  // namespace
+
+static void save_shown(Shown &s)
+{
+    memcpy(s.cell, term.shown, sizeof s.cell);
+    s.cursor_x = term.cursor_x;
+    s.cursor_y = term.cursor_y;
+    s.fg = term.fg;
+    s.bg = term.bg;
+}
+
+static void restore_shown(const Shown &s)
+{
+    memcpy(term.shown, s.cell, sizeof s.cell);
+    term.cursor_x = s.cursor_x;
+    term.cursor_y = s.cursor_y;
+    term.fg = s.fg;
+    term.bg = s.bg;
+}
+
+// After a clear of the model: the difference from what the terminal shows,
+// or an erase and the difference from a blank screen, whichever is shorter.
+// A terminal whose content is not all known is erased in any case, so that
+// nothing of it stays beyond the board.
+static void send_cleared_picture()
+{
+    if (shows_unknown_cells() || !term.background_erase) {
+        if (shows_unknown_cells())
+            erase_terminal();
+        send_changes();
+        return;
+    }
+    static Shown before, after_difference;
+    write_out();  // both tries must fit in the buffer unsent
+    size_t start = term.out_len;
+    save_shown(before);
+    send_changes();
+    std::string difference(term.out + start, term.out_len - start);
+    save_shown(after_difference);
+    restore_shown(before);
+    term.out_len = start;
+    erase_terminal();
+    send_changes();
+    if (difference.size() <= term.out_len - start) {
+        restore_shown(after_difference);
+        term.out_len = start;
+        append(difference.data(), difference.size());
+    }
+}
+
+void term_flush()
+{
+    if (term.cleared)
+        send_cleared_picture();
+    else
+        send_changes();
+    term.cleared = false;
+    scr_clear_dirty();
+    show_notice();
+    sync_cursor();
+    write_out();
 }
 
 // A terminal that erases in the background colour in force is blank in
@@ -442,16 +575,13 @@ static void erase_terminal()
             c.kind = KIND_UNKNOWN;
 }
 
-void term_clear()
-{
-    if (!terminal_is_blank())
-        erase_terminal();
-}
+void term_clear() { term.cleared = true; }
 
 void term_repaint()
 {
     forget_everything();
     erase_terminal();
+    term.cleared = false;  // erased just now
     scr_mark_all_dirty();
     term_flush();
 }

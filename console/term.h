@@ -24,10 +24,13 @@ void term_set_background_erase(bool on);
 // Forgets what the terminal shows and takes it over: autowrap off.
 void term_begin();
 
-// Sends the model's dirty cells, the cursor and its visibility.
+// Sends what differs between the model and the terminal: changed cells by the
+// shortest cursor moves, runs of blanks as one erase where the terminal
+// erases in the background colour, then the cursor and its visibility.
 void term_flush();
 
-// The model was cleared: clear the terminal too, unless it already is blank.
+// The model was cleared: the next flush erases the terminal if that makes it
+// shorter than sending the difference.
 void term_clear();
 
 // Paints the whole model again on a terminal whose content is unknown.

@@ -30,6 +30,7 @@ protected:
     }
     void feed()
     {
+        con_flush();
         vt_feed(vt, captured());
         captured_reset();
     }
@@ -70,6 +71,7 @@ TEST_F(TermOutput, OnlyWhatChangesThePictureIsWritten)
     con_clear();
     feed();
     con_clear();
+    con_flush();
     EXPECT_EQ(captured(), "") << "a clear of a blank screen";
     con_cursor_hide();
     paint_sample_board();
@@ -77,25 +79,54 @@ TEST_F(TermOutput, OnlyWhatChangesThePictureIsWritten)
     unsigned long long before = term_bytes_written();
     paint_labels();
     con_cursor_hide();
+    con_flush();
     EXPECT_EQ(term_bytes_written() - before, 0u) << captured();
     EXPECT_EQ(captured(), "");
 
     con_set_color(7, 8, 4, 8);
     con_goto(40, 8);
     con_print("X");
+    con_flush();
     EXPECT_LE(captured().size(), 20u) << "one changed cell, a few bytes: " << captured();
     EXPECT_EQ(captured().find("\x1b[2J"), std::string::npos);
     expect_emulator_matches_model();
 }
 
-TEST_F(TermOutput, AVisibleCursorFollowsEveryMove)
+TEST_F(TermOutput, AVisibleCursorGoesOnlyWhereItEnds)
 {
     con_cursor_show();
+    con_goto(3, 2);
     con_goto(12, 7);
+    con_flush();
     EXPECT_EQ(captured(), "\x1b[8;13H");
     captured_reset();
     con_goto(12, 7);
+    con_flush();
     EXPECT_EQ(captured(), "");
+}
+
+// Painters go over whole boards, in any order; only the two cells that
+// change cost bytes, reached by the shortest moves, left to right.
+TEST_F(TermOutput, CellsPaintedAgainUnchangedCostNothingWhateverTheOrder)
+{
+    con_cursor_hide();
+    paint_sample_board();
+    feed();
+    con_set_color(7, 0, 7, 0);
+    for (int x = 49; x >= 30; --x) {
+        con_goto(x, 3);
+        con_print(x == 44 ? "Y" : x == 40 ? "X" : " ");
+    }
+    con_clear();  // a layout: cleared, then the same board painted again
+    paint_sample_board();
+    con_set_color(7, 0, 7, 0);
+    con_goto(44, 3);
+    con_print("Y");
+    con_goto(40, 3);
+    con_print("X");
+    con_flush();
+    EXPECT_EQ(captured(), "\x1b[4;41H\x1b[37;47mX   Y") << "three blanks in the colours in force are the shortest move";
+    expect_emulator_matches_model();
 }
 
 TEST_F(TermOutput, ASmallTerminalShowsTheVisiblePartUnwrappedAndARepaintAfterGrowingShowsAll)
@@ -122,8 +153,9 @@ TEST_F(TermOutput, ASmallTerminalShowsTheVisiblePartUnwrappedAndARepaintAfterGro
 }
 
 // On a terminal that erases in the background colour in force (libvterm
-// does, as tmux and xterm do) a clear is one erase.
-TEST_F(TermOutput, AClearIsOneEraseInTheClearedColoursWhereTheTerminalErasesInTheBackground)
+// does, as tmux and xterm do) blanks go as erases: one erase of the screen,
+// or of a run of cells, whichever is shorter. Elsewhere blanks are written.
+TEST_F(TermOutput, BlanksGoAsTheShortestEraseWhereTheTerminalErasesInTheBackground)
 {
     term_set_background_erase(true);
     con_set_color(6, 8, 1, 8);
@@ -131,7 +163,37 @@ TEST_F(TermOutput, AClearIsOneEraseInTheClearedColoursWhereTheTerminalErasesInTh
     con_print("ＷＥＮＡ → panel%30s", "");
     feed();
     con_clear();
+    con_flush();
     EXPECT_EQ(captured(), "\x1b[37;40m\x1b[2J\x1b[H") << "erase, cursor home";
+    expect_emulator_matches_model();
+
+    con_set_color(6, 8, 1, 8);
+    con_goto(10, 5);
+    con_print("ＷＥＮＡ → the board's panel%30s", "");
+    feed();
+    con_clear();
+    con_goto(10, 5);
+    con_set_color(6, 8, 1, 8);
+    con_print("ＷＥＮＡ%52s", "");
+    con_flush();
+    EXPECT_EQ(captured(), "\x1b[20G\x1b[51X\x1b[71G") << "the label erased, the rest kept";
+    expect_emulator_matches_model();
+
+    for (int y = 0; y < SCREEN_ROWS; ++y) {
+        con_goto(0, y);
+        con_print("%-80s", "full");
+    }
+    feed();
+    con_clear();
+    con_flush();
+    EXPECT_EQ(captured(), "\x1b[37;40m\x1b[2J\x1b[H") << "the whole screen erased";
+    expect_emulator_matches_model();
+
+    term_set_background_erase(false);
+    con_set_color(6, 8, 1, 8);
+    con_print("%30s", "");
+    con_flush();
+    EXPECT_EQ(captured().find("\x1b[30X"), std::string::npos) << "spaces where an erase takes the default colours";
     expect_emulator_matches_model();
 }
 
@@ -150,6 +212,8 @@ static void random_step(std::mt19937 &rng)
     case 1:
         if (pick(20) == 0)
             con_clear();
+        else if (pick(3) == 0)
+            con_flush();
         break;
     case 2:
         if (pick(2))
@@ -190,8 +254,8 @@ TEST_P(RandomPainting, KeepsTheEmulatorEqualToTheModel)
     std::mt19937 rng((unsigned)(run.cols * 100 + run.background_erase));
     for (int step = 0; step < 3000; ++step) {
         random_step(rng);
-        feed();
         if (step % 25 == 0) {
+            feed();
             ASSERT_EQ(diff_with_model(vt_screen(vt)), "") << "after step " << step;
         }
     }

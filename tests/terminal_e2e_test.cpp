@@ -90,6 +90,15 @@ TEST_F(TerminalEndToEnd, PaneShowsTheModelInTrueColourThroughShrinkingAndGrowing
     expect_terminal_given_back("0");
 }
 
+// Painting waits for the next pause or poll, which a spinning program never
+// makes: what it painted last still reaches the terminal.
+TEST_F(TerminalEndToEnd, WhatAProgramPaintsBeforeItSpinsIsShown)
+{
+    start_probe("last-words");
+    EXPECT_TRUE(wait_until([&] { return tmux_capture(pane).find("last words") != std::string::npos; }, 5000));
+    kill(std::stoi(wait_for_file(file("ready"), 1000)), SIGTERM);
+}
+
 TEST_F(TerminalEndToEnd, TerminationBySignalGivesTheTerminalBack)
 {
     start_probe("wait");

@@ -45,8 +45,10 @@ protected:
 
     void TearDown() override { SetStdHandle(STD_OUTPUT_HANDLE, saved_output); }
 
+    // The console is read once it has been brought in line with the model.
     CONSOLE_SCREEN_BUFFER_INFO info()
     {
+        con_flush();
         CONSOLE_SCREEN_BUFFER_INFO i{};
         GetConsoleScreenBufferInfo(buffer, &i);
         return i;
@@ -64,6 +66,7 @@ protected:
     // console that gives wide characters two cells.
     std::string diff_with_model()
     {
+        con_flush();
         static CHAR_INFO cells[SCREEN_ROWS][SCREEN_COLS];
         COORD size = {SCREEN_COLS, SCREEN_ROWS}, origin = {0, 0};
         SMALL_RECT region = {0, 0, SCREEN_COLS - 1, SCREEN_ROWS - 1};
@@ -117,6 +120,7 @@ TEST_F(WindowsConsole, CursorAttributeAndClearFollowTheOperations)
     EXPECT_EQ(info().wAttributes, 0xCF);
     for (int i = 0; i < 4; ++i) {
         i < 2 ? con_cursor_hide() : con_cursor_show();
+        con_flush();
         CONSOLE_CURSOR_INFO cursor{};
         GetConsoleCursorInfo(buffer, &cursor);
         EXPECT_EQ(cursor.bVisible != 0, i >= 2) << i;

@@ -17,6 +17,7 @@ void capture_start()
     term_begin();
     con_cursor_show();
     con_clear();
+    con_flush();
     output.clear();
 }
 
