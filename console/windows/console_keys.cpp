@@ -62,7 +62,7 @@ static DWORD WINAPI read_console(void *)
     HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
     INPUT_RECORD records[RECORDS_AT_ONCE];
     DWORD got = 0;
-    while (ReadConsoleInputW(in, records, RECORDS_AT_ONCE, &got))
+    while (WaitForSingleObject(in, INFINITE) == WAIT_OBJECT_0 && ReadConsoleInputW(in, records, RECORDS_AT_ONCE, &got))
         take_records(records, got);
     return 0;
 }
