@@ -176,7 +176,8 @@ TEST_F(WindowsConsole, ThePictureInTheConsoleIsTheModelCellByCell)
 }
 
 // Hiding or showing twice leaves the cursor as once, at its usual size. A
-// shown cursor follows the operations; colour goes with the text.
+// shown cursor is where the program left it once it polls or pauses; colour
+// goes with the text.
 TEST_F(WindowsConsole, CursorAttributeAndClearFollowTheOperations)
 {
     for (int i = 0; i < 4; ++i) {
@@ -187,7 +188,13 @@ TEST_F(WindowsConsole, CursorAttributeAndClearFollowTheOperations)
         EXPECT_EQ(cursor.dwSize, 15u);
     }
     con_goto(12, 7);
-    EXPECT_EQ(cursor_at(), "12,7");
+    con_print("ab");
+    con_goto(12, 7);
+    plat_key_waiting();
+    EXPECT_EQ(cursor_at(), "12,7") << "at a poll";
+    con_goto(3, 4);
+    con_sleep_ms(1);
+    EXPECT_EQ(cursor_at(), "3,4") << "after a pause";
     con_set_color(7, 8, 4, 8);
     con_print("ＷＥＮＡ xyz");
     EXPECT_EQ(diff_with_model(), "") << "in bright white on bright red";

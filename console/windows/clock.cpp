@@ -2,6 +2,7 @@
 // The system timer ticks every 15.6 ms unless asked for 1 ms, which would
 // make the demo game's pauses of a few milliseconds several times too long.
 #include "console/platform.h"
+#include "console/windows/console_state.h"
 
 #include <cstdlib>
 #include <windows.h>
@@ -16,6 +17,7 @@ unsigned plat_sleep_ms(unsigned ms)
         if (timeBeginPeriod(1) == TIMERR_NOERROR)
             atexit(end_fine_timer);
     }
+    console_place_cursor();
     Sleep(ms);
     return 0;
 }

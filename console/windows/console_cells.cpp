@@ -208,6 +208,13 @@ static void send_wide(HANDLE out, int x, int y)
     resync_relative_moves(out, y);
 }
 
+static void place_cursor(HANDLE out)
+{
+    if (screen.cursor_x >= 0 && screen.cursor_x < console.cols && screen.cursor_y >= 0 &&
+        screen.cursor_y < console.rows)
+        move_to(out, screen.cursor_x, screen.cursor_y);
+}
+
 static void update_row(HANDLE out, int y, int lo, int hi)
 {
     const ScreenCell *model = screen.cell[y];
@@ -231,19 +238,28 @@ static void update_row(HANDLE out, int y, int lo, int hi)
     }
 }
 
-// The console's cursor is placed only while it is shown: a hidden cursor
-// stays where the last text left it. The attribute is set with the text.
-static void sync_cursor(HANDLE out)
+// A shown cursor is placed when the program stops to poll or pause
+// (console_place_cursor), not at every step of its drawing: only where it
+// rests is seen. A hidden cursor stays where the last text left it. The
+// attribute is set with the text.
+static void sync_cursor_visibility(HANDLE out)
 {
     int visible = screen.cursor_visible ? 1 : 0;
-    if (visible && screen.cursor_x >= 0 && screen.cursor_x < console.cols && screen.cursor_y >= 0 &&
-        screen.cursor_y < console.rows)
-        move_to(out, screen.cursor_x, screen.cursor_y);
     if (console.cursor_visible == visible)
         return;
+    if (visible)
+        place_cursor(out);
     CONSOLE_CURSOR_INFO info = {CURSOR_SIZE, visible ? TRUE : FALSE};
     SetConsoleCursorInfo(out, &info);
     console.cursor_visible = visible;
+}
+
+void console_place_cursor()
+{
+    ConsoleGuard held;
+    HANDLE out = output_console();
+    if (out && held.drawing() && console.cursor_visible == 1)
+        place_cursor(out);
 }
 
 // After the give-back nothing is drawn, and the model's changes are taken
@@ -258,7 +274,7 @@ bool plat_console_update()
         for (int y = 0; y < console.rows; ++y)
             if (screen.dirty_lo[y] <= screen.dirty_hi[y])
                 update_row(out, y, screen.dirty_lo[y], screen.dirty_hi[y]);
-        sync_cursor(out);
+        sync_cursor_visibility(out);
     }
     scr_clear_dirty();
     return true;

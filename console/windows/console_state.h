@@ -28,6 +28,10 @@ void console_taken();
 // The console's cells are unknown again (it has been taken anew).
 void console_cells_forget();
 
+// Places a shown cursor where the program left it: called when the program
+// polls or pauses.
+void console_place_cursor();
+
 // A key typed on the console, or -1 when none is waiting. The first call
 // starts the thread that reads the console.
 int console_next_key();

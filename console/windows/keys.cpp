@@ -74,6 +74,7 @@ static int fetch_key()
 
 bool plat_key_waiting()
 {
+    console_place_cursor();
     if (next_key < 0)
         next_key = fetch_key();
     return next_key >= 0;
