@@ -3,13 +3,12 @@
 // the LCD cursor off and on, and a changing rewrite beside them. Every console function the program
 // imports is counted where it is imported (its import address table), so
 // the count covers every caller. Draws on the console it was started on.
-#include <windows.h>
+#include "bench/on_terminal.h"
 
 #include "board/sim_state.h"
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 static unsigned long long calls;
 
@@ -105,16 +104,11 @@ static double unchanged_rewrites()
 
 int main()
 {
-    namespace fs = std::filesystem;
-    HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, 0, nullptr);
-    if (console == INVALID_HANDLE_VALUE || !SetStdHandle(STD_OUTPUT_HANDLE, console)) {
+    if (!draw_on_the_terminal()) {
         fprintf(stderr, "console calls: no console to draw on\n");
         return 2;
     }
-    fs::path dir = fs::temp_directory_path() / "wena-console-calls";
-    fs::create_directories(dir);
-    fs::current_path(dir);
+    ScratchDir scratch("wena-console-calls");
     count_console_calls();
     lcd_cursor_off();
     write_lcd("0123456789ABCDEF", "WXYZ");
@@ -140,7 +134,5 @@ int main()
     fprintf(stderr, "console calls per unchanged rewrite of 20 LCD characters and poll: %.2f (goal 0), %.2f with the LCD cursor on\n",
             per_unchanged, per_unchanged_with_cursor);
     fprintf(stderr, "console calls per rewrite of 20 LCD characters that changes them all, and poll: %.2f\n", per_changed);
-    fs::current_path(dir.parent_path());
-    fs::remove_all(dir);
     return 0;
 }

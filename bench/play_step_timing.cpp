@@ -3,18 +3,12 @@
 // build alike, so that the two can be set side by side in one CI run.
 // Standard output may be a file: the picture goes to the terminal (the
 // console) itself, the figure to standard error.
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
+#include "bench/on_terminal.h"
 
 #include "bench/demo_step.h"
 
-#include <ctime>
 #include <cstdio>
-#include <filesystem>
+#include <ctime>
 
 constexpr int PAUSE_MS = 6, STEPS = 25;
 
@@ -33,28 +27,13 @@ static double now_ms()
 #endif
 }
 
-static bool draw_on_the_terminal()
-{
-#ifdef _WIN32
-    HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, 0, nullptr);
-    return console != INVALID_HANDLE_VALUE && SetStdHandle(STD_OUTPUT_HANDLE, console);
-#else
-    int terminal = open("/dev/tty", O_RDWR);
-    return terminal >= 0 && dup2(terminal, STDOUT_FILENO) >= 0;
-#endif
-}
-
 int main()
 {
-    namespace fs = std::filesystem;
     if (!draw_on_the_terminal()) {
         fprintf(stderr, "play step: no terminal to draw on\n");
         return 2;
     }
-    fs::path dir = fs::temp_directory_path() / "wena-play-step-timing";
-    fs::create_directories(dir);
-    fs::current_path(dir);
+    ScratchDir scratch("wena-play-step-timing");
     lcd_cursor_off();
     play_step(PAUSE_MS, 0);  // the first draw of everything is no step
     double started = now_ms();
@@ -62,7 +41,5 @@ int main()
         play_step(PAUSE_MS, step);
     double step_ms = (now_ms() - started) / STEPS;
     fprintf(stderr, "play step: %.1f ms (nominal %d ms, %d steps)\n", step_ms, 20 * PAUSE_MS, STEPS);
-    fs::current_path(dir.parent_path());
-    fs::remove_all(dir);
     return 0;
 }

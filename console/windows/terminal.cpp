@@ -106,15 +106,24 @@ std::string narrow(const std::wstring &wide)
     return utf8;
 }
 
-static void write_bytes(HANDLE out, const char *bytes, size_t n)
+// Writes n units in pieces the call takes; stops at the first failure.
+template <typename Unit, typename Write>
+static void write_in_pieces(const Unit *units, size_t n, size_t piece, Write write)
 {
     while (n > 0) {
         DWORD done = 0;
-        if (!WriteFile(out, bytes, n > 0x10000000 ? 0x10000000 : (DWORD)n, &done, nullptr) || done == 0)
+        if (!write(units, n > piece ? (DWORD)piece : (DWORD)n, &done) || done == 0)
             return;
-        bytes += done;
+        units += done;
         n -= done;
     }
+}
+
+static void write_bytes(HANDLE out, const char *bytes, size_t n)
+{
+    write_in_pieces(bytes, n, 0x10000000, [out](const char *piece, DWORD count, DWORD *done) {
+        return WriteFile(out, piece, count, done, nullptr);
+    });
 }
 
 // A console reads the bytes of WriteFile in its own code page, which may
@@ -128,15 +137,9 @@ void console_write_text(unsigned long standard_handle, const std::string &utf8)
         return;
     }
     std::wstring wide = widen(utf8);
-    const wchar_t *text = wide.data();
-    size_t n = wide.size();
-    while (n > 0) {
-        DWORD done = 0;
-        if (!WriteConsoleW(out, text, n > 0x4000 ? 0x4000 : (DWORD)n, &done, nullptr) || done == 0)
-            return;
-        text += done;
-        n -= done;
-    }
+    write_in_pieces(wide.data(), wide.size(), 0x4000, [out](const wchar_t *piece, DWORD count, DWORD *done) {
+        return WriteConsoleW(out, piece, count, done, nullptr);
+    });
 }
 
 void plat_write_message(const char *text)
