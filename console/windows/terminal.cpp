@@ -164,6 +164,12 @@ static void restore_console()
     SetConsoleCursorInfo(out, &shown);
     COORD below_board = {0, 24};
     SetConsoleCursorPosition(out, below_board);
+    // wine's console, drawing on a terminal, leaves the terminal in the
+    // colours of the last cell it drew, which the shell's next line would
+    // take on: the cell where that line starts is drawn again, last, in the
+    // colours given back.
+    DWORD done;
+    FillConsoleOutputAttribute(out, saved_attr, 1, below_board, &done);
     SetConsoleMode(out, saved_mode);
 }
 
