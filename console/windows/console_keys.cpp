@@ -16,6 +16,7 @@ struct KeyRing {
     std::mutex lock;
     unsigned char keys[KEY_CAPACITY];
     int head, count;
+    bool dropping;  // the console has been given back: keys read now are dropped too
 };
 
 }  // namespace
@@ -24,7 +25,7 @@ static KeyRing ring;
 
 static void push_key(unsigned char key)
 {
-    if (ring.count == KEY_CAPACITY)
+    if (ring.count == KEY_CAPACITY || ring.dropping)
         return;
     ring.keys[(ring.head + ring.count) % KEY_CAPACITY] = key;
     ++ring.count;
@@ -97,4 +98,11 @@ void console_drop_unread_keys()
         FlushConsoleInputBuffer(in);
     std::lock_guard<std::mutex> held(ring.lock);
     ring.count = 0;
+    ring.dropping = true;
+}
+
+void console_keys_wanted()
+{
+    std::lock_guard<std::mutex> held(ring.lock);
+    ring.dropping = false;
 }

@@ -38,7 +38,10 @@ int console_next_key();
 
 // Drops keys typed and not yet read: those the reader holds and those still
 // in the console's buffer, so that they do not reach the shell at exit.
+// From then on keys are dropped as they are read, until the console is
+// taken again (console_keys_wanted).
 void console_drop_unread_keys();
+void console_keys_wanted();
 
 // UTF-8 text to a standard handle: as UTF-16 on a console, else unchanged.
 void console_write_text(unsigned long standard_handle, const std::string &utf8);

@@ -208,6 +208,7 @@ void plat_start()
     static bool handlers_set;
     take_console();
     console_cells_forget();
+    console_keys_wanted();
     console_taken();
     if (handlers_set)
         return;
