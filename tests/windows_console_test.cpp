@@ -329,6 +329,8 @@ TEST_F(BoardTest, NamesFromScenariosAndTheEnvironmentKeepTheirCharacters)
     ASSERT_NE(stream, nullptr);
     fclose(stream);
     EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(u8"記録.vcd")));
+    EXPECT_FALSE(plat_replace_file("bad\xE7\xB5.txt", "x", 1, false)) << "no UTF-8: another name";
+    EXPECT_EQ(errno, EILSEQ);
     SetEnvironmentVariableW(L"WENA_TEST_NAME", L"\u30C6\u30B9\u30C8\\run.scn");
     EXPECT_STREQ(plat_getenv("WENA_TEST_NAME"), utf8(u8"テスト\\run.scn").c_str());
     SetEnvironmentVariableW(L"WENA_TEST_NAME", nullptr);

@@ -11,6 +11,7 @@ const char *plat_getenv(const char *name)
 {
     static std::map<std::string, std::string> values;
     std::wstring wide_name = widen(name);
+    SetLastError(ERROR_SUCCESS);  // an empty value also gives 0
     DWORD n = GetEnvironmentVariableW(wide_name.c_str(), nullptr, 0);
     if (n == 0)
         return GetLastError() == ERROR_ENVVAR_NOT_FOUND ? nullptr : "";

@@ -130,9 +130,20 @@ static bool replace_whole(const std::string &path, const char *bytes, size_t n, 
     return false;
 }
 
+// A name that is no UTF-8 would reach the system with replacement
+// characters in it: another name than the one written.
+static bool is_utf8(const std::string &name)
+{
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), (int)name.size(), nullptr, 0) > 0;
+}
+
 bool plat_file_writable(const char *path)
 {
     std::string name = path;
+    if (!name.empty() && !is_utf8(name)) {
+        errno = EILSEQ;
+        return false;
+    }
     switch (name.empty() ? TARGET_DIRECTORY : kind_of(name)) {
     case TARGET_DIRECTORY:
         errno = name.empty() ? ENOENT : EISDIR;
