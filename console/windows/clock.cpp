@@ -3,8 +3,9 @@
 // make the demo game's pauses of a few milliseconds several times too long.
 // Even then a Sleep ends up to a millisecond late (more under wine), which
 // over a game's twenty pauses of 6 ms is a tenth of its pace: what a pause
-// overran is taken from the next one, so that pauses in a row last together
-// as long as asked.
+// overran is taken from the next one (and the fraction of a millisecond it
+// fell short is added), so that pauses in a row last together as long as
+// asked.
 #include "console/platform.h"
 #include "console/windows/console_state.h"
 
@@ -39,8 +40,8 @@ unsigned plat_sleep_ms(unsigned ms)
     }
     console_place_cursor();
     double asked = (double)ms - overrun_ms, started = now_ms();
-    if (asked >= 0.5)
-        Sleep((DWORD)(asked + 0.5));
-    overrun_ms = std::clamp(now_ms() - started - asked, 0.0, MAX_CARRIED_MS);
+    if (asked >= 1)
+        Sleep((DWORD)asked);
+    overrun_ms = std::clamp(now_ms() - started - asked, -1.0, MAX_CARRIED_MS);
     return 0;
 }
