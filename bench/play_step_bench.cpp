@@ -2,6 +2,7 @@
 // twenty polls of three sim_polls, two LCD writes and a pause, then the
 // draw of five obstacles, the player and the score. Output goes through a
 // pseudo-terminal that a thread drains, as a terminal would.
+#include "bench/demo_step.h"
 #include "board/sim_state.h"
 #include "console/term.h"
 
@@ -63,30 +64,6 @@ static void set_up_once()
         abort();
     atexit(remove_step_dir);
     lcd_cursor_off();
-}
-
-static void play_step(unsigned pause_ms, int score)
-{
-    for (int poll = 0; poll < 20; ++poll) {
-        sim_poll();
-        sim_poll();
-        lcd_goto(10, 1);
-        lcd_putc(' ');
-        lcd_goto(10, 0);
-        lcd_putc('W');
-        sim_poll();
-        Sleep(pause_ms);
-    }
-    for (int slot = 0; slot < 5; ++slot) {
-        lcd_goto(4 * slot + 1, slot % 2);
-        lcd_putc('A');
-        lcd_goto(4 * slot, slot % 2);
-        lcd_putc(' ');
-    }
-    lcd_goto(10, 0);
-    lcd_putc('W');
-    lcd_goto(13, 1);
-    lcd_putdec(score);
 }
 
 static double seconds_now()

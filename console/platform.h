@@ -43,6 +43,16 @@ bool plat_term_size(int *cols, int *rows);
 // once, or once the terminal is given back where the picture would cover it.
 void plat_report(const char *message);
 
+// Writes UTF-8 text to standard error: a console that reads bytes in its own
+// code page gets the characters as they are (UTF-16 on Windows); a file or
+// pipe gets the bytes unchanged.
+void plat_write_message(const char *text);
+
+// An environment variable's value as UTF-8, whatever the system's code page
+// (Windows keeps the environment in UTF-16); null when it is not set. The
+// text stays valid until the same variable is asked for again.
+const char *plat_getenv(const char *name);
+
 // Whether the terminal's description (terminfo, for TERM) says that an erase
 // fills cells with the background colour in force; false when unknown.
 bool plat_background_erase();

@@ -134,7 +134,7 @@ static void finish(int status, const std::string &message)
 // registered before this one are skipped.
 static void end_with(int status)
 {
-    fprintf(stderr, "wena: %s\n", run.verdict.c_str());
+    plat_write_message(("wena: " + run.verdict + "\n").c_str());
     fflush(nullptr);
     _exit(status);
 }
@@ -152,7 +152,7 @@ static void print_verdict_at_exit()
     if (run.active && !watchdog_fired)
         stop_watchdog();
     if (!run.warnings.empty())
-        fputs(run.warnings.c_str(), stderr);
+        plat_write_message(run.warnings.c_str());
     bool scripted = run.active || run.status >= 0;
     int override_status = -1;
     if (watchdog_fired) {
@@ -178,7 +178,7 @@ static void print_verdict_at_exit()
     if (override_status >= 0)
         end_with(override_status);
     if (!run.verdict.empty())
-        fprintf(stderr, "wena: %s\n", run.verdict.c_str());
+        plat_write_message(("wena: " + run.verdict + "\n").c_str());
 }
 
 // The bounds of a whole run: the program's time and its polls.
@@ -290,7 +290,7 @@ static void advance()
 static void refuse(int status, const std::string &message)
 {
     verdict_send(status, message);
-    fprintf(stderr, "wena: %s\n", message.c_str());
+    plat_write_message(("wena: " + message + "\n").c_str());
     exit(status);
 }
 
@@ -349,7 +349,7 @@ static void show_warnings_if_they_stay()
 {
     if (run.warnings.empty() || isatty(STDOUT_FILENO))
         return;
-    fputs(run.warnings.c_str(), stderr);
+    plat_write_message(run.warnings.c_str());
     run.warnings.clear();
 }
 
@@ -420,7 +420,7 @@ static void start_trace()
     if (!trace_begin(clock)) {
         int error = errno;
         refuse(SCENARIO_DUMP_FAILED,
-               std::string(getenv("WENA_TRACE")) + ": WENA_TRACE cannot be written: " + strerror(error));
+               std::string(plat_getenv("WENA_TRACE")) + ": WENA_TRACE cannot be written: " + strerror(error));
     }
 }
 
@@ -433,9 +433,9 @@ void scenario_begin()
         return;
     begun = true;
     clock_gettime(CLOCK_MONOTONIC, &run.started);
-    const char *scenario = getenv("WENA_SCENARIO");
-    const char *record = getenv("WENA_RECORD");
-    const char *dump_at_exit = getenv("WENA_DUMP_AT_EXIT");
+    const char *scenario = plat_getenv("WENA_SCENARIO");
+    const char *record = plat_getenv("WENA_RECORD");
+    const char *dump_at_exit = plat_getenv("WENA_DUMP_AT_EXIT");
     if (scenario && *scenario && record && *record)
         refuse(SCENARIO_MALFORMED, "WENA_RECORD and WENA_SCENARIO cannot be used together: a replay records nothing new");
     if (dump_at_exit && *dump_at_exit && !plat_file_writable(dump_at_exit)) {

@@ -30,6 +30,8 @@ static bool fail(Line &line, const std::string &message)
 }
 
 // A quoted token keeps its spaces and '#'; \" and \\ stand for " and \.
+// Any other backslash is kept as written, so that a Windows path such as
+// "dir with spaces\out.txt" means what it says on every platform.
 static bool read_quoted(const std::string &text, size_t &i, Line &line)
 {
     std::string value;
@@ -40,7 +42,7 @@ static bool read_quoted(const std::string &text, size_t &i, Line &line)
             line.tokens.push_back({value, true});
             return true;
         }
-        if (c == '\\' && i + 1 < text.size())
+        if (c == '\\' && i + 1 < text.size() && (text[i + 1] == '"' || text[i + 1] == '\\'))
             c = text[++i];
         value += c;
     }

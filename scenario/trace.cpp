@@ -99,7 +99,7 @@ static void write_header(const char *clock)
 
 bool trace_begin(const char *clock)
 {
-    const char *path = getenv("WENA_TRACE");
+    const char *path = plat_getenv("WENA_TRACE");
     if (!path || !*path)
         return true;
     trace_file = plat_open_stream(path);

@@ -68,6 +68,18 @@ TEST(Script, TextConditionsKeepSpacesAndHashesInsideQuotes)
     EXPECT_EQ(steps[3].cond.kinds[1], 11);
 }
 
+// Only \" and \\ are escapes: Windows paths keep their backslashes.
+TEST(Script, BackslashesInQuotedNamesStayAsWrittenButForQuoteAndBackslash)
+{
+    auto steps = parsed("dump screen \"dir with spaces\\sp.txt\"\n"
+                        "dump lcd \"C:\\\\server\\new \\\"x\\\".txt\"\n"
+                        "dump html \"end\\\\\"\n");
+    ASSERT_EQ(steps.size(), 3u);
+    EXPECT_EQ(steps[0].path, "dir with spaces\\sp.txt");
+    EXPECT_EQ(steps[1].path, "C:\\server\\new \"x\".txt");
+    EXPECT_EQ(steps[2].path, "end\\");
+}
+
 TEST(Script, MistakesAreReportedWithTheirLine)
 {
     EXPECT_EQ(error_of("key I\njump 3\n"), "2: unknown step 'jump' (key, keys, wait, check, dump, at, start)");

@@ -39,3 +39,12 @@ if(CMAKE_CROSSCOMPILING)
 else()
   add_test(NAME wena-console-tests COMMAND wena-tests --gtest_filter=WindowsConsole.*)
 endif()
+
+# For the Ctrl-C and watchdog tests under wine: paints without pause.
+add_executable(paints-without-pause programs/paints_without_pause.c)
+target_link_libraries(paints-without-pause PRIVATE wena)
+wena_warnings(paints-without-pause)
+
+# One's own program against the installed copy: find_package and pkg-config.
+add_test(NAME wena-cross-build COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/scripts/cross_build_check.sh
+  ${CMAKE_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${CMAKE_CROSSCOMPILING_EMULATOR})

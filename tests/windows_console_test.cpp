@@ -1,6 +1,8 @@
 // The Windows console, read back cell by cell: the picture the console
-// operations leave in a console screen buffer is the screen model's. And the
-// Windows files: the settings file replaced whole, odd targets refused.
+// operations leave in a console screen buffer is the screen model's; nothing
+// drawn after Ctrl-C gives it back; typed keys bounded and dropped at the
+// end; messages in UTF-16. And the Windows files: the settings file replaced
+// whole, odd targets refused, names kept whatever the code page.
 #include "console/con.h"
 #include "console/cp932.h"
 #include "console/platform.h"
@@ -13,9 +15,47 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <atomic>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 #include <windows.h>
+
+// Ctrl-C from the tests ends no test: this handler, registered before the
+// board's own, is called after it and keeps the process alive.
+static HANDLE ctrl_c_handled = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+static BOOL WINAPI survive_ctrl_c(DWORD)
+{
+    SetEvent(ctrl_c_handled);
+    return TRUE;
+}
+static const bool survives_ctrl_c = SetConsoleCtrlHandler(survive_ctrl_c, TRUE);
+
+// Key presses put into the console's input, as typed; L'\\0' is an arrow.
+static void type_keys(HANDLE in, const std::wstring &keys)
+{
+    std::vector<INPUT_RECORD> records;
+    for (wchar_t c : keys) {
+        INPUT_RECORD r{};
+        r.EventType = KEY_EVENT;
+        r.Event.KeyEvent.bKeyDown = TRUE;
+        r.Event.KeyEvent.wRepeatCount = 1;
+        r.Event.KeyEvent.wVirtualKeyCode = c ? 0 : VK_UP;
+        r.Event.KeyEvent.uChar.UnicodeChar = c;
+        records.push_back(r);
+    }
+    DWORD written = 0;
+    WriteConsoleInputW(in, records.data(), (DWORD)records.size(), &written);
+}
+
+static void type_keys(HANDLE in, const char *ascii)
+{
+    std::wstring keys;
+    for (; *ascii; ++ascii)
+        keys += (wchar_t)*ascii;
+    type_keys(in, keys);
+}
 
 // A console screen buffer of the board's size stands in as standard output.
 // It is one for the whole suite, as a program has one console.
@@ -41,6 +81,7 @@ protected:
         SetStdHandle(STD_OUTPUT_HANDLE, buffer);
         con_use_keyboard(false);
         term_set_sink(nullptr, nullptr);
+        plat_start();  // anew, should a test have given the console back
     }
 
     void TearDown() override { SetStdHandle(STD_OUTPUT_HANDLE, saved_output); }
@@ -96,6 +137,32 @@ protected:
         MultiByteToWideChar(CP_UTF8, 0, utf8, n, wide, 4);
         return wide[0];
     }
+
+    // Every cell, its attribute, the cursor and the attribute in force.
+    std::string whole_console()
+    {
+        static CHAR_INFO cells[SCREEN_ROWS][SCREEN_COLS];
+        COORD size = {SCREEN_COLS, SCREEN_ROWS}, origin = {0, 0};
+
+        SMALL_RECT region = {0, 0, SCREEN_COLS - 1, SCREEN_ROWS - 1};
+        ReadConsoleOutputW(buffer, &cells[0][0], size, origin, &region);
+        std::string text = cursor_at() + " " + std::to_string(info().wAttributes) + "\n";
+        for (auto &row : cells)
+            for (CHAR_INFO &c : row)
+                text += std::to_string(c.Char.UnicodeChar) + ":" + std::to_string(c.Attributes) + " ";
+        return text;
+    }
+
+    // The row of the console where the cursor is, up to the cursor.
+    std::wstring text_before_cursor()
+    {
+        COORD at = info().dwCursorPosition;
+        wchar_t text[SCREEN_COLS] = {};
+        DWORD got = 0;
+        COORD start = {0, at.Y};
+        ReadConsoleOutputCharacterW(buffer, text, (DWORD)at.X, start, &got);
+        return std::wstring(text, got);
+    }
 };
 
 TEST_F(WindowsConsole, ThePictureInTheConsoleIsTheModelCellByCell)
@@ -111,13 +178,11 @@ TEST_F(WindowsConsole, ThePictureInTheConsoleIsTheModelCellByCell)
     EXPECT_EQ(diff_with_model(), "") << "after changes over wide and narrow characters";
 }
 
-// Hiding or showing twice leaves the cursor as once, at its usual size.
+// Hiding or showing twice leaves the cursor as once, at its usual size. A
+// shown cursor is where the program left it once it polls or pauses; colour
+// goes with the text.
 TEST_F(WindowsConsole, CursorAttributeAndClearFollowTheOperations)
 {
-    con_goto(12, 7);
-    con_set_color(7, 8, 4, 8);
-    EXPECT_EQ(cursor_at(), "12,7");
-    EXPECT_EQ(info().wAttributes, 0xCF);
     for (int i = 0; i < 4; ++i) {
         i < 2 ? con_cursor_hide() : con_cursor_show();
         con_flush();
@@ -126,11 +191,104 @@ TEST_F(WindowsConsole, CursorAttributeAndClearFollowTheOperations)
         EXPECT_EQ(cursor.bVisible != 0, i >= 2) << i;
         EXPECT_EQ(cursor.dwSize, 15u);
     }
+    con_goto(12, 7);
+    con_print("ab");
+    con_goto(12, 7);
+    plat_key_waiting();
+    EXPECT_EQ(cursor_at(), "12,7") << "at a poll";
+    con_goto(3, 4);
+    con_sleep_ms(1);
+    EXPECT_EQ(cursor_at(), "3,4") << "after a pause";
+    con_set_color(7, 8, 4, 8);
     con_print("ＷＥＮＡ xyz");
+    EXPECT_EQ(diff_with_model(), "") << "in bright white on bright red";
     con_clear();
     EXPECT_EQ(diff_with_model(), "") << "blank light grey on black";
     EXPECT_EQ(info().wAttributes, 0x07);
     EXPECT_EQ(cursor_at(), "0,0");
+}
+
+// Ctrl-C is handled on a thread of the system's while the main flow paints
+// without pause: once the console is given back, with keys typed and not
+// read, not one cell, colour or cursor move may follow, and no key is left
+// for the shell. Repeated, with the Ctrl-C at different moments of the
+// painting.
+TEST_F(WindowsConsole, NothingIsDrawnAndNoKeyIsLeftAfterCtrlCGivesTheConsoleBack)
+{
+    ASSERT_TRUE(survives_ctrl_c);
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    for (int round = 0; round < 40; ++round) {
+        plat_start();
+        WORD found_attr = info().wAttributes;
+        std::atomic<bool> stop{false};
+        std::thread painter([&stop] {
+            for (int i = 0; !stop; ++i) {
+                con_goto(i % 20, i % 2);
+                con_set_color(i % 8, 0, (i / 8) % 8, 0);
+                con_print(i % 3 ? "%c" : "ｽ%c", 'A' + i % 26);
+            }
+        });
+        type_keys(in, "qz");
+        Sleep((DWORD)round % 4);
+        ResetEvent(ctrl_c_handled);
+        ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
+        ASSERT_EQ(WaitForSingleObject(ctrl_c_handled, 5000), WAIT_OBJECT_0) << "no Ctrl-C arrived";
+        std::string given_back = whole_console();
+        Sleep(5);
+        std::string later = whole_console();
+        stop = true;
+        painter.join();
+        ASSERT_EQ(later, given_back) << "round " << round << ": drawn after the give-back";
+        ASSERT_EQ(cursor_at(), "0,24") << round;
+        ASSERT_EQ(info().wAttributes, found_attr) << round;
+        DWORD events = 1;
+        GetNumberOfConsoleInputEvents(in, &events);
+        ASSERT_EQ(events, 0u) << round;
+        ASSERT_FALSE(plat_key_waiting()) << round;
+    }
+}
+
+// A paste of 1000 keys leaves 256 to act on, as a PC keyboard buffer does;
+// a key without a character (an arrow) is dropped; a katakana arrives as its
+// code page 932 byte.
+TEST_F(WindowsConsole, TypedKeysAreBoundedAt256AndKeepTheirCharacters)
+{
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    while (plat_key_waiting())  // also puts the keyboard in use
+        plat_read_key();
+    type_keys(in, std::wstring(L"x\0") + L"\uFF71" + std::wstring(1000, L'k'));
+    DWORD events = 1;
+    for (int waited = 0; waited < 5000 && events > 0; ++waited) {
+        GetNumberOfConsoleInputEvents(in, &events);
+        Sleep(1);
+    }
+    Sleep(50);
+    std::string keys;
+    while (plat_key_waiting())
+        keys += (char)plat_read_key();
+    EXPECT_EQ(keys, "x\xB1" + std::string(254, 'k'));
+}
+
+TEST_F(WindowsConsole, MessagesReachTheConsoleAsTheirCharactersAndAFileAsUtf8)
+{
+    HANDLE saved_error = GetStdHandle(STD_ERROR_HANDLE);
+    SetStdHandle(STD_ERROR_HANDLE, buffer);
+    con_clear();
+    plat_write_message(utf8(u8"check lcd 0 == \"ｽﾀｰﾄ\" 結果").c_str());
+    std::wstring shown = text_before_cursor();
+    HANDLE file = CreateFileW(L"message.txt", GENERIC_WRITE | GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    SetStdHandle(STD_ERROR_HANDLE, file);
+    plat_write_message(utf8(u8"ｽﾀｰﾄ 結果\n").c_str());
+    SetStdHandle(STD_ERROR_HANDLE, saved_error);
+    CloseHandle(file);
+    EXPECT_EQ(shown, L"check lcd 0 == \"\uFF7D\uFF80\uFF70\uFF84\" \u7D50\u679C");
+    std::FILE *written = _wfopen(L"message.txt", L"rb");
+    ASSERT_NE(written, nullptr);
+    char bytes[64] = {};
+    size_t n = fread(bytes, 1, sizeof bytes, written);
+    fclose(written);
+    DeleteFileW(L"message.txt");
+    EXPECT_EQ(std::string(bytes, n), utf8(u8"ｽﾀｰﾄ 結果\n"));
 }
 
 TEST_F(BoardTest, TheWindowsFileLayerReplacesWholeFilesAndRefusesOddTargets)
@@ -159,4 +317,26 @@ TEST_F(BoardTest, TheWindowsFileLayerReplacesWholeFilesAndRefusesOddTargets)
     std::string text, why;
     EXPECT_FALSE(plat_read_whole("folder", 100, text, why));
     EXPECT_EQ(why, "it is a directory");
+}
+
+// The system's code page under wine (and on many a Windows) lacks these
+// characters: a narrow API would make question marks or mojibake of them.
+TEST_F(BoardTest, NamesFromScenariosAndTheEnvironmentKeepTheirCharacters)
+{
+    std::string name = utf8(u8"結果ｽ.txt"), trace = utf8(u8"記録.vcd");
+    ASSERT_TRUE(plat_replace_file(name.c_str(), "dump", 4, false)) << strerror(errno);
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(u8"結果ｽ.txt")));
+    std::string text, why;
+    EXPECT_TRUE(plat_read_whole(name.c_str(), 100, text, why)) << why;
+    EXPECT_EQ(text, "dump");
+    FILE *stream = plat_open_stream(trace.c_str());
+    ASSERT_NE(stream, nullptr);
+    fclose(stream);
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(u8"記録.vcd")));
+    EXPECT_FALSE(plat_replace_file("bad\xE7\xB5.txt", "x", 1, false)) << "no UTF-8: another name";
+    EXPECT_EQ(errno, EILSEQ);
+    SetEnvironmentVariableW(L"WENA_TEST_NAME", L"\u30C6\u30B9\u30C8\\run.scn");
+    EXPECT_STREQ(plat_getenv("WENA_TEST_NAME"), utf8(u8"テスト\\run.scn").c_str());
+    SetEnvironmentVariableW(L"WENA_TEST_NAME", nullptr);
+    EXPECT_EQ(plat_getenv("WENA_TEST_NAME"), nullptr);
 }

@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <unistd.h>
 
 class WindowsBuild : public TempDirTest {
 protected:
@@ -72,7 +73,8 @@ protected:
 };
 
 // The pane as libvterm reads tmux's capture of it, one text per cell. The
-// console's cleared cell, light grey on black, is the terminal's default.
+// console's cleared cell, light grey on black, is the terminal's default; a
+// blank's foreground shows nowhere, so it is left out.
 static std::vector<std::string> pane_cells(TmuxPane &pane)
 {
     std::string capture = tmux_capture(pane), bytes;
@@ -82,9 +84,10 @@ static std::vector<std::string> pane_cells(TmuxPane &pane)
     vt_open(vt, 80, 25);
     vt_feed(vt, bytes);
     std::vector<std::string> cells;
-    for (const SeenCell &c : vt_screen(vt).cells)
-        cells.push_back("'" + c.text + "' fg " + std::to_string(c.fg < 0 ? 7 : c.fg) + " bg " +
-                        std::to_string(c.bg < 0 ? 0 : c.bg));
+    for (const SeenCell &c : vt_screen(vt).cells) {
+        std::string fg = c.text == " " ? "" : " fg " + std::to_string(c.fg < 0 ? 7 : c.fg);
+        cells.push_back("'" + c.text + "'" + fg + " bg " + std::to_string(c.bg < 0 ? 0 : c.bg));
+    }
     vt_close(vt);
     return cells;
 }
@@ -154,3 +157,79 @@ TEST_F(WindowsBuild, AScenarioGivesTheSameVerdictAndDumpsAndTheDemoKeepsASavedCh
     }
 }
 
+
+// The text of one row of the pane.
+static std::string pane_row(TmuxPane &pane, int y)
+{
+    std::string text;
+    std::vector<std::string> cells = pane_cells(pane);
+    for (int x = 0; x < 80; ++x) {
+        const std::string &cell = cells[(size_t)(y * 80 + x)];
+        text += cell.substr(1, cell.find("' fg") - 1);
+    }
+    return text.substr(0, text.find_last_not_of(' ') + 1);
+}
+
+// A program that paints without pause, ended by Ctrl-C (a thread of the
+// system's) or by the watchdog (a timer thread): the shell's next line and
+// the verdict land below the board in the terminal's own colours, and the
+// picture does not change after. Repeated, with the end at different moments.
+TEST_F(WindowsBuild, NothingIsDrawnAfterCtrlCOrTheWatchdogEndsAProgramThatPaints)
+{
+    std::string painter = shell_quote(windows_build + "/tests/paints-without-pause.exe");
+    write("windows/hang.scn", "wait 100000\n");
+    for (int round = 0; round < 6; ++round) {
+        bool watchdog = round % 3 == 2;
+        std::string run = watchdog ? "WENA_SCENARIO=hang.scn WENA_WATCHDOG=1 wine " + painter : "wine " + painter;
+        TmuxPane pane;
+        ASSERT_TRUE(tmux_start(pane, "sh -c " + shell_quote("trap : INT; cd " + shell_quote(file("windows")) +
+                                                            " && WINEDEBUG=-all " + run + "; echo AFTER-$?; sleep 60")));
+        ASSERT_TRUE(wait_until([&] { return tmux_capture(pane).find("H8/3664F") != std::string::npos; }, 60000));
+        if (!watchdog) {
+            usleep((useconds_t)(round * 70000));
+            tmux_press(pane, "C-c");
+        }
+        ASSERT_TRUE(wait_until([&] { return tmux_capture(pane).find("AFTER-") != std::string::npos; }, 20000)) << round;
+        usleep(300000);
+        std::string settled = tmux_capture(pane);
+        usleep(300000);
+        EXPECT_EQ(tmux_capture(pane), settled) << "round " << round << ": drawn after the end";
+        std::vector<std::string> cells = pane_cells(pane);
+        int marker_row = -1;
+        for (int y = 0; y < 25; ++y)
+            if (pane_row(pane, y).rfind("AFTER-", 0) == 0)
+                marker_row = y;
+        // Written on the last row, below the board, then scrolled up by its own newline.
+        ASSERT_EQ(marker_row, 23) << "round " << round << ":\n" << settled;
+        EXPECT_EQ(cells[(size_t)marker_row * 80], "'A' fg 7 bg 0") << round;
+        if (watchdog) {
+            EXPECT_NE(settled.find("has not polled or paused for 1 s"), std::string::npos) << settled;
+        }
+        tmux_stop(pane);
+    }
+}
+
+// Names in Japanese (from the environment and from the scenario) and a
+// Windows path with a backslash in quotes reach the file system as written,
+// whatever wine's code page; the failing check's katakana reach the console
+// as characters, not as UTF-8 bytes read in a code page.
+TEST_F(WindowsBuild, AScenarioUnderWineKeepsNamesAsWrittenAndTellsItsVerdictInItsCharacters)
+{
+    std::filesystem::create_directory(file(utf8(u8"windows/テスト")));
+    std::filesystem::create_directory(file("windows/dir with spaces"));
+    write(utf8(u8"windows/テスト/run.scn"), utf8(u8"dump screen 結果.txt\n"
+                                                  u8"dump lcd \"dir with spaces\\sp.txt\"\n"
+                                                  u8"check lcd 0 == \"ｽﾀｰﾄ\"\n"));
+    TmuxPane pane;
+    std::string run = utf8(u8"LANG=C.UTF-8 WENA_SCENARIO='テスト\\run.scn' WINEDEBUG=-all wine ") +
+                      shell_quote(windows_build + "/switches-to-leds.exe");
+    ASSERT_TRUE(tmux_start(pane, "sh -c " + shell_quote("cd " + shell_quote(file("windows")) + " && " + run +
+                                                        "; echo AFTER-$?; sleep 60")));
+    ASSERT_TRUE(wait_until([&] { return tmux_capture(pane).find("AFTER-") != std::string::npos; }, 60000));
+    std::string shown = tmux_capture(pane);
+    tmux_stop(pane);
+    EXPECT_NE(shown.find("AFTER-3"), std::string::npos) << shown;
+    EXPECT_NE(shown.find(utf8(u8"== \"ｽﾀｰﾄ\"")), std::string::npos) << shown;
+    EXPECT_FALSE(read(utf8(u8"windows/結果.txt")).empty());
+    EXPECT_FALSE(read("windows/dir with spaces/sp.txt").empty());
+}

@@ -1,11 +1,14 @@
 // The Windows console drawn with its own services: cursor placement, text
 // attribute and text written at the cursor, always through the handle that
 // GetStdHandle(STD_OUTPUT_HANDLE) gives at that moment. Only cells that
-// differ from what the console is known to show are written. Text goes out
-// as UTF-16, so it reads right whatever code page the console was left in.
+// differ from what the console is known to show are written, and the
+// position and colour are set only for them: a console call costs, and
+// under wine much. Text goes out as UTF-16, so it reads right whatever code
+// page the console was left in.
 #include "console/cp932.h"
 #include "console/platform.h"
 #include "console/screen.h"
+#include "console/windows/console_state.h"
 
 #include <algorithm>
 #include <windows.h>
@@ -25,6 +28,11 @@ struct Console {
 }  // namespace
 
 static Console console;
+
+void console_cells_forget()
+{
+    console.handle = nullptr;
+}
 
 static void forget_everything()
 {
@@ -200,6 +208,13 @@ static void send_wide(HANDLE out, int x, int y)
     resync_relative_moves(out, y);
 }
 
+static void place_cursor(HANDLE out)
+{
+    if (screen.cursor_x >= 0 && screen.cursor_x < console.cols && screen.cursor_y >= 0 &&
+        screen.cursor_y < console.rows)
+        move_to(out, screen.cursor_x, screen.cursor_y);
+}
+
 static void update_row(HANDLE out, int y, int lo, int hi)
 {
     const ScreenCell *model = screen.cell[y];
@@ -223,40 +238,63 @@ static void update_row(HANDLE out, int y, int lo, int hi)
     }
 }
 
-// The console's cursor, visibility and attribute follow the model's, so
-// that anything else printed to the console lands where the board expects.
-static void sync_cursor_and_attr(HANDLE out)
+// A shown cursor is placed when the program stops to poll or pause
+// (console_place_cursor), not at every step of its drawing: only where it
+// rests is seen. A hidden cursor stays where the last text left it. The
+// attribute is set with the text.
+static void sync_cursor_visibility(HANDLE out)
 {
-    if (screen.cursor_x >= 0 && screen.cursor_x < console.cols && screen.cursor_y >= 0 &&
-        screen.cursor_y < console.rows)
-        move_to(out, screen.cursor_x, screen.cursor_y);
-    use_attr(out, screen.attr);
     int visible = screen.cursor_visible ? 1 : 0;
     if (console.cursor_visible == visible)
         return;
+    if (visible)
+        place_cursor(out);
     CONSOLE_CURSOR_INFO info = {CURSOR_SIZE, visible ? TRUE : FALSE};
     SetConsoleCursorInfo(out, &info);
     console.cursor_visible = visible;
 }
 
+void console_place_cursor()
+{
+    ConsoleGuard held;
+    HANDLE out = output_console();
+    if (out && held.drawing() && console.cursor_visible == 1)
+        place_cursor(out);
+}
+
+// After the give-back nothing is drawn, and the model's changes are taken
+// as shown: the terminal's escape sequences must not draw them either.
 bool plat_console_update()
 {
+    ConsoleGuard held;
     HANDLE out = output_console();
     if (!out)
         return false;
-    for (int y = 0; y < console.rows; ++y)
-        if (screen.dirty_lo[y] <= screen.dirty_hi[y])
-            update_row(out, y, screen.dirty_lo[y], screen.dirty_hi[y]);
+    if (held.drawing()) {
+        bool written = false;
+        for (int y = 0; y < console.rows; ++y)
+            if (screen.dirty_lo[y] <= screen.dirty_hi[y]) {
+                update_row(out, y, screen.dirty_lo[y], screen.dirty_hi[y]);
+                written = true;
+            }
+        sync_cursor_visibility(out);
+        // Text written leaves the console's cursor behind it; a shown
+        // cursor goes back to where the program put it.
+        if (written && console.cursor_visible == 1)
+            place_cursor(out);
+    }
     scr_clear_dirty();
-    sync_cursor_and_attr(out);
     return true;
 }
 
 bool plat_console_clear()
 {
+    ConsoleGuard held;
     HANDLE out = output_console();
     if (!out)
         return false;
+    if (!held.drawing())
+        return true;
     CONSOLE_SCREEN_BUFFER_INFO info;
     GetConsoleScreenBufferInfo(out, &info);
     int32_t cells = (int32_t)info.dwSize.X * (int32_t)info.dwSize.Y;

@@ -1,8 +1,11 @@
 // Windows whole-file writes that respect what the path names: a file is
 // replaced by a new one moved over it (a plain rename refuses to), a device
 // (NUL, CON, COM1...) is written in place, and /dev/stdout and /dev/stderr
-// name the handles this process holds, as on POSIX.
+// name the handles this process holds, as on POSIX. Names are UTF-8 and
+// reach the system as UTF-16, so that every character is kept whatever the
+// system's code page.
 #include "console/platform.h"
+#include "console/windows/console_state.h"
 
 #include <cctype>
 #include <cerrno>
@@ -59,7 +62,7 @@ static TargetKind kind_of(const std::string &path)
         return TARGET_HANDLE;
     if (is_device_name(path))
         return TARGET_IN_PLACE;
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = GetFileAttributesW(widen(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return TARGET_NEW;
     return attributes & FILE_ATTRIBUTE_DIRECTORY ? TARGET_DIRECTORY : TARGET_REGULAR;
@@ -67,7 +70,7 @@ static TargetKind kind_of(const std::string &path)
 
 static bool read_only(const std::string &path)
 {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = GetFileAttributesW(widen(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
@@ -88,7 +91,7 @@ static bool write_whole(HANDLE file, const char *bytes, size_t n)
 
 static bool write_in_place(const std::string &path, const char *bytes, size_t n)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         errno = errno_of_last_error();
@@ -106,7 +109,7 @@ static bool replace_whole(const std::string &path, const char *bytes, size_t n, 
     HANDLE file = INVALID_HANDLE_VALUE;
     for (int attempt = 0; file == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
         temp_name = path + ".tmp" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++);
-        file = CreateFileA(temp_name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        file = CreateFileW(widen(temp_name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
             errno = errno_of_last_error();
             return false;
@@ -119,17 +122,28 @@ static bool replace_whole(const std::string &path, const char *bytes, size_t n, 
     bool written = write_whole(file, bytes, n) && (!durable || FlushFileBuffers(file));
     written = CloseHandle(file) && written;
     DWORD flags = MOVEFILE_REPLACE_EXISTING | (durable ? MOVEFILE_WRITE_THROUGH : 0);
-    if (written && MoveFileExA(temp_name.c_str(), path.c_str(), flags))
+    if (written && MoveFileExW(widen(temp_name).c_str(), widen(path).c_str(), flags))
         return true;
     int error = written ? errno_of_last_error() : errno;
-    DeleteFileA(temp_name.c_str());
+    DeleteFileW(widen(temp_name).c_str());
     errno = error;
     return false;
+}
+
+// A name that is no UTF-8 would reach the system with replacement
+// characters in it: another name than the one written.
+static bool is_utf8(const std::string &name)
+{
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), (int)name.size(), nullptr, 0) > 0;
 }
 
 bool plat_file_writable(const char *path)
 {
     std::string name = path;
+    if (!name.empty() && !is_utf8(name)) {
+        errno = EILSEQ;
+        return false;
+    }
     switch (name.empty() ? TARGET_DIRECTORY : kind_of(name)) {
     case TARGET_DIRECTORY:
         errno = name.empty() ? ENOENT : EISDIR;
@@ -177,7 +191,7 @@ FILE *plat_open_stream(const char *path)
             _close(fd);
         return stream;
     }
-    return fopen(path, "wb");
+    return _wfopen(widen(path).c_str(), L"wb");
 }
 
 bool plat_write_stream(FILE *stream, const char *bytes, size_t n)
@@ -197,7 +211,7 @@ long plat_read_head(const char *path, char *bytes, size_t n)
         errno = EINVAL;
         return -1;
     }
-    FILE *file = fopen(path, "rb");
+    FILE *file = _wfopen(widen(path).c_str(), L"rb");
     if (!file)
         return -1;
     size_t len = fread(bytes, 1, n, file);
@@ -222,7 +236,7 @@ bool plat_read_whole(const char *path, size_t limit, std::string &text, std::str
         why = kind == TARGET_DIRECTORY ? "it is a directory" : "it is not a regular file";
         return false;
     }
-    FILE *file = fopen(path, "rb");
+    FILE *file = _wfopen(widen(path).c_str(), L"rb");
     if (!file) {
         why = strerror(errno);
         return false;

@@ -1,10 +1,9 @@
-// Windows key source: the console keyboard without echo (_kbhit, _getch), or
-// the bytes of standard input when it is a pipe or a file. Non-character keys
-// arrive from the console as 0 or 0xE0 followed by a second code; both codes
-// are dropped, so that an arrow key never acts as a letter command.
+// Windows key source: the console keyboard, read on a thread of its own
+// (console_keys.cpp), or the bytes of standard input when it is a pipe or a
+// file.
 #include "console/platform.h"
+#include "console/windows/console_state.h"
 
-#include <conio.h>
 #include <windows.h>
 
 enum { SOURCE_NONE, SOURCE_CONSOLE, SOURCE_PIPE, SOURCE_FILE };
@@ -30,23 +29,6 @@ static int key_source()
     else
         source = SOURCE_FILE;
     return source;
-}
-
-static bool is_prefix_of_second_code(int code) { return code == 0 || code == 0xE0; }
-
-static int console_key()
-{
-    for (;;) {
-        // Waiting on the input handle makes a console that takes typed keys
-        // in lazily (wine's) take them in now.
-        WaitForSingleObject(input_handle(), 0);
-        if (!_kbhit())
-            return -1;
-        int code = _getch();
-        if (!is_prefix_of_second_code(code))
-            return code;
-        _getch();
-    }
 }
 
 static int byte_from_input()
@@ -80,7 +62,7 @@ static int fetch_key()
         return -1;
     switch (key_source()) {
     case SOURCE_CONSOLE:
-        return console_key();
+        return console_next_key();
     case SOURCE_PIPE:
         return pipe_key();
     case SOURCE_FILE:
@@ -92,6 +74,7 @@ static int fetch_key()
 
 bool plat_key_waiting()
 {
+    console_place_cursor();
     if (next_key < 0)
         next_key = fetch_key();
     return next_key >= 0;

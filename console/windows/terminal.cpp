@@ -2,8 +2,12 @@
 // right cell never scrolls the picture) and giving it back as found, with
 // the cursor below the board, however the process ends. Output that is no
 // console (a pipe, a file) gets the same bytes a POSIX terminal would.
+// Ctrl-C and the once-a-second tick run on threads of their own: the give-back
+// waits for a drawing thread to finish its call, and nothing is drawn after.
 #include "console/platform.h"
+#include "console/windows/console_state.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,8 +15,9 @@
 
 // Output that is no console gets the escape sequences of a terminal, and at
 // the end what gives a terminal back: default colours, visible cursor,
-// autowrap on, the cursor below the board.
-static const char give_back_sequence[] = "\x1b[0m\x1b[?25h\x1b[?7h\x1b[25;1H";
+// autowrap on, the cursor below the board and the rest erased in the
+// terminal's own colours, as on POSIX.
+static const char give_back_sequence[] = "\x1b[0m\x1b[?25h\x1b[?7h\x1b[25;1H\x1b[J";
 
 // The thin cursor and the default shape, for a terminal behind a pipe or file.
 static const char thin_cursor[] = "\x1b[3 q";
@@ -42,25 +47,151 @@ static void take_console()
     taken = true;
 }
 
+static CRITICAL_SECTION *draw_lock()
+{
+    static CRITICAL_SECTION lock;
+    static bool ready = [] {
+        InitializeCriticalSection(&lock);
+        return true;
+    }();
+    (void)ready;
+    return &lock;
+}
+
+static std::atomic<bool> given_back{false};
+static bool give_back_holds_lock;
+
+ConsoleGuard::ConsoleGuard() { EnterCriticalSection(draw_lock()); }
+ConsoleGuard::~ConsoleGuard() { LeaveCriticalSection(draw_lock()); }
+bool ConsoleGuard::drawing() const { return !given_back; }
+
+void console_give_back_lock()
+{
+    for (int waited = 0; waited < 1000; ++waited) {
+        if (TryEnterCriticalSection(draw_lock())) {
+            give_back_holds_lock = true;
+            return;
+        }
+        Sleep(1);
+    }
+}
+
+void console_given_back_unlock()
+{
+    if (give_back_holds_lock)
+        LeaveCriticalSection(draw_lock());
+    give_back_holds_lock = false;
+}
+
+void console_taken()
+{
+    ConsoleGuard held;
+    given_back = false;
+}
+
+std::wstring widen(const std::string &utf8)
+{
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), nullptr, 0);
+    std::wstring wide((size_t)(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), wide.data(), n);
+    return wide;
+}
+
+std::string narrow(const std::wstring &wide)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), nullptr, 0, nullptr, nullptr);
+    std::string utf8((size_t)(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), utf8.data(), n, nullptr, nullptr);
+    return utf8;
+}
+
+// Writes n units in pieces the call takes; stops at the first failure.
+template <typename Unit, typename Write>
+static void write_in_pieces(const Unit *units, size_t n, size_t piece, Write write)
+{
+    while (n > 0) {
+        DWORD done = 0;
+        if (!write(units, n > piece ? (DWORD)piece : (DWORD)n, &done) || done == 0)
+            return;
+        units += done;
+        n -= done;
+    }
+}
+
+static void write_bytes(HANDLE out, const char *bytes, size_t n)
+{
+    write_in_pieces(bytes, n, 0x10000000, [out](const char *piece, DWORD count, DWORD *done) {
+        return WriteFile(out, piece, count, done, nullptr);
+    });
+}
+
+// A console reads the bytes of WriteFile in its own code page, which may
+// lack the characters: it is given them as UTF-16.
+void console_write_text(unsigned long standard_handle, const std::string &utf8)
+{
+    HANDLE out = GetStdHandle((DWORD)standard_handle);
+    DWORD mode;
+    if (!GetConsoleMode(out, &mode)) {
+        write_bytes(out, utf8.data(), utf8.size());
+        return;
+    }
+    std::wstring wide = widen(utf8);
+    write_in_pieces(wide.data(), wide.size(), 0x4000, [out](const wchar_t *piece, DWORD count, DWORD *done) {
+        return WriteConsoleW(out, piece, count, done, nullptr);
+    });
+}
+
+void plat_write_message(const char *text)
+{
+    fflush(stderr);
+    console_write_text(STD_ERROR_HANDLE, text);
+}
+
 static void write_deferred_message()
 {
     if (deferred_message[0])
-        fputs(deferred_message, stderr);
+        plat_write_message(deferred_message);
     deferred_message[0] = '\0';
 }
 
+static void restore_console()
+{
+    HANDLE out = output_handle();
+    SetConsoleTextAttribute(out, saved_attr);
+    CONSOLE_CURSOR_INFO shown = saved_cursor;
+    shown.bVisible = TRUE;
+    SetConsoleCursorInfo(out, &shown);
+    COORD below_board = {0, 24};
+    SetConsoleCursorPosition(out, below_board);
+    // wine's console, drawing on a terminal, leaves the terminal in the
+    // colours of the last cell it drew, which the shell's next line would
+    // take on: the cell where that line starts is drawn again, last, in the
+    // colours given back.
+    DWORD done;
+    FillConsoleOutputAttribute(out, saved_attr, 1, below_board, &done);
+    SetConsoleMode(out, saved_mode);
+}
+
+static void restore_terminal()
+{
+    HANDLE out = output_handle();
+    write_bytes(out, give_back_sequence, sizeof give_back_sequence - 1);
+    if (cursor_shape_changed)
+        write_bytes(out, default_cursor, sizeof default_cursor - 1);
+}
+
+// Once only, whichever thread comes first; keys typed and not read are
+// dropped, so that they do not reach the shell.
 static void give_back()
 {
-    if (taken) {
-        HANDLE out = output_handle();
-        SetConsoleTextAttribute(out, saved_attr);
-        CONSOLE_CURSOR_INFO shown = saved_cursor;
-        shown.bVisible = TRUE;
-        SetConsoleCursorInfo(out, &shown);
-        COORD below_board = {0, 24};
-        SetConsoleCursorPosition(out, below_board);
-        SetConsoleMode(out, saved_mode);
-    }
+    if (given_back.exchange(true))
+        return;
+    console_give_back_lock();
+    taken ? restore_console() : restore_terminal();
+    console_drop_unread_keys();
+    console_given_back_unlock();
     write_deferred_message();
 }
 
@@ -72,21 +203,17 @@ static BOOL WINAPI on_console_event(DWORD)
     return FALSE;
 }
 
-static void give_back_terminal()
-{
-    plat_write(give_back_sequence, sizeof give_back_sequence - 1);
-    if (cursor_shape_changed)
-        plat_write(default_cursor, sizeof default_cursor - 1);
-    write_deferred_message();
-}
-
+// May be called again after a give-back, to take the console anew.
 void plat_start()
 {
+    static bool handlers_set;
     take_console();
-    if (!taken) {
-        atexit(give_back_terminal);
+    console_cells_forget();
+    console_keys_wanted();
+    console_taken();
+    if (handlers_set)
         return;
-    }
+    handlers_set = true;
     atexit(give_back);
     SetConsoleCtrlHandler(on_console_event, TRUE);
 }
@@ -99,14 +226,9 @@ int plat_take_events() { return 0; }
 
 void plat_write(const char *bytes, size_t n)
 {
-    HANDLE out = output_handle();
-    while (n > 0) {
-        DWORD done = 0;
-        if (!WriteFile(out, bytes, n > 0x10000000 ? 0x10000000 : (DWORD)n, &done, nullptr) || done == 0)
-            return;
-        bytes += done;
-        n -= done;
-    }
+    ConsoleGuard held;
+    if (held.drawing())
+        write_bytes(output_handle(), bytes, n);
 }
 
 bool plat_term_size(int *cols, int *rows)
@@ -126,7 +248,7 @@ void plat_report(const char *message)
     if (GetConsoleMode(output_handle(), &mode))
         snprintf(deferred_message, sizeof deferred_message, "%s\n", message);
     else
-        fprintf(stderr, "%s\n", message);
+        plat_write_message((std::string(message) + "\n").c_str());
 }
 
 // Windows has no terminal descriptions to ask: blanks are always safe.
