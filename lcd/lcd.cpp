@@ -3,6 +3,7 @@
 // shift). The LCD cursor lives in sim.lcd_col / sim.lcd_row.
 #include "lcd/lcd.h"
 
+#include "board/layout.h"
 #include "board/sim_state.h"
 #include "console/con.h"
 #include "lcd/lcd_format.h"
@@ -39,8 +40,7 @@ void lcd_paint_panel()
 
 void lcd_prepare()
 {
-    if (sim.layout_built == 0)
-        sim_poll();
+    sim_first_layout();
     if (sim.lcd_panel_shown == 0) {
         lcd_paint_panel();
         sim.lcd_panel_shown = 1;

@@ -188,7 +188,7 @@ TEST_F(ScenarioRun, ALiveSessionGivesTheTerminalBackAndReplaysToTheSameScreen)
     tmux_stop(pane);
     EXPECT_EQ(read("WENA.ini"), "1,11,21");
     std::string session = read("session.scn");
-    EXPECT_NE(session.find("\nstart boards 0 0 0\n"), std::string::npos) << session;
+    EXPECT_NE(session.find("\nstart boards none none none\n"), std::string::npos) << session;
     EXPECT_NE(session.find("key q"), std::string::npos) << session;
 
     write("WENA.ini", "3,16,21");

@@ -23,3 +23,7 @@ void plat_every_second(void (*tick)())
     if (tick)
         CreateTimerQueueTimer(&timer, nullptr, on_timer, nullptr, 1000, 1000, WT_EXECUTEDEFAULT);
 }
+
+// The console's own thread is never interrupted on Windows: the call is made
+// on the timer's thread.
+void plat_call_on_main(void (*call)()) { call(); }
