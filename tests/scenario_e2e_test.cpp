@@ -107,7 +107,15 @@ TEST_F(ScenarioRun, EachFailureEndsTheRunWithItsStatusAndMessage)
          "run.scn:1: the run reached its limit of 1000 polls (WENA_POLL_LIMIT)\n"},
         {"wait 100000\n", "WENA_WATCHDOG=1", probe + " stall", 4,
          "run.scn:1: the program has not polled or paused for 1 s of real time (WENA_WATCHDOG)\n"},
+        {"wait until lcd 0 == \"nope\"\n", "", ex, 4,
+         utf8(u8"run.scn:1: wait until lcd 0 == \"nope\": not met within 10000 ms; seen lcd 0 = \"ｽｲｯﾁ -> LED\"\n")},
+        {"wait 100000\n", "WENA_REALTIME=1 WENA_TIME_LIMIT=1", probe + " doze", 4,
+         "run.scn:1: the run reached its limit of 1 s of the program's time (WENA_TIME_LIMIT)\n"},
+        {"wait 100000\n", "WENA_REALTIME=1 WENA_WATCHDOG=1", probe + " doze", 4,
+         "run.scn:1: the program has been in one pause for 1 s of real time (WENA_WATCHDOG)\n"},
         {"key I\nfly 3\n", "", ex, 5, "run.scn:2: unknown step 'fly' (key, keys, wait, check, dump, at, start)\n"},
+        {"start boards 7 11 0\n", "", ex, 5, "run.scn:1: there is no input board 7 (0 none, 1 SWITCH, 2 PSHSWITCH, 3 VMIN)\n"},
+        {"check boards == -1 0 0\n", "", ex, 5, "run.scn:1: there is no input board -1 (0 none, 1 SWITCH, 2 PSHSWITCH, 3 VMIN)\n"},
         {"wait 5x\n", "", ex, 5, "run.scn:1: '5x' is not a number (milliseconds)\n"},
         {"check PDR7 == 0\n", "", ex, 5, "run.scn:1: unknown register 'PDR7' (PDR5, PDR8, ADDA-ADDD)\n"},
         {"", "WENA_SCENARIO=missing.scn", ex, 5, "missing.scn: cannot read the scenario: No such file or directory\n"},
@@ -120,6 +128,7 @@ TEST_F(ScenarioRun, EachFailureEndsTheRunWithItsStatusAndMessage)
         {"dump screen no/such/dir/x.txt\n", "", ex, 6,
          "run.scn:1: cannot write 'no/such/dir/x.txt': No such file or directory\n"},
         {"check PDR8 == 0\n", "WENA_DUMP_AT_EXIT=.", ex, 6, ".: WENA_DUMP_AT_EXIT cannot be written: Is a directory\n"},
+        {"check PDR8 == 0\n", "WENA_TRACE=/dev/full", ex, 6, "/dev/full: WENA_TRACE cannot be written: No space left on device\n"},
         {"check PDR8 == 0\n", "WENA_DUMP_AT_EXIT=no/dir/x.txt", ex, 6,
          "no/dir/x.txt: WENA_DUMP_AT_EXIT cannot be written: No such file or directory\n"},
         {"wait 1000\ncheck PDR8 == 0\n", "", probe + " return", 7,
@@ -211,4 +220,36 @@ TEST_F(ScenarioRun, RunsAreReproducibleWhateverWENAiniHolds)
     }
     EXPECT_EQ(run("start boards 0 0 0\nkeys IOV\ncheck lcd 0 == \"1,11,21\"\n", "", SELECTION_PROBE, "3,16,21"), 0)
         << err;
+}
+
+// The layout made by the program's first LCD call runs no step and reads no
+// key, so keys typed at the start are read by the program's own polls; a
+// scenario run leaves the program's own sleep() alone.
+TEST_F(ScenarioRun, StepsAndKeysBelongToTheProgramsOwnPollsAndSleepIsLeftAlone)
+{
+    EXPECT_EQ(run("start boards SWITCH LED none\nkeys 1\ncheck PDR8 == 2\n"), 0) << err;
+    EXPECT_EQ(run("wait until lcd 1 == \"left 0 s\"\n", "WENA_WATCHDOG=5", std::string(SELECTION_PROBE) + " nap"), 0)
+        << err;
+}
+
+// An output naming an input would destroy it: refused before anything is
+// painted, whatever name leads to the file, and the input is left whole.
+TEST_F(ScenarioRun, AnOutputThatIsTheScenarioOrWENAiniIsRefused)
+{
+    const std::string scenario = "check PDR8 == 0\ndump screen ./run.scn\n";
+    ASSERT_EQ(symlink("run.scn", file("link.scn").c_str()), 0);
+    const struct {
+        std::string env, message;
+    } cases[] = {
+        {"WENA_TRACE=run.scn", "run.scn: WENA_TRACE cannot be written: it is the scenario itself\n"},
+        {"WENA_DUMP_AT_EXIT=link.scn", "link.scn: WENA_DUMP_AT_EXIT cannot be written: it is the scenario itself\n"},
+        {"WENA_TRACE=WENA.ini", "WENA.ini: WENA_TRACE cannot be written: it is WENA.ini, which the board starts from\n"},
+        {"", "run.scn:2: cannot write './run.scn': it is the scenario itself\n"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(run(scenario, c.env, EXAMPLE_PROGRAM, "1,11,0"), 6) << c.env;
+        EXPECT_EQ(err, c.message);
+        EXPECT_EQ(read("out.bin"), "") << c.env;
+        EXPECT_EQ(read("run.scn") + read("WENA.ini"), scenario + "1,11,0") << c.env;
+    }
 }

@@ -119,6 +119,26 @@ TEST_F(Trace, TraceCutBySigkillStillLoads)
     }
 }
 
+// A file that can grow no more (here a file size limit, as a full disk would
+// do it): the run ends with status 6 and says so, and the file is cut back
+// to its last whole sample, which the message names, and still loads.
+TEST_F(Trace, AFullDiskEndsTheRunOnTheLastWholeSample)
+{
+    write("long.scn", "start boards 0 15 0\nwait 60000\n");
+    std::string command = "cd " + shell_quote(dir) + " && ulimit -f 3 && trap '' XFSZ && WENA_SCENARIO=long.scn WENA_TRACE=run.vcd " +
+                          STEPPER + " > /dev/null 2> err.txt";
+    ASSERT_EQ(WEXITSTATUS(system(command.c_str())), 6) << read("err.txt");
+    std::string raw = read("run.vcd");
+    ASSERT_FALSE(raw.empty());
+    EXPECT_LT(raw.size(), 3072u) << "the part of the sample that fitted is cut off";
+    EXPECT_EQ(raw.substr(raw.size() - 3), " \"\n") << "the file ends with a whole PDR8 sample";
+    auto seen = read_back("run.vcd");
+    ASSERT_GE(seen["PDR8"].size(), 6u) << raw;
+    EXPECT_EQ(seen["PDR8"].size(), pdr8_samples(raw));
+    EXPECT_EQ(read("err.txt"), "long.scn:2: run.vcd: WENA_TRACE cannot be written whole: File too large; it ends with "
+                               "the sample at " + std::to_string(seen["PDR8"].back().first) + " us\n");
+}
+
 // An interactive run in real time, ended by Q: the switch and the voltage
 // are traced, the value matches what the LCD showed, and the end is stamped.
 TEST_F(Trace, InteractiveRunEndedByQ)
