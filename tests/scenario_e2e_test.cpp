@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -252,4 +253,75 @@ TEST_F(ScenarioRun, AnOutputThatIsTheScenarioOrWENAiniIsRefused)
         EXPECT_EQ(read("out.bin"), "") << c.env;
         EXPECT_EQ(read("run.scn") + read("WENA.ini"), scenario + "1,11,0") << c.env;
     }
+}
+
+namespace {
+
+// A fenced block of the README: its info string, the line before it and its text.
+struct ReadmeBlock {
+    std::string info, before, text;
+};
+
+}  // namespace
+
+static std::vector<ReadmeBlock> readme_blocks(const std::string &readme)
+{
+    std::vector<ReadmeBlock> blocks;
+    std::istringstream lines(readme);
+    std::string line, last_text;
+    ReadmeBlock *open = nullptr;
+    while (std::getline(lines, line)) {
+        if (line.rfind("```", 0) == 0) {
+            if (open) {
+                open = nullptr;
+            } else {
+                blocks.push_back({line.substr(3), last_text, ""});
+                open = &blocks.back();
+            }
+        } else if (open) {
+            open->text += line + "\n";
+        } else if (!line.empty()) {
+            last_text = line;
+        }
+    }
+    return blocks;
+}
+
+// The file a scenario block stands for, from the line that introduces it
+// ("`check.scn`, one step a line"), or "".
+static std::string scenario_name(const ReadmeBlock &block)
+{
+    size_t end = block.before.find(".scn`");
+    size_t start = end == std::string::npos ? end : block.before.rfind('`', end);
+    return start == std::string::npos ? "" : block.before.substr(start + 1, end + 4 - start - 1);
+}
+
+// Every scenario the README shows runs as printed, with the commands printed
+// beside it, in a folder whose WENA.ini holds boards of its own: a scenario
+// a student copies works the first time.
+TEST_F(ScenarioRun, EveryScenarioInTheReadmeRunsAsPrinted)
+{
+    std::string program = EXAMPLE_PROGRAM;
+    ASSERT_EQ(symlink(program.substr(0, program.rfind('/')).c_str(), file("build").c_str()), 0);
+    write("WENA.ini", "2,13,21");
+    std::vector<std::string> commands;
+    std::ifstream readme(README_FILE, std::ios::binary);
+    std::stringstream whole;
+    whole << readme.rdbuf();
+    for (const ReadmeBlock &block : readme_blocks(whole.str())) {
+        if (!scenario_name(block).empty())
+            write(scenario_name(block), block.text);
+        std::istringstream lines(block.text);
+        std::string line;
+        while (block.info == "sh" && std::getline(lines, line))
+            if (line.find("WENA_SCENARIO=") != std::string::npos || line.find(".scn\n") != std::string::npos ||
+                (line.size() > 4 && line.compare(line.size() - 4, 4, ".scn") == 0))
+                commands.push_back(line);
+    }
+    ASSERT_GE(commands.size(), 3u);
+    for (const std::string &command : commands) {
+        int status = system(("cd " + shell_quote(dir) + " && " + command + " < /dev/null 2> err.txt").c_str());
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << command << "\n" << read("err.txt");
+    }
+    EXPECT_EQ(read("WENA.ini"), "2,13,21");
 }
