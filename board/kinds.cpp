@@ -43,11 +43,11 @@ const char *board_kind_name(int slot, int kind)
     return i < 0 ? nullptr : slots[slot].kinds[i].name;
 }
 
-bool board_kind_from_word(int slot, const std::string &word, int &kind)
+bool board_kind_from_name(int slot, const std::string &name, int &kind)
 {
     for (int i = 0; i < slots[slot].count; ++i) {
         const KindName &k = slots[slot].kinds[i];
-        if (strcasecmp(word.c_str(), k.name) == 0 || word == std::to_string(k.kind)) {
+        if (strcasecmp(name.c_str(), k.name) == 0) {
             kind = k.kind;
             return true;
         }

@@ -12,8 +12,8 @@ bool board_kind_known(int slot, int kind);
 // "SWITCH", "LED", "none"...; null for a number with no kind.
 const char *board_kind_name(int slot, int kind);
 
-// The kind named by a word (any case) or its number; false for neither.
-bool board_kind_from_word(int slot, const std::string &word, int &kind);
+// The kind of the slot with this name, in any case; false for none.
+bool board_kind_from_name(int slot, const std::string &name, int &kind);
 
 // "0 none, 1 SWITCH, 2 PSHSWITCH, 3 VMIN", for messages.
 std::string board_kinds_list(int slot);

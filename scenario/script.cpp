@@ -260,18 +260,21 @@ static bool parse_screen_condition(Line &line, ScenarioCondition &c)
 static bool take_kind(Line &line, int slot, int &out)
 {
     static const char *const slot_names[] = {"input", "output", "analog"};
-    const Token *t = take(line);
-    std::string what = std::string(slot_names[slot]) + " board";
-    if (!t)
-        return fail(line, "the " + what + " is missing (" + board_kinds_list(slot) + ")");
-    if (!t->quoted && board_kind_from_word(slot, t->text, out))
+    std::string what = std::string(slot_names[slot]) + " board", kinds = " (" + board_kinds_list(slot) + ")";
+    if (at_end(line))
+        return fail(line, "the " + what + " is missing" + kinds);
+    const Token &t = line.tokens[line.next];
+    if (!t.quoted && board_kind_from_name(slot, t.text, out)) {
+        ++line.next;
         return true;
-    --line.next;
+    }
     long long number = 0;
-    Line probe = line;
-    if (take_signed_number(probe, "", INT_MAX, true, number))
-        return fail(line, "there is no " + what + " " + t->text + " (" + board_kinds_list(slot) + ")");
-    return fail(line, "'" + t->text + "' is not an " + what + " (" + board_kinds_list(slot) + ")");
+    if (!take_signed_number(line, "", INT_MAX, true, number)) {
+        line.error.clear();
+        return fail(line, "'" + t.text + "' is not an " + what + kinds);
+    }
+    out = (int)number;
+    return board_kind_known(slot, out) || fail(line, "there is no " + what + " " + t.text + kinds);
 }
 
 static bool take_kinds(Line &line, int kinds[3])

@@ -95,7 +95,7 @@ TEST(Script, MistakesAreReportedWithTheirLine)
 // with the kinds there are.
 TEST(Script, AByteOrderMarkAndTheStartingBoardsAtTheTopByNameOrNumber)
 {
-    auto steps = parsed("\xEF\xBB\xBFstart boards vmin 16 None  # names or numbers\ncheck boards != SWITCH LED ANALOG\n");
+    auto steps = parsed("\xEF\xBB\xBFstart boards vmin 0x10 None  # names or numbers\ncheck boards != SWITCH LED ANALOG\n");
     ASSERT_EQ(steps.size(), 2u);
     EXPECT_EQ(steps[0].kind, STEP_START_BOARDS);
     EXPECT_EQ(std::tie(steps[0].boards[0], steps[0].boards[1], steps[0].boards[2]), std::make_tuple(3, 16, 0));
