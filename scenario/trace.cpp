@@ -9,8 +9,8 @@
 
 #include <wena.h>
 
-#include <cstdio>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
