@@ -1,6 +1,7 @@
 // One poll: the first layout, at most one key, the end of a vending pulse,
 // and the output refresh when PDR8 has changed.
 #include "board/help.h"
+#include "board/kinds.h"
 #include "board/layout.h"
 #include "board/settings.h"
 #include "board/sim_state.h"
@@ -65,24 +66,6 @@ static void show_home_page_line()
     con_print("%s", sim_help_line().c_str());
 }
 
-// Stepping on from a hand-edited value follows the same rule; a value at the
-// top of int's range wraps to 0 instead of overflowing.
-static int next_input(int kind) { return kind >= 3 ? 0 : kind + 1; }
-
-static int next_output(int kind)
-{
-    if (kind >= 16)
-        return 0;
-    return kind + 1 == 1 ? 11 : kind + 1;
-}
-
-static int next_analog(int kind)
-{
-    if (kind >= 21)
-        return 0;
-    return kind + 1 == 1 ? 21 : kind + 1;
-}
-
 static int upper_case(int key) { return key >= 'a' && key <= 'z' ? key - 'a' + 'A' : key; }
 
 static void apply_key(int key)
@@ -102,13 +85,13 @@ static void apply_key(int key)
     else if (key == 'H')
         show_home_page_line();
     else if (key == 'I') {
-        sim.selection.input = next_input(sim.selection.input);
+        sim.selection.input = board_kind_next(SLOT_INPUT, sim.selection.input);
         lay_out_selection();
     } else if (key == 'O') {
-        sim.selection.output = next_output(sim.selection.output);
+        sim.selection.output = board_kind_next(SLOT_OUTPUT, sim.selection.output);
         lay_out_selection();
     } else if (key == 'V') {
-        sim.selection.analog = next_analog(sim.selection.analog);
+        sim.selection.analog = board_kind_next(SLOT_ANALOG, sim.selection.analog);
         lay_out_selection();
     } else if (key == 'Q') {
         exit(1);
@@ -145,16 +128,21 @@ static void refresh_output()
     sim.last_pdr8 = PDR8;
 }
 
+void sim_first_layout()
+{
+    if (sim.layout_built)
+        return;
+    scenario_begin();
+    settings_load(&sim.selection);
+    if (scenario_hooks)
+        scenario_starting_boards(&sim.selection);
+    lay_out_selection();
+    sim.layout_built = 1;
+}
+
 extern "C" void sim_poll(void)
 {
-    if (!sim.layout_built) {
-        scenario_begin();
-        settings_load(&sim.selection);
-        if (scenario_hooks)
-            scenario_starting_boards(&sim.selection);
-        lay_out_selection();
-        sim.layout_built = 1;
-    }
+    sim_first_layout();
     if (scenario_hooks)
         scenario_on_poll();
     if (con_key_waiting()) {

@@ -111,14 +111,26 @@ long plat_read_head(const char *path, char *bytes, size_t n);
 // bytes; never a directory or a device. False with the reason in `why`.
 bool plat_read_whole(const char *path, size_t limit, std::string &text, std::string &why);
 
-// Calls tick once a second from then on, where only what is safe in a signal
-// handler may be done; null stops it.
+// Calls tick once a second from then on, on a thread of its own (so no
+// signal reaches the program meanwhile): tick may touch atomics only. Null
+// stops it.
 void plat_every_second(void (*tick)());
 
 // Calls watch every period_ms from then on, from a thread of its own that
 // no signal is delivered to, so that the main flow's pauses still end early
 // on a signal. Without a thread to spare, watch is never called.
 void plat_watch(void (*watch)(), unsigned period_ms);
+
+// From the tick: interrupts the thread that started the ticks and calls
+// `call` there, as a signal handler would. For ending a hung program only.
+void plat_call_on_main(void (*call)());
+
+// Whether two paths name one existing file (through links of either kind).
+bool plat_same_file(const char *a, const char *b);
+
+// Cuts a regular file open as stream to `length` bytes; other kinds of file
+// are left alone.
+void plat_cut_stream(FILE *stream, long long length);
 
 // Writes the bytes to a stream from plat_open_stream and flushes them. A
 // reader that has gone makes it fail (EPIPE) rather than end the process.

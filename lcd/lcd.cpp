@@ -40,8 +40,7 @@ void lcd_paint_panel()
 
 void lcd_prepare()
 {
-    if (sim.layout_built == 0)
-        sim_poll();
+    sim_first_layout();
     sim_quit_if_next();
     if (sim.lcd_panel_shown == 0) {
         lcd_paint_panel();

@@ -5,7 +5,7 @@
 enum { LCD_COLS = 16, LCD_ROWS = 2, LCD_X = 61, LCD_Y = 14 };
 
 // First-use step of every LCD operation: lays the board out if no poll has
-// yet, then paints the LCD panel once.
+// yet (without reading a key), then paints the LCD panel once.
 void lcd_prepare();
 
 // Bezel and an empty character area; the LCD cursor is not touched.

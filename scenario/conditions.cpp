@@ -1,5 +1,6 @@
 #include "scenario/conditions.h"
 
+#include "board/kinds.h"
 #include "board/sim_state.h"
 #include "console/screen.h"
 #include "scenario/dump.h"
@@ -75,8 +76,8 @@ static bool screen_holds(const ScenarioCondition &c, std::string &seen)
 
 static bool boards_hold(const ScenarioCondition &c, std::string &seen)
 {
-    seen = "boards = " + std::to_string(sim.input_kind) + " " + std::to_string(sim.output_kind) + " " +
-           std::to_string(sim.analog_kind);
+    seen = std::string("boards = ") + board_kind_name(SLOT_INPUT, sim.input_kind) + " " +
+           board_kind_name(SLOT_OUTPUT, sim.output_kind) + " " + board_kind_name(SLOT_ANALOG, sim.analog_kind);
     return sim.input_kind == c.kinds[0] && sim.output_kind == c.kinds[1] && sim.analog_kind == c.kinds[2];
 }
 

@@ -8,11 +8,13 @@
 #include "scenario/trace.h"
 #include "scenario/verdict.h"
 
+#include "board/kinds.h"
 #include "board/settings.h"
 #include "board/sim_state.h"
 #include "console/con.h"
 #include "console/platform.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -55,19 +57,22 @@ struct ScriptRun {
     int status;                   // the status finish() chose, or -1
     FILE *record;
     std::string dump_at_exit;
+    std::string trace_failure;    // why the trace ended before the program
     long long time_limit_us, poll_limit, watchdog_s;
 };
 
 }  // namespace
 
-static ScriptRun run = {false, false, "", {}, 0, false, 0, -1, 0, {0, 0}, 0, 0, "", "", -1, nullptr, "", 0, 0, 0};
+static ScriptRun run = {false, false, "", {}, 0, false, 0, -1, 0, {0, 0}, 0, 0, "", "", -1, nullptr, "", "", 0, 0, 0};
 
-// Real seconds since the program last polled or paused, counted by a timer.
-static volatile sig_atomic_t seconds_without_poll;
-static volatile sig_atomic_t in_real_pause;
-static volatile sig_atomic_t watchdog_fired;
+// Real seconds since the program last polled or began a pause, counted by a
+// thread of its own, so that no signal reaches the program while it runs.
+static std::atomic<int> seconds_without_poll;
+static std::atomic<bool> in_real_pause;
+static std::atomic<bool> watchdog_fired;
 
 bool scenario_hooks;
+bool board_pausing;
 
 static long long real_us()
 {
@@ -156,7 +161,8 @@ static void print_verdict_at_exit()
     bool scripted = run.active || run.status >= 0;
     int override_status = -1;
     if (watchdog_fired) {
-        run.verdict = current_line() + std::string("the program has not polled or paused for ") +
+        run.verdict = current_line() +
+                      std::string(in_real_pause ? "the program has been in one pause for " : "the program has not polled or paused for ") +
                       std::to_string(run.watchdog_s) + " s of real time (WENA_WATCHDOG)";
         run.status = SCENARIO_TIME_LIMIT;
     } else if (run.active && run.next < run.steps.size()) {
@@ -170,6 +176,11 @@ static void print_verdict_at_exit()
     }
     if (!dump_at_exit() && scripted && override_status < 0 && run.status <= SCENARIO_PASSED)
         override_status = SCENARIO_DUMP_FAILED;
+    if (!run.trace_failure.empty()) {
+        run.verdict += (run.verdict.empty() ? "" : "\n") + run.trace_failure;
+        if (scripted && override_status < 0 && run.status <= SCENARIO_PASSED)
+            override_status = SCENARIO_DUMP_FAILED;
+    }
     if (scripted)
         verdict_send(override_status >= 0 ? override_status : run.status >= 0 ? run.status : SCENARIO_PASSED,
                      run.verdict);
@@ -237,12 +248,19 @@ static bool dump(const ScenarioStep &step)
     return true;
 }
 
+// The coin board loses a key read while its last pulse is still on PDR5, so
+// typed keys wait for the key-free poll that ends it, as a person waits for
+// the coin to land. Keys within one step still come at once.
+static bool coin_pulse_up() { return sim.input_kind == IN_VMIN && PDR5 != 0; }
+
 // Carries out the current step; false when it must wait for a later poll.
 static bool carry_out(const ScenarioStep &step)
 {
     std::string seen;
     switch (step.kind) {
     case STEP_KEYS:
+        if (coin_pulse_up())
+            return false;
         type_keys(step.keys);
         return true;
     case STEP_KEY_AT_POLL:
@@ -353,18 +371,19 @@ static void show_warnings_if_they_stay()
     run.warnings.clear();
 }
 
+// On the program's own thread, so that the exit handlers do not race it.
+static void end_hung_run() { exit(SCENARIO_TIME_LIMIT); }
+
 static void on_watchdog_tick()
 {
-    if (in_real_pause)
-        return;
-    seconds_without_poll = seconds_without_poll + 1;
-    if (seconds_without_poll == run.watchdog_s) {
-        // The main flow is stuck, so the exit is made here; the exit handlers
-        // give the terminal back, tell why and write the final dump.
-        watchdog_fired = 1;
-        exit(SCENARIO_TIME_LIMIT);
+    int seconds = ++seconds_without_poll;
+    if (seconds == run.watchdog_s) {
+        // The main flow is stuck, so it is interrupted to exit; the exit
+        // handlers give the terminal back, tell why and write the final dump.
+        watchdog_fired = true;
+        plat_call_on_main(end_hung_run);
     }
-    if (seconds_without_poll > run.watchdog_s) {
+    if (seconds > run.watchdog_s) {
         // The exit above is stuck too.
         static const char message[] = "the program has not polled or paused (WENA_WATCHDOG)\n";
         ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
@@ -424,7 +443,54 @@ static void start_trace()
     }
 }
 
+void scenario_trace_failed(const std::string &why)
+{
+    if (run.trace_failure.empty())
+        run.trace_failure = why;
+}
+
+// A trace that cannot be written whole ends a scenario run at once, as a
+// dump that cannot be written does.
+static void stop_on_trace_failure()
+{
+    if (run.trace_failure.empty())
+        return;
+    std::string why = run.trace_failure;
+    run.trace_failure.clear();
+    finish(SCENARIO_DUMP_FAILED, current_line() + why);
+}
+
 long long scenario_clock_us() { return clock_is_virtual ? run.virtual_us : real_us(); }
+
+// Whether an output names a file the run reads; the reason when it does.
+static std::string input_named_by(const char *output)
+{
+    if (run.active && plat_same_file(output, run.path.c_str()))
+        return "it is the scenario itself";
+    if (plat_same_file(output, "WENA.ini"))
+        return "it is WENA.ini, which the board starts from";
+    return "";
+}
+
+static void refuse_over_input(const char *output, const std::string &what)
+{
+    std::string why = output && *output ? input_named_by(output) : "";
+    if (!why.empty())
+        refuse(SCENARIO_DUMP_FAILED, std::string(output) + ": " + what + " cannot be written: " + why);
+}
+
+// Refused before anything is written: an output over an input would destroy it.
+static void refuse_outputs_over_inputs(const char *record, const char *dump_at_exit)
+{
+    refuse_over_input(record, "WENA_RECORD");
+    refuse_over_input(dump_at_exit, "WENA_DUMP_AT_EXIT");
+    refuse_over_input(getenv("WENA_TRACE"), "WENA_TRACE");
+    for (const ScenarioStep &step : run.steps) {
+        std::string why = step.kind == STEP_DUMP ? input_named_by(step.path.c_str()) : "";
+        if (!why.empty())
+            refuse(SCENARIO_DUMP_FAILED, where(step) + "cannot write '" + step.path + "': " + why);
+    }
+}
 
 void scenario_begin()
 {
@@ -444,7 +510,8 @@ void scenario_begin()
     }
     if (scenario && *scenario)
         start_scenario(scenario);
-    else if (record && *record)
+    refuse_outputs_over_inputs(record, dump_at_exit);
+    if (record && *record && !run.active)
         start_recording(record);
     if (dump_at_exit && *dump_at_exit)
         run.dump_at_exit = dump_at_exit;
@@ -459,6 +526,13 @@ void scenario_begin()
     scenario_hooks = run.active || run.record;
 }
 
+// A hand-edited WENA.ini may hold a number with no board: its slot is empty.
+static const char *kind_word(int slot, int kind)
+{
+    const char *name = board_kind_name(slot, kind);
+    return name ? name : "none";
+}
+
 void scenario_starting_boards(BoardSelection *selection)
 {
     if (run.active && !run.steps.empty() && run.steps[0].kind == STEP_START_BOARDS) {
@@ -466,7 +540,8 @@ void scenario_starting_boards(BoardSelection *selection)
         run.next = 1;
     }
     if (run.record) {
-        fprintf(run.record, "start boards %d %d %d\n", selection->input, selection->output, selection->analog);
+        fprintf(run.record, "start boards %s %s %s\n", kind_word(SLOT_INPUT, selection->input),
+                kind_word(SLOT_OUTPUT, selection->output), kind_word(SLOT_ANALOG, selection->analog));
         fflush(run.record);
     }
 }
@@ -478,6 +553,7 @@ void scenario_on_poll()
         return;
     run.virtual_us += POLL_COST_US;
     check_bounds();
+    stop_on_trace_failure();
     advance();
 }
 
@@ -490,21 +566,32 @@ void scenario_on_key(int key)
     fflush(run.record);
 }
 
+// A real pause ends at the run's time limit, so that the check after it ends
+// the run on time.
+static void real_pause(unsigned ms)
+{
+    long long left_ms = (run.time_limit_us - now_us()) / 1000 + 1;
+    seconds_without_poll = 0;
+    in_real_pause = true;
+    con_sleep_ms(left_ms < 0 ? 0 : left_ms < ms ? (unsigned)left_ms : ms);
+    in_real_pause = false;
+}
+
 bool scenario_sleep(unsigned ms)
 {
     scenario_begin();
     if (!run.active)
         return false;
-    if (run.realtime) {
-        in_real_pause = 1;
-        con_sleep_ms(ms);
-        in_real_pause = 0;
-    } else {
+    if (run.realtime)
+        real_pause(ms);
+    else
         run.virtual_us += ms * 1000LL;
-    }
     check_bounds();
-    // Steps start once the board is laid out, never against an empty screen.
-    if (sim.layout_built)
+    stop_on_trace_failure();
+    // Steps start once the board is laid out, never against an empty screen,
+    // and wait out the board's own pauses inside a poll (a falling coin):
+    // they belong to the program's polls and pauses.
+    if (sim.layout_built && !board_pausing)
         advance();
     return true;
 }

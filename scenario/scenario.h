@@ -3,6 +3,8 @@
 // live session's keys as a scenario that replays it exactly.
 #pragma once
 
+#include <string>
+
 // Exit statuses of a scenario run; the program's own quit key still gives 1.
 enum {
     SCENARIO_PASSED = 0,
@@ -33,6 +35,14 @@ void scenario_on_key(int key);
 
 // A pause of the program; false when no scenario runs and the pause is real.
 bool scenario_sleep(unsigned ms);
+
+// True around a board's own pause inside a poll (a falling coin): the run's
+// clock moves on, but no step is carried out in it.
+extern bool board_pausing;
+
+// The trace could not be written whole: a scenario run ends with status 6,
+// any other run says so when the terminal is given back.
+void scenario_trace_failed(const std::string &why);
 
 // The program's clock in microseconds: the virtual clock in a scenario run,
 // else real time since the first poll or pause.

@@ -1,5 +1,7 @@
 #include "scenario/script.h"
 
+#include "board/kinds.h"
+
 #include <cctype>
 #include <climits>
 
@@ -255,19 +257,40 @@ static bool parse_screen_condition(Line &line, ScenarioCondition &c)
     return true;
 }
 
+// A board kind by name or number; a number with no kind is refused with the
+// kinds there are.
+static bool take_kind(Line &line, int slot, int &out)
+{
+    static const char *const slot_names[] = {"input", "output", "analog"};
+    std::string what = std::string(slot_names[slot]) + " board", kinds = " (" + board_kinds_list(slot) + ")";
+    if (at_end(line))
+        return fail(line, "the " + what + " is missing" + kinds);
+    const Token &t = line.tokens[line.next];
+    if (!t.quoted && board_kind_from_name(slot, t.text, out)) {
+        ++line.next;
+        return true;
+    }
+    long long number = 0;
+    if (!take_signed_number(line, "", INT_MAX, true, number)) {
+        line.error.clear();
+        return fail(line, "'" + t.text + "' is not an " + what + kinds);
+    }
+    out = (int)number;
+    return board_kind_known(slot, out) || fail(line, "there is no " + what + " " + t.text + kinds);
+}
+
+static bool take_kinds(Line &line, int kinds[3])
+{
+    for (int slot = 0; slot < 3; ++slot)
+        if (!take_kind(line, slot, kinds[slot]))
+            return false;
+    return true;
+}
+
 static bool parse_boards_condition(Line &line, ScenarioCondition &c)
 {
     c.kind = COND_BOARDS;
-    if (!take_comparison(line, c))
-        return false;
-    static const char *const slots[] = {"input kind", "output kind", "analog kind"};
-    for (int i = 0; i < 3; ++i) {
-        long long kind = 0;
-        if (!take_int(line, slots[i], 255, kind))
-            return false;
-        c.kinds[i] = (int)kind;
-    }
-    return true;
+    return take_comparison(line, c) && take_kinds(line, c.kinds);
 }
 
 static bool parse_condition(Line &line, ScenarioCondition &c)
@@ -396,23 +419,12 @@ static bool parse_key_at_poll(Line &line, ScenarioStep &step)
     return take_key(line, step.keys);
 }
 
-// A kind as the settings file holds it: any int, also one that names no board.
-static bool take_kind(Line &line, const char *what, int &out)
-{
-    long long value = 0;
-    if (!take_signed_number(line, what, INT_MAX, true, value))
-        return false;
-    out = (int)value;
-    return true;
-}
-
 static bool parse_start_boards(Line &line, ScenarioStep &step)
 {
     step.kind = STEP_START_BOARDS;
     if (!take_word(line, "boards"))
         return fail(line, "'start boards INPUT OUTPUT ANALOG' expected");
-    return take_kind(line, "input kind", step.boards[0]) && take_kind(line, "output kind", step.boards[1]) &&
-           take_kind(line, "analog kind", step.boards[2]);
+    return take_kinds(line, step.boards);
 }
 
 static bool parse_step(Line &line, ScenarioStep &step)

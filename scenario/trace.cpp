@@ -1,6 +1,7 @@
-// Writes the trace as the run goes: the header and every sample are flushed
-// whole, so a run cut short, even by SIGKILL, leaves a file that ends with
-// its last complete sample. Time is in microseconds of the program's clock.
+// Writes the trace as the run goes: the header and every sample are written
+// whole, each in one write, so a run cut short, even by SIGKILL, leaves a
+// file that ends with its last complete sample, and a write that fails (a
+// full disk) is cut back to it. Time is in microseconds of the program's clock.
 #include "scenario/trace.h"
 #include "scenario/scenario.h"
 
@@ -8,8 +9,11 @@
 
 #include <wena.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 enum { TRACED = 6 };
 
@@ -20,6 +24,7 @@ bool trace_on;
 static FILE *trace_file;
 static unsigned last_values[TRACED];  // as last written to the file
 static long long last_stamp_us;
+static long long whole_end;  // the file's length up to its last whole sample
 
 // The A/D registers hold the 10-bit result times 64.
 static void read_values(unsigned *values)
@@ -48,15 +53,31 @@ static char *put_stamp(char *at, long long us)
     return at;
 }
 
-// One write per sample, so the file never ends inside one.
-static void write_out(const char *bytes, size_t n)
+// A full disk or a gone reader ends the trace, not the program: what was
+// written of the failed sample is cut off, and the run is told.
+static void give_up(int error)
 {
+    plat_cut_stream(trace_file, whole_end);
+    fclose(trace_file);
+    trace_file = nullptr;
+    trace_on = false;
+    std::string why = std::string(getenv("WENA_TRACE")) + ": WENA_TRACE cannot be written whole: " + strerror(error);
+    if (whole_end > 0)
+        why += "; it ends with the sample at " + std::to_string(last_stamp_us) + " us";
+    scenario_trace_failed(why);
+    errno = error;
+}
+
+// One write per sample, so the file never ends inside one.
+static bool write_out(const char *bytes, size_t n)
+{
+    errno = 0;
     if (!plat_write_stream(trace_file, bytes, n)) {
-        // A full disk or a gone reader ends the trace, not the program.
-        fclose(trace_file);
-        trace_file = nullptr;
-        trace_on = false;
+        give_up(errno ? errno : EIO);
+        return false;
     }
+    whole_end += (long long)n;
+    return true;
 }
 
 void trace_end()
@@ -66,26 +87,30 @@ void trace_end()
     long long now = scenario_clock_us();
     if (now > last_stamp_us) {
         char text[32];
-        write_out(text, (size_t)(put_stamp(text, now) - text));
+        if (!write_out(text, (size_t)(put_stamp(text, now) - text)))
+            return;
     }
-    if (trace_file)
-        fclose(trace_file);
+    fclose(trace_file);
     trace_file = nullptr;
     trace_on = false;
 }
 
-static void write_header(const char *clock)
+static std::string header(const char *clock)
 {
-    fprintf(trace_file,
-            "$version wena port trace $end\n"
-            "$comment stamped with %s $end\n"
-            "$timescale 1us $end\n"
-            "$scope module board $end\n",
-            clock);
-    for (int i = 0; i < TRACED; ++i)
-        fprintf(trace_file, "$var wire %d %c %s [%d:0] $end\n", traced_bits[i], '!' + i, traced_names[i],
-                traced_bits[i] - 1);
-    fprintf(trace_file, "$upscope $end\n$enddefinitions $end\n");
+    std::string text = std::string("$version wena port trace $end\n$comment stamped with ") + clock +
+                       " $end\n$timescale 1us $end\n$scope module board $end\n";
+    for (int i = 0; i < TRACED; ++i) {
+        char var[64];
+        snprintf(var, sizeof var, "$var wire %d %c %s [%d:0] $end\n", traced_bits[i], '!' + i, traced_names[i],
+                 traced_bits[i] - 1);
+        text += var;
+    }
+    return text + "$upscope $end\n$enddefinitions $end\n";
+}
+
+// The header and the values at the start, in one write.
+static bool write_start(const char *clock)
+{
     char text[256], *at = text;
     last_stamp_us = scenario_clock_us();
     at = put_stamp(at, last_stamp_us);
@@ -94,7 +119,8 @@ static void write_header(const char *clock)
     for (int i = 0; i < TRACED; ++i)
         at = put_value(at, i, last_values[i]);
     at += snprintf(at, 8, "$end\n");
-    write_out(text, (size_t)(at - text));
+    std::string start = header(clock) + std::string(text, (size_t)(at - text));
+    return write_out(start.data(), start.size());
 }
 
 bool trace_begin(const char *clock)
@@ -105,9 +131,12 @@ bool trace_begin(const char *clock)
     trace_file = plat_open_stream(path);
     if (!trace_file)
         return false;
+    // Unbuffered, so that a failed write leaves nothing behind to be written later.
+    setvbuf(trace_file, nullptr, _IONBF, 0);
+    long long at = ftell(trace_file);
+    whole_end = at > 0 ? at : 0;
     trace_on = true;
-    write_header(clock);
-    return true;
+    return write_start(clock);
 }
 
 void trace_poll()
@@ -115,6 +144,7 @@ void trace_poll()
     unsigned values[TRACED];
     read_values(values);
     char text[256], *at = text;
+    long long stamp = last_stamp_us;
     for (int i = 0; i < TRACED; ++i) {
         if (values[i] == last_values[i])
             continue;
@@ -123,11 +153,12 @@ void trace_poll()
             // Two samples in one microsecond of real time share its stamp.
             if (now > last_stamp_us)
                 at = put_stamp(at, now);
-            last_stamp_us = now > last_stamp_us ? now : last_stamp_us;
+            stamp = now > last_stamp_us ? now : last_stamp_us;
         }
         at = put_value(at, i, values[i]);
-        last_values[i] = values[i];
     }
-    if (at != text)
-        write_out(text, (size_t)(at - text));
+    if (at == text || !write_out(text, (size_t)(at - text)))
+        return;
+    last_stamp_us = stamp;
+    memcpy(last_values, values, sizeof values);
 }

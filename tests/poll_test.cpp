@@ -30,11 +30,15 @@ TEST_F(Poll, SelectionKeysCycleInEitherCase)
     EXPECT_EQ(saved, "0,11,0 0,12,0 0,13,0 0,14,0 0,15,0 0,16,0 0,0,0 1,0,0 2,0,0 3,0,0 0,0,0 0,0,21 0,0,0 ");
 }
 
-TEST_F(Poll, HandEditedValuesStepByTheSameRule)
+// A hand-edited number with no board is an empty slot: one press plugs the first board in.
+TEST_F(Poll, HandEditedValuesStepToTheFirstBoard)
 {
-    sim.selection = BoardSelection{-2, 5, 2147483647};
-    press("IIIOOOOOOV");
-    EXPECT_EQ(read_settings(), "1,11,0") << "the top of int's range steps to 0, not past it";
+    sim.selection = BoardSelection{-2147483647 - 1, -7, 2147483647};
+    press("IOV");
+    EXPECT_EQ(read_settings(), "1,11,21");
+    sim.selection = BoardSelection{7, 5, 2};
+    press("IOV");
+    EXPECT_EQ(read_settings(), "1,11,21");
 }
 
 TEST_F(Poll, ASelectionKeyLaysTheWholeBoardOutAgain)
@@ -79,16 +83,19 @@ TEST_F(Poll, Pdr8ChangesAreTakenWithoutPaintingWhenNoOutputBoardIsShown)
 
 using FirstLcdOperation = BoardTest;
 
-TEST_F(FirstLcdOperation, LaysTheBoardOutPaintsThePanelAndConsumesAWaitingKey)
+// Keys belong to the program's own polls: the layout leaves them waiting.
+TEST_F(FirstLcdOperation, LaysTheBoardOutPaintsThePanelAndLeavesAWaitingKeyToThePoll)
 {
     write_settings("0,0,0");
     con_feed_keys("O", 1);
     lcd_cursor_off();
-    EXPECT_EQ(read_settings(), "0,11,0") << "the waiting key was applied by the layout's poll";
-    EXPECT_FALSE(con_key_waiting());
+    EXPECT_EQ(read_settings(), "0,0,0");
+    EXPECT_TRUE(con_key_waiting());
     EXPECT_EQ(screen_text(36, 7, 8), "Ver 1.34");
     EXPECT_EQ(scr_cell(59, 13).attr, 0x70) << "the panel is painted after the layout";
     EXPECT_FALSE(screen.cursor_visible);
+    sim_poll();
+    EXPECT_EQ(read_settings(), "0,11,0");
 }
 
 TEST_F(FirstLcdOperation, ALayoutLaterBlanksTheLcdButKeepsItsCursor)

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -109,7 +110,15 @@ TEST_F(ScenarioRun, EachFailureEndsTheRunWithItsStatusAndMessage)
          "run.scn:1: the run reached its limit of 1000 polls (WENA_POLL_LIMIT)\n"},
         {"wait 100000\n", "WENA_WATCHDOG=1", probe + " stall", 4,
          "run.scn:1: the program has not polled or paused for 1 s of real time (WENA_WATCHDOG)\n"},
+        {"wait until lcd 0 == \"nope\"\n", "", ex, 4,
+         utf8(u8"run.scn:1: wait until lcd 0 == \"nope\": not met within 10000 ms; seen lcd 0 = \"ｽｲｯﾁ -> LED\"\n")},
+        {"wait 100000\n", "WENA_REALTIME=1 WENA_TIME_LIMIT=1", probe + " doze", 4,
+         "run.scn:1: the run reached its limit of 1 s of the program's time (WENA_TIME_LIMIT)\n"},
+        {"wait 100000\n", "WENA_REALTIME=1 WENA_WATCHDOG=1", probe + " doze", 4,
+         "run.scn:1: the program has been in one pause for 1 s of real time (WENA_WATCHDOG)\n"},
         {"key I\nfly 3\n", "", ex, 5, "run.scn:2: unknown step 'fly' (key, keys, wait, check, dump, at, start)\n"},
+        {"start boards 7 11 0\n", "", ex, 5, "run.scn:1: there is no input board 7 (0 none, 1 SWITCH, 2 PSHSWITCH, 3 VMIN)\n"},
+        {"check boards == -1 0 0\n", "", ex, 5, "run.scn:1: there is no input board -1 (0 none, 1 SWITCH, 2 PSHSWITCH, 3 VMIN)\n"},
         {"wait 5x\n", "", ex, 5, "run.scn:1: '5x' is not a number (milliseconds)\n"},
         {"check PDR7 == 0\n", "", ex, 5, "run.scn:1: unknown register 'PDR7' (PDR5, PDR8, ADDA-ADDD)\n"},
         {"", "WENA_SCENARIO=missing.scn", ex, 5, "missing.scn: cannot read the scenario: No such file or directory\n"},
@@ -122,6 +131,7 @@ TEST_F(ScenarioRun, EachFailureEndsTheRunWithItsStatusAndMessage)
         {"dump screen no/such/dir/x.txt\n", "", ex, 6,
          "run.scn:1: cannot write 'no/such/dir/x.txt': No such file or directory\n"},
         {"check PDR8 == 0\n", "WENA_DUMP_AT_EXIT=.", ex, 6, ".: WENA_DUMP_AT_EXIT cannot be written: Is a directory\n"},
+        {"check PDR8 == 0\n", "WENA_TRACE=/dev/full", ex, 6, "/dev/full: WENA_TRACE cannot be written: No space left on device\n"},
         {"check PDR8 == 0\n", "WENA_DUMP_AT_EXIT=no/dir/x.txt", ex, 6,
          "no/dir/x.txt: WENA_DUMP_AT_EXIT cannot be written: No such file or directory\n"},
         {"wait 1000\ncheck PDR8 == 0\n", "", probe + " return", 7,
@@ -191,7 +201,7 @@ TEST_F(ScenarioRun, ALiveSessionGivesTheTerminalBackAndReplaysToTheSameScreen)
     tmux_stop(pane);
     EXPECT_EQ(read("WENA.ini"), "1,11,21");
     std::string session = read("session.scn");
-    EXPECT_NE(session.find("\nstart boards 0 0 0\n"), std::string::npos) << session;
+    EXPECT_NE(session.find("\nstart boards none none none\n"), std::string::npos) << session;
     EXPECT_NE(session.find("key q"), std::string::npos) << session;
 
     write("WENA.ini", "3,16,21");
@@ -214,4 +224,107 @@ TEST_F(ScenarioRun, RunsAreReproducibleWhateverWENAiniHolds)
     }
     EXPECT_EQ(run("start boards 0 0 0\nkeys IOV\ncheck lcd 0 == \"1,11,21\"\n", "", SELECTION_PROBE, "3,16,21"), 0)
         << err;
+}
+
+// The layout made by the program's first LCD call runs no step and reads no
+// key, so keys typed at the start are read by the program's own polls; a
+// scenario run leaves the program's own sleep() alone.
+TEST_F(ScenarioRun, StepsAndKeysBelongToTheProgramsOwnPollsAndSleepIsLeftAlone)
+{
+    EXPECT_EQ(run("start boards SWITCH LED none\nkeys 1\ncheck PDR8 == 2\n"), 0) << err;
+    EXPECT_EQ(run("wait until lcd 1 == \"left 0 s\"\n", "WENA_WATCHDOG=5", std::string(SELECTION_PROBE) + " nap"), 0)
+        << err;
+}
+
+// An output naming an input would destroy it: refused before anything is
+// painted, whatever name leads to the file, and the input is left whole.
+TEST_F(ScenarioRun, AnOutputThatIsTheScenarioOrWENAiniIsRefused)
+{
+    const std::string scenario = "check PDR8 == 0\ndump screen ./run.scn\n";
+    ASSERT_EQ(symlink("run.scn", file("link.scn").c_str()), 0);
+    const struct {
+        std::string env, message;
+    } cases[] = {
+        {"WENA_TRACE=run.scn", "run.scn: WENA_TRACE cannot be written: it is the scenario itself\n"},
+        {"WENA_DUMP_AT_EXIT=link.scn", "link.scn: WENA_DUMP_AT_EXIT cannot be written: it is the scenario itself\n"},
+        {"WENA_TRACE=WENA.ini", "WENA.ini: WENA_TRACE cannot be written: it is WENA.ini, which the board starts from\n"},
+        {"", "run.scn:2: cannot write './run.scn': it is the scenario itself\n"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(run(scenario, c.env, EXAMPLE_PROGRAM, "1,11,0"), 6) << c.env;
+        EXPECT_EQ(err, "wena: " + c.message);
+        EXPECT_EQ(read("out.bin"), "") << c.env;
+        EXPECT_EQ(read("run.scn") + read("WENA.ini"), scenario + "1,11,0") << c.env;
+    }
+}
+
+namespace {
+
+// A fenced block of the README: its info string, the line before it and its text.
+struct ReadmeBlock {
+    std::string info, before, text;
+};
+
+}  // namespace
+
+static std::vector<ReadmeBlock> readme_blocks(const std::string &readme)
+{
+    std::vector<ReadmeBlock> blocks;
+    std::istringstream lines(readme);
+    std::string line, last_text;
+    ReadmeBlock *open = nullptr;
+    while (std::getline(lines, line)) {
+        if (line.rfind("```", 0) == 0) {
+            if (open) {
+                open = nullptr;
+            } else {
+                blocks.push_back({line.substr(3), last_text, ""});
+                open = &blocks.back();
+            }
+        } else if (open) {
+            open->text += line + "\n";
+        } else if (!line.empty()) {
+            last_text = line;
+        }
+    }
+    return blocks;
+}
+
+// The file a scenario block stands for, from the line that introduces it
+// ("`check.scn`, one step a line"), or "".
+static std::string scenario_name(const ReadmeBlock &block)
+{
+    size_t end = block.before.find(".scn`");
+    size_t start = end == std::string::npos ? end : block.before.rfind('`', end);
+    return start == std::string::npos ? "" : block.before.substr(start + 1, end + 4 - start - 1);
+}
+
+// Every scenario the README shows runs as printed, with the commands printed
+// beside it, in a folder whose WENA.ini holds boards of its own: a scenario
+// a student copies works the first time.
+TEST_F(ScenarioRun, EveryScenarioInTheReadmeRunsAsPrinted)
+{
+    std::string program = EXAMPLE_PROGRAM;
+    ASSERT_EQ(symlink(program.substr(0, program.rfind('/')).c_str(), file("build").c_str()), 0);
+    write("WENA.ini", "2,13,21");
+    std::vector<std::string> commands;
+    std::ifstream readme(README_FILE, std::ios::binary);
+    std::stringstream whole;
+    whole << readme.rdbuf();
+    for (const ReadmeBlock &block : readme_blocks(whole.str())) {
+        if (!scenario_name(block).empty())
+            write(scenario_name(block), block.text);
+        std::istringstream lines(block.text);
+        std::string line;
+        while (block.info == "sh" && std::getline(lines, line))
+            if (line.find("WENA_SCENARIO=") != std::string::npos || line.find(".scn\n") != std::string::npos ||
+                (line.size() > 4 && line.compare(line.size() - 4, 4, ".scn") == 0))
+                commands.push_back(line);
+    }
+    ASSERT_GE(commands.size(), 3u);
+    for (const std::string &command : commands) {
+        int status = system(("cd " + shell_quote(dir) + " && " + command + " < /dev/null 2> err.txt").c_str());
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << command << "\n" << read("err.txt");
+    }
+    EXPECT_EQ(read("WENA.ini"), "2,13,21");
 }

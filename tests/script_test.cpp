@@ -62,7 +62,7 @@ TEST(Script, TextConditionsKeepSpacesAndHashesInsideQuotes)
                         "check lcd 1 contains \"# \\\"x\\\"\"\n"
                         "check boards == 1 11 21\n");
     ASSERT_EQ(steps.size(), 4u);
-    EXPECT_EQ(std::tie(steps[0].cond.text, steps[0].ms), std::make_tuple("ｽﾀｰﾄ : SW3", (long long)DEFAULT_WAIT_LIMIT_MS));
+    EXPECT_EQ(std::tie(steps[0].cond.text, steps[0].ms), std::make_tuple("ｽﾀｰﾄ : SW3", 10000LL)) << "the README's default";
     EXPECT_EQ(std::tie(steps[1].cond.attr, steps[1].cond.x), std::make_tuple(0xCF, 23));
     EXPECT_EQ(std::tie(steps[2].cond.text, steps[2].cond.contains), std::make_tuple("# \"x\"", true));
     EXPECT_EQ(steps[3].cond.kinds[1], 11);
@@ -103,11 +103,18 @@ TEST(Script, MistakesAreReportedWithTheirLine)
     EXPECT_EQ(error_of("key I\nstart boards 1 11 21"), "2: the starting boards are set before every other step");
 }
 
-TEST(Script, AByteOrderMarkAndTheStartingBoardsAtTheTop)
+// Kinds by name in any case or by number; a number with no board is refused
+// with the kinds there are.
+TEST(Script, AByteOrderMarkAndTheStartingBoardsAtTheTopByNameOrNumber)
 {
-    auto steps = parsed("\xEF\xBB\xBFstart boards 7 -5 2147483647  # as WENA.ini may hold them\nkey I\n");
+    auto steps = parsed("\xEF\xBB\xBFstart boards vmin 0x10 None  # names or numbers\ncheck boards != SWITCH LED ANALOG\n");
     ASSERT_EQ(steps.size(), 2u);
     EXPECT_EQ(steps[0].kind, STEP_START_BOARDS);
-    EXPECT_EQ(std::tie(steps[0].boards[0], steps[0].boards[1], steps[0].boards[2]), std::make_tuple(7, -5, 2147483647));
-    EXPECT_EQ(error_of("start boards 1 2 2147483648"), "1: '2147483648' is out of range (analog kind, at most 2147483647)");
+    EXPECT_EQ(std::tie(steps[0].boards[0], steps[0].boards[1], steps[0].boards[2]), std::make_tuple(3, 16, 0));
+    EXPECT_EQ(std::tie(steps[1].cond.kinds[0], steps[1].cond.kinds[1], steps[1].cond.kinds[2]), std::make_tuple(1, 11, 21));
+    EXPECT_EQ(error_of("start boards 1 99 0"),
+              "1: there is no output board 99 (0 none, 11 LED, 12 SEG7D, 13 SEG7, 14 DCMT, 15 STEPMT, 16 VMOUT)");
+    EXPECT_EQ(error_of("check boards == -1 0 0"), "1: there is no input board -1 (0 none, 1 SWITCH, 2 PSHSWITCH, 3 VMIN)");
+    EXPECT_EQ(error_of("start boards 1 11 LED"), "1: 'LED' is not an analog board (0 none, 21 ANALOG)");
+    EXPECT_EQ(error_of("start boards 1 11"), "1: the analog board is missing (0 none, 21 ANALOG)");
 }

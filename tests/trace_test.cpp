@@ -24,10 +24,20 @@ static size_t pdr8_samples(const std::string &raw)
     return n;
 }
 
+// Microseconds in one unit of a "$timescale" such as "1us" or "10 ms".
+static double microseconds_in(const std::string &scale)
+{
+    static const std::map<std::string, double> units = {{"s", 1e6}, {"ms", 1e3}, {"us", 1}, {"ns", 1e-3}, {"ps", 1e-6}, {"fs", 1e-9}};
+    size_t unit = scale.find_first_not_of("0123456789 \t");
+    auto known = units.find(unit == std::string::npos ? "" : scale.substr(unit));
+    return known == units.end() ? 0 : std::stod(scale) * known->second;
+}
+
 class Trace : public TempDirTest {
 protected:
-    // Each signal's samples as the independent reader gives them back, or
-    // an empty map when it refuses the file.
+    // Each signal's samples as the independent reader gives them back, in
+    // microseconds by the file's own timescale, or an empty map when it
+    // refuses the file.
     std::map<std::string, Samples> read_back(const std::string &name)
     {
         std::string fst = file(name + ".fst");
@@ -38,14 +48,17 @@ protected:
         std::istringstream lines(text);
         std::string line;
         long long now = 0;
+        double scale = 0;
         while (std::getline(lines, line)) {
             std::istringstream words(line);
             std::string first, width, code, signal;
             words >> first;
-            if (first == "$var" && words >> width >> width >> code >> signal)
+            if (first == "$timescale" && std::getline(lines, line))
+                scale = microseconds_in(line.substr(line.find_first_not_of(" \t")));
+            else if (first == "$var" && words >> width >> width >> code >> signal)
                 code_name[code] = signal;
             else if (first[0] == '#')
-                now = std::stoll(first.substr(1));
+                now = (long long)((double)std::stoll(first.substr(1)) * scale);
             else if (first[0] == 'b' && words >> code)
                 samples[code_name[code]].push_back({now, (unsigned)std::stoul(first.substr(1), nullptr, 2)});
         }
@@ -54,7 +67,8 @@ protected:
 };
 
 // The stepper steps every 20 ms; each of its 20 ms pauses also polls twice,
-// at 0.1 ms a poll, and the first phase is seen at the second poll.
+// at 0.1 ms a poll, and the first phase is seen at the first poll (its LCD
+// call before it lays the board out without a poll).
 TEST_F(Trace, StepperPhasesComeBackAtTheirStepTimes)
 {
     ASSERT_EQ(run_scenario(STEPPER, "start boards 0 15 0\nwait 1000\ncheck PDR8 == 0x22\n", nullptr, "WENA_TRACE=run.vcd"),
@@ -62,8 +76,8 @@ TEST_F(Trace, StepperPhasesComeBackAtTheirStepTimes)
         << err;
     static const unsigned phases[4] = {0x11, 0x22, 0x44, 0x88};
     Samples expected = {{0, 0}};
-    for (long long k = 0; 200 + 20200 * k < 1000100; ++k)
-        expected.push_back({200 + 20200 * k, phases[k % 4]});
+    for (long long k = 0; 100 + 20200 * k < 1000100; ++k)
+        expected.push_back({100 + 20200 * k, phases[k % 4]});
     auto seen = read_back("run.vcd");
     EXPECT_EQ(seen["PDR8"], expected);
     EXPECT_EQ(seen["PDR5"], (Samples{{0, 0}}));
@@ -103,6 +117,26 @@ TEST_F(Trace, TraceCutBySigkillStillLoads)
         EXPECT_EQ(seen["PDR8"][i].second, (0x11u << ((i - 1) % 4)) & 0xFF) << "sample " << i;
         EXPECT_GT(seen["PDR8"][i].first, seen["PDR8"][i - 1].first);
     }
+}
+
+// A file that can grow no more (here a file size limit, as a full disk would
+// do it): the run ends with status 6 and says so, and the file is cut back
+// to its last whole sample, which the message names, and still loads.
+TEST_F(Trace, AFullDiskEndsTheRunOnTheLastWholeSample)
+{
+    write("long.scn", "start boards 0 15 0\nwait 60000\n");
+    std::string command = "cd " + shell_quote(dir) + " && ulimit -f 3 && trap '' XFSZ && WENA_SCENARIO=long.scn WENA_TRACE=run.vcd " +
+                          STEPPER + " > /dev/null 2> err.txt";
+    ASSERT_EQ(WEXITSTATUS(system(command.c_str())), 6) << read("err.txt");
+    std::string raw = read("run.vcd");
+    ASSERT_FALSE(raw.empty());
+    EXPECT_LT(raw.size(), 3072u) << "the part of the sample that fitted is cut off";
+    EXPECT_EQ(raw.substr(raw.size() - 3), " \"\n") << "the file ends with a whole PDR8 sample";
+    auto seen = read_back("run.vcd");
+    ASSERT_GE(seen["PDR8"].size(), 6u) << raw;
+    EXPECT_EQ(seen["PDR8"].size(), pdr8_samples(raw));
+    EXPECT_EQ(read("err.txt"), "wena: long.scn:2: run.vcd: WENA_TRACE cannot be written whole: File too large; it ends with "
+                               "the sample at " + std::to_string(seen["PDR8"].back().first) + " us\n");
 }
 
 // An interactive run in real time, ended by Q: the switch and the voltage

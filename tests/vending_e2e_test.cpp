@@ -86,3 +86,16 @@ wait until screen 72 9 == "きつね"
 wait until screen 60 9 == " 2  0  2  0"
 )")), "");
 }
+
+// Coins one `key` step each, with any wait or none between: every coin
+// counts, also when the next is typed while the last one is still falling.
+TEST_F(VendingController, ACoinSequenceCountsEveryCoinWhateverTheWaitsBetween)
+{
+    for (const char *gap : {"", "wait 1\n", "wait 50\n", "wait 100\n", "wait 500\n"}) {
+        std::string steps;
+        for (int coin = 0; coin < 5; ++coin)
+            steps += std::string("key 0\n") + gap;
+        EXPECT_EQ(failure(steps + utf8(u8"wait until lcd 0 == \"ﾆｭｳｷﾝ 50ｴﾝ\"\ncheck screen 3 9 == \"   50\"\n")), "")
+            << "between coins: " << gap;
+    }
+}

@@ -81,16 +81,24 @@ TEST_F(StatusPanel, AKeyFreePollRepaintsTheFiguresAndEndsThePulseWithEitherBoard
     }
 }
 
+// The readouts keep to their fields: the chute beside the total and the next
+// paid-out column stay as they were.
 TEST_F(StatusPanel, TotalAndCountersHoldAtTheirTopInsteadOfOverflowing)
 {
     sim_layout(IN_VMIN, OUT_VMOUT, 0);
+    std::string chute = screen_text(8, 9, 2), next_column = screen_text(62, 9, 1);
     vending.inserted_total = INT32_MAX - 5;
     vmin_event(0);
     EXPECT_EQ(vending.inserted_total, INT32_MAX);
-    EXPECT_EQ(screen_text(3, 9, 10), "2147483647");
+    vending.paid_out[0] = 200;
+    vmout_apply(0x01);
+    EXPECT_EQ(vending.paid_out[0], 201);
     vending.paid_out[3] = INT32_MAX;
+    vmout_apply(0x00);
     vmout_apply(0x08);
     EXPECT_EQ(vending.paid_out[3], INT32_MAX);
+    EXPECT_EQ(screen_text(3, 9, 7), "99999" + chute);
+    EXPECT_EQ(screen_text(60, 9, 3), "99" + next_column);
 }
 
 using CoinBoard = Vending;

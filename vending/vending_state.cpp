@@ -2,6 +2,7 @@
 
 #include "board/frame.h"
 #include "console/con.h"
+#include "scenario/scenario.h"
 
 #include <wena.h>
 
@@ -31,7 +32,20 @@ int32_t vm_add_held(int32_t total, int32_t amount)
     return total + amount;
 }
 
-void vm_pause_frame() { Sleep(FRAME_MS); }
+int vm_readout(int32_t value, int digits)
+{
+    int32_t top = 9;
+    for (int i = 1; i < digits; ++i)
+        top = top * 10 + 9;
+    return value > top ? (int)top : (int)value;
+}
+
+void vm_pause_frame()
+{
+    board_pausing = true;
+    Sleep(FRAME_MS);
+    board_pausing = false;
+}
 
 void paint_vmstat_panel()
 {
@@ -77,6 +91,6 @@ void show_vm_paid_out()
     con_set_color(6, 8, 0, 0);
     for (int k = 0; k < VM_COIN_KINDS; ++k) {
         con_goto(60 + 3 * k, 9);
-        con_print("%2d", (int)vending.paid_out[k]);
+        con_print("%2d", vm_readout(vending.paid_out[k], 2));
     }
 }

@@ -36,6 +36,10 @@ void show_vm_paid_out();
 // long enough to get there keeps counting at the largest figure.
 int32_t vm_add_held(int32_t total, int32_t amount);
 
-// One frame of a falling coin or ticket. It pauses through Sleep, so that a
-// scripted run moves its clock on instead of waiting.
+// A figure as a readout of `digits` columns shows it: held at its largest
+// (99, 99999) rather than running into what stands beside it.
+int vm_readout(int32_t value, int digits);
+
+// One frame of a falling coin or ticket, a pause of the board inside a poll:
+// a scripted run moves its clock on and carries out no step in it.
 void vm_pause_frame();

@@ -9,7 +9,7 @@ static void show_total()
 {
     con_set_color(6, 8, 0, 0);
     con_goto(3, 9);
-    con_print("%5d", (int)vending.inserted_total);
+    con_print("%5d", vm_readout(vending.inserted_total, 5));
 }
 
 static void paint_labels()

@@ -420,3 +420,18 @@ bool plat_read_whole(const char *path, size_t limit, std::string &text, std::str
     close(fd);
     return why.empty();
 }
+
+bool plat_same_file(const char *a, const char *b)
+{
+    struct stat sa, sb;
+    return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+void plat_cut_stream(FILE *stream, long long length)
+{
+    struct stat st;
+    int fd = fileno(stream);
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > length && ftruncate(fd, (off_t)length) != 0) {
+        // Nothing more can be done: the file keeps the bytes past its last whole unit.
+    }
+}

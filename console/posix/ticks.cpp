@@ -1,34 +1,72 @@
-// POSIX once-a-second tick (SIGALRM from an interval timer) and the watch
-// thread.
+// POSIX once-a-second tick and the watch: threads of their own, blocking
+// every signal, so that the program's sleep(), read() and the like are never
+// interrupted by them.
 #include "console/platform.h"
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <ctime>
 #include <pthread.h>
-#include <sys/time.h>
 #include <system_error>
 #include <thread>
 
-static void (*tick_function)();
+static std::atomic<void (*)()> tick_function;
+static std::atomic<void (*)()> main_function;
+static pthread_t main_thread;
 
-static void on_alarm(int)
+static void *tick_every_second(void *)
 {
-    if (tick_function)
-        tick_function();
+    for (;;) {
+        struct timespec left = {1, 0};
+        while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+        }
+        void (*tick)() = tick_function;
+        if (tick)
+            tick();
+    }
+    return nullptr;
+}
+
+// Started once, by the thread that asks for the first tick.
+static void start_ticking()
+{
+    main_thread = pthread_self();
+    sigset_t all, old;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &old);
+    pthread_t thread;
+    if (pthread_create(&thread, nullptr, tick_every_second, nullptr) == 0)
+        pthread_detach(thread);
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
 void plat_every_second(void (*tick)())
 {
+    static bool started;
     tick_function = tick;
-    if (tick) {
-        struct sigaction action {};
-        action.sa_handler = on_alarm;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART | SA_NODEFER;
-        sigaction(SIGALRM, &action, nullptr);
+    if (tick && !started) {
+        started = true;
+        start_ticking();
     }
-    long seconds = tick ? 1 : 0;
-    struct itimerval timer = {{seconds, 0}, {seconds, 0}};
-    setitimer(ITIMER_REAL, &timer, nullptr);
+}
+
+static void on_call_signal(int)
+{
+    void (*call)() = main_function;
+    if (call)
+        call();
+}
+
+void plat_call_on_main(void (*call)())
+{
+    main_function = call;
+    struct sigaction action {};
+    action.sa_handler = on_call_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART | SA_NODEFER;
+    sigaction(SIGALRM, &action, nullptr);
+    pthread_kill(main_thread, SIGALRM);
 }
 
 // The thread is made with every signal blocked, and keeps that mask.

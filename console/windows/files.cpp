@@ -253,3 +253,29 @@ bool plat_read_whole(const char *path, size_t limit, std::string &text, std::str
     fclose(file);
     return why.empty();
 }
+
+// The volume and index of the file a path names, through links.
+static bool file_identity(const char *path, BY_HANDLE_FILE_INFORMATION *info)
+{
+    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool known = GetFileInformationByHandle(file, info) != 0;
+    CloseHandle(file);
+    return known;
+}
+
+bool plat_same_file(const char *a, const char *b)
+{
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    return file_identity(a, &ia) && file_identity(b, &ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+void plat_cut_stream(FILE *stream, long long length)
+{
+    int fd = _fileno(stream);
+    if (GetFileType((HANDLE)_get_osfhandle(fd)) == FILE_TYPE_DISK && _filelengthi64(fd) > length)
+        _chsize_s(fd, length);
+}
