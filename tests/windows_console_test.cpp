@@ -8,6 +8,7 @@
 #include "console/term.h"
 #include "tests/programs/probe_picture.h"
 #include "tests/support/board_fixture.h"
+#include "tests/support/cp932_text.h"
 
 #include <gtest/gtest.h>
 
@@ -102,9 +103,9 @@ TEST_F(WindowsConsole, ThePictureInTheConsoleIsTheModelCellByCell)
     EXPECT_EQ(info().dwCursorPosition.Y, 24) << "the bottom right cell did not scroll the picture";
     con_goto(2, 1);
     con_set_color(0, 0, 7, 8);
-    con_print("ﾓ");
+    con_print("%s", cp932("ﾓ").c_str());
     con_goto(4, 0);
-    con_print("→x");
+    con_print("%s", cp932("→x").c_str());
     EXPECT_EQ(diff_with_model(), "") << "after changes over wide and narrow characters";
 }
 
@@ -122,7 +123,7 @@ TEST_F(WindowsConsole, CursorAttributeAndClearFollowTheOperations)
         EXPECT_EQ(cursor.bVisible != 0, i >= 2) << i;
         EXPECT_EQ(cursor.dwSize, 15u);
     }
-    con_print("ＷＥＮＡ xyz");
+    con_print("%s", cp932("ＷＥＮＡ xyz").c_str());
     con_clear();
     EXPECT_EQ(diff_with_model(), "") << "blank light grey on black";
     EXPECT_EQ(info().wAttributes, 0x07);

@@ -185,6 +185,30 @@ static void kill_overdue(std::vector<Running> &running, int limit_s)
         }
 }
 
+// Takes one of the blocked signals off the queue, waiting at most seconds
+// for it; -1 when none came.
+static int wait_for_signal(const sigset_t &signals, double seconds)
+{
+#ifdef WENA_HAVE_SIGTIMEDWAIT
+    struct timespec timeout = {(time_t)seconds, (long)((seconds - (double)(time_t)seconds) * 1e9)};
+    return sigtimedwait(&signals, nullptr, &timeout);
+#else
+    // Looks every few milliseconds: a run's end is noticed a little later.
+    double until = now_s() + seconds;
+    for (;;) {
+        sigset_t pending;
+        sigpending(&pending);
+        for (int sig = 1; sig < NSIG; ++sig)
+            if (sigismember(&signals, sig) && sigismember(&pending, sig) && sigwait(&signals, &sig) == 0)
+                return sig;
+        if (now_s() >= until)
+            return -1;
+        struct timespec pause = {0, 5000000};
+        nanosleep(&pause, nullptr);
+    }
+#endif
+}
+
 // Sleeps until a run ends, the next limit passes, or Ctrl-C; false on Ctrl-C.
 static bool wait_for_news(const std::vector<Running> &running, int limit_s, const sigset_t &signals)
 {
@@ -195,8 +219,7 @@ static bool wait_for_news(const std::vector<Running> &running, int limit_s, cons
     double left = next - now_s();
     if (left < 0)
         left = 0;
-    struct timespec timeout = {(time_t)left, (long)((left - (double)(time_t)left) * 1e9)};
-    int sig = sigtimedwait(&signals, nullptr, &timeout);
+    int sig = wait_for_signal(signals, left);
     return sig != SIGINT && sig != SIGTERM && sig != SIGHUP;
 }
 
