@@ -80,8 +80,9 @@ static void lcd_put_bytes(const char *text)
         lcd_put_code(*text);
 }
 
-// A character begun by earlier bytes that this byte cannot continue shows
-// as the replacement; the byte then starts afresh.
+// The bytes of a UTF-8 character wait in sim.lcd_utf8 until the last one
+// comes. A character begun by earlier bytes that this byte cannot continue
+// shows as the replacement, and the byte then starts afresh.
 static void lcd_putc_utf8(char ch)
 {
     unsigned char b = (unsigned char)ch;

@@ -33,7 +33,7 @@ protected:
 TEST_F(TextEncoding, OneProgramBuiltWithUtf8AndWithCp932StringsShowsTheSameBytes)
 {
 #ifndef LCD_PAGES_CP932
-    GTEST_SKIP() << "this C compiler has no -fexec-charset=CP932";
+    GTEST_SKIP() << "no C compiler here converts strings to code page 932";
 #else
     std::string utf8_dumps = pages(LCD_PAGES_UTF8);
     EXPECT_EQ(read("lcd0.txt") + read("lcd1.txt") + read("lcd2.txt"),
