@@ -11,7 +11,7 @@ static void paint_full_screen(int variant)
     for (int y = 0; y < 25; ++y) {
         con_goto(0, y);
         con_set_color((y + variant) & 7, 8, y & 7, 0);
-        con_print("%-80.80s", "0123456789ABCDEF ｱｲｳｴｵ board row with text that fills it all across");
+        con_print("%-80.80s", "0123456789ABCDEF \xB1\xB2\xB3\xB4\xB5 board row with text that fills it all across");
     }
 }
 

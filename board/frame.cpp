@@ -39,7 +39,7 @@ void paint_main_board()
     con_set_color(7, 0, 0, 0);
     paint_area(35, 3, 10, 7);
     con_set_color(6, 8, 0, 0);
-    print_at(36, 5, "ＷＥＮＡ");
+    print_at(36, 5, "\x82\x76\x82\x64\x82\x6D\x82\x60");  // ＷＥＮＡ
     con_set_color(7, 8, 0, 0);
     print_at(36, 7, "Ver 1.34");
 }
@@ -50,29 +50,29 @@ void paint_p5_connector()
     paint_area(23, 1, 5, 10);
     print_key_marker(23, 5, "I");
     con_set_color(0, 0, 7, 8);
-    print_at(24, 5, "Ｐ５");
+    print_at(24, 5, "\x82\x6F\x82\x54");  // Ｐ５
     con_set_color(6, 8, 0, 0);
-    print_at(28, 5, "→");
+    print_at(28, 5, "\x81\xA8");  // →
 }
 
 void paint_p8_connector()
 {
     con_set_color(0, 0, 7, 8);
     paint_area(52, 1, 5, 10);
-    print_at(52, 5, "Ｐ８");
+    print_at(52, 5, "\x82\x6F\x82\x57");  // Ｐ８
     print_key_marker(56, 5, "O");
     con_set_color(6, 8, 0, 0);
-    print_at(50, 5, "→");
+    print_at(50, 5, "\x81\xA8");  // →
 }
 
 void paint_pb_connector()
 {
     con_set_color(0, 0, 7, 8);
     paint_area(30, 12, 20, 13);
-    print_at(38, 12, "ＰＢ");
+    print_at(38, 12, "\x82\x6F\x82\x61");  // ＰＢ
     print_key_marker(39, 13, "V");
     con_set_color(6, 8, 0, 0);
-    print_at(39, 11, "↑");
+    print_at(39, 11, "\x81\xAA");  // ↑
 }
 
 void paint_nameplate()
@@ -82,7 +82,7 @@ void paint_nameplate()
     con_set_color(0, 0, 7, 8);
     paint_area(1, 18, 20, 21);
     print_at(3, 19, "H8/3664F");
-    print_at(3, 20, "簡易シミュレータ");
+    print_at(3, 20, "\x8A\xC8\x88\xD5\x83\x56\x83\x7E\x83\x85\x83\x8C\x81\x5B\x83\x5E");  // 簡易シミュレータ
     con_set_color(0, 0, 1, 8);
     print_at(3, 22, credit_text);
     print_key_marker(22, 22, "H");

@@ -34,6 +34,8 @@ struct SimState {
     int lcd_col;             // LCD cursor column 0-15; 16 when the line is full
     int lcd_row;             // LCD cursor row 0-1
     int lcd_panel_shown;     // the LCD panel has been painted at least once
+    char lcd_utf8[4];        // bytes of a UTF-8 character lcd_putc has begun
+    int lcd_utf8_have;       // how many of them came
     int layout_built;        // the board has been laid out at least once
     int last_pdr8;           // PDR8 value the output refresh last ran for
     int last_push_image;     // PDR5 image the push-switch board last drew; never reset

@@ -45,8 +45,8 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${WENA_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
-# The programs' own libraries are found by dpkg-shlibdeps; building a board
-# program needs GCC, since its texts are compiled to code page 932.
+# The programs' own libraries are found by dpkg-shlibdeps; a board program
+# links the library, built by g++, with libstdc++.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "gcc, g++")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pkg-config, cmake")

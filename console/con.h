@@ -15,8 +15,10 @@ void con_clear();
 void con_cursor_hide();
 void con_cursor_show();
 
-// printf-style text at the cursor in the current attribute. Never a line
-// break: text is placed with con_goto.
+// printf-style text at the cursor in the current attribute. The library
+// writes its own non-ASCII texts as code page 932 byte escapes with the text
+// in a comment beside them, so they do not depend on any compiler's
+// execution character set. Never a line break: text is placed with con_goto.
 void con_print(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // "A5 (10100101)": the value in hex, then `width` binary digits.

@@ -5,7 +5,6 @@
  *
  * Coins and buttons come as pulses on PDR5; tickets, change and lamps are
  * commands written to PDR8, each seen by the next sim_poll. */
-#include <string.h>
 #include <wena.h>
 
 #define PRODUCTS 3
@@ -42,13 +41,14 @@ static int bit_number(unsigned char bit)
     return n;
 }
 
+/* Blanks first, then the text: strlen would count bytes, and a katakana is
+ * three bytes in UTF-8. */
 static void lcd_line(int row, const char *text)
 {
-    size_t n = strlen(text);
+    lcd_goto(0, row);
+    lcd_puts("                ");
     lcd_goto(0, row);
     lcd_puts(text);
-    while (n++ < 16)
-        lcd_putc(' ');
 }
 
 static void show_money(void)

@@ -42,14 +42,39 @@ extern PortRegisters wena_registers;
  * came first: that lays it out too, but reads no key. */
 void sim_poll(void);
 
-/* The 16x2 character LCD. Text is code page 932: one byte, one cell. A line
- * holds 16 characters; what goes past its end is dropped, there is no wrap.
+/* The 16x2 character LCD. A line holds 16 characters; what goes past its end
+ * is dropped, there is no wrap. The LCD shows ASCII, the yen sign and the
+ * half-width katakana (U+FF61 to U+FF9F), one cell each.
+ *
+ * Text is taken in the encoding the compiler gives this file's string
+ * literals, found below at compile time: UTF-8 (every compiler's default),
+ * or code page 932 under -fexec-charset=CP932 or a Japanese Visual Studio
+ * without /utf-8. Half-width "su ta - to" is four cells either way.
+ * - UTF-8: a character the LCD has no code for, and a byte that is no part
+ *   of well-formed UTF-8, shows as one '?'.
+ * - Code page 932: one byte, one cell, as the board does.
+ * lcd_putc takes one byte of the text. In a UTF-8 file the bytes of a
+ * character longer than one byte are collected, and the character shows
+ * when its last byte comes: calling lcd_putc on each byte of a string shows
+ * what lcd_puts shows. A character constant of a katakana is more than a
+ * byte in UTF-8 and does not fit a char: write it as a string. (This file
+ * is ASCII, so that any compiler reads it in any locale.)
+ *
  * A board change (I, O or V at the keyboard) clears the LCD: text written
  * once before the program's loop is gone after it, so write what must stay
  * inside the loop. */
+#define WENA_UTF8 0
+#define WENA_CP932 1
+/* U+FF71, half-width katakana a, is one byte in code page 932, three in UTF-8. */
+#define WENA_TEXT_ENCODING (sizeof("\uFF71") == 2 ? WENA_CP932 : WENA_UTF8)
+
+void wena_lcd_putc(char ch, int encoding);
+void wena_lcd_puts(const char *text, int encoding);
+
+static inline void lcd_putc(char ch) { wena_lcd_putc(ch, WENA_TEXT_ENCODING); }  /* byte 0 returns to column 0 */
+static inline void lcd_puts(const char *text) { wena_lcd_puts(text, WENA_TEXT_ENCODING); }
+
 void lcd_goto(int col, int row);      /* out-of-range values become 0 */
-void lcd_putc(char ch);               /* byte 0 returns to column 0 */
-void lcd_puts(const char *text);
 
 /* Signed decimal, no padding. Every int32_t shows in full, the most negative
  * one too: -2147483648. */

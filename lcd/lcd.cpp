@@ -7,6 +7,9 @@
 #include "board/sim_state.h"
 #include "console/con.h"
 #include "lcd/lcd_format.h"
+#include "lcd/lcd_text.h"
+
+#include <cstring>
 
 enum {
     BEZEL_X = 59,
@@ -57,7 +60,8 @@ void lcd_goto(int col, int row)
     con_goto(LCD_X + sim.lcd_col, LCD_Y + sim.lcd_row);
 }
 
-void lcd_putc(char ch)
+// One cell, the code as it is: a code page 932 byte.
+static void lcd_put_code(char ch)
 {
     lcd_prepare();
     if (ch == '\0') {
@@ -71,40 +75,90 @@ void lcd_putc(char ch)
     lcd_normal_colour();
 }
 
-void lcd_puts(const char *text)
+static void lcd_put_bytes(const char *text)
+{
+    for (; *text != '\0'; ++text)
+        lcd_put_code(*text);
+}
+
+// The bytes of a UTF-8 character wait in sim.lcd_utf8 until the last one
+// comes. A character begun by earlier bytes that this byte cannot continue
+// shows as the replacement, and the byte then starts afresh.
+static void lcd_putc_utf8(char ch)
+{
+    unsigned char b = (unsigned char)ch;
+    if (sim.lcd_utf8_have > 0 && (b & 0xC0) != 0x80) {
+        sim.lcd_utf8_have = 0;
+        lcd_put_code(LCD_REPLACEMENT);
+    }
+    sim.lcd_utf8[sim.lcd_utf8_have++] = ch;
+    size_t have = (size_t)sim.lcd_utf8_have;
+    unsigned char code;
+    size_t used = lcd_code_from_utf8(sim.lcd_utf8, have, &code);
+    int length = utf8_sequence_length((unsigned char)sim.lcd_utf8[0]);
+    if (used < have || used == (size_t)length) {
+        sim.lcd_utf8_have = 0;
+        lcd_put_code((char)code);
+        if (used < have)
+            lcd_putc_utf8(ch);
+    } else if (length == 0) {
+        sim.lcd_utf8_have = 0;
+        lcd_put_code(LCD_REPLACEMENT);
+    }
+}
+
+void wena_lcd_putc(char ch, int encoding)
+{
+    if (encoding == WENA_UTF8)
+        lcd_putc_utf8(ch);
+    else
+        lcd_put_code(ch);
+}
+
+void wena_lcd_puts(const char *text, int encoding)
 {
     if (text == nullptr)
         return;
-    for (; *text != '\0'; ++text)
-        lcd_putc(*text);
+    if (encoding != WENA_UTF8) {
+        lcd_put_bytes(text);
+        return;
+    }
+    size_t left = strlen(text);
+    while (left > 0) {
+        unsigned char code;
+        size_t used = lcd_code_from_utf8(text, left, &code);
+        lcd_put_code((char)code);
+        text += used;
+        left -= used;
+    }
 }
 
 void lcd_putdec(int32_t value)
 {
     char text[LCD_TEXT_MAX];
     lcd_format_dec(value, text);
-    lcd_puts(text);
+    lcd_put_bytes(text);
 }
 
 void lcd_putfix(float value, int width, int decimals)
 {
     char text[LCD_TEXT_MAX];
     lcd_format_fix(value, width, decimals, text);
-    lcd_puts(text);
+    lcd_put_bytes(text);
 }
 
 void lcd_putbin(uint32_t value, int count)
 {
     char text[LCD_TEXT_MAX];
     lcd_format_bin(value, count, text);
-    lcd_puts(text);
+    lcd_put_bytes(text);
 }
 
 void lcd_puthex(uint32_t value, int count)
 {
     char text[LCD_TEXT_MAX];
     lcd_format_hex(value, count, text);
-    lcd_puts(text);
+    lcd_put_bytes(text);
 }
 
 void lcd_cursor_off()

@@ -5,6 +5,7 @@
 #include "console/screen.h"
 #include "tests/support/capture.h"
 #include "tests/support/golden.h"
+#include "tests/support/cp932_text.h"
 
 // Row 0: kanji and full-width text, two columns each. Row 1: half-width
 // katakana, one each. Row 2: the backslash byte as the yen sign but not
@@ -18,14 +19,14 @@ TEST(Cp932, WidthsTheYenSignSplitCharactersAndMalformedBytes)
 {
     capture_start();
     con_goto(3, 0);
-    con_print("簡易シミュレータ");
+    con_print("%s", cp932("簡易シミュレータ").c_str());
     EXPECT_EQ(screen.cursor_x, 3 + 16);
     con_goto(0, 1);
-    con_print("ｹﾞｰﾑｵｰﾊﾞｰ!");
+    con_print("%s", cp932("ｹﾞｰﾑｵｰﾊﾞｰ!").c_str());
     EXPECT_EQ(screen.cursor_x, 10);
     con_goto(0, 2);
-    con_print("\\100 能");
-    const char *arrow = "→";
+    con_print("%s", cp932("\\100 能").c_str());
+    const std::string arrow = cp932("→");
     con_goto(30, 2);
     con_print("%c", arrow[0]);
     con_goto(31, 2);
@@ -41,14 +42,14 @@ TEST(Cp932, WidthsTheYenSignSplitCharactersAndMalformedBytes)
     con_print("\x85\x40x");
     con_set_color(0, 0, 7, 8);
     con_goto(10, 4);
-    con_print("ＷＥ ＷＥ");
+    con_print("%s", cp932("ＷＥ ＷＥ").c_str());
     con_set_color(7, 8, 4, 8);
     con_goto(11, 4);
     con_print("I");
     con_goto(17, 4);
     con_print("O");
     con_goto(79, 5);
-    con_print("漢");
+    con_print("%s", cp932("漢").c_str());
     EXPECT_TRUE(matches_golden("cp932_text", {0, 0, 80, 7}));
 }
 

@@ -6,6 +6,7 @@
 #include "tests/support/capture.h"
 #include "tests/support/golden.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/cp932_text.h"
 
 #include <cstring>
 #include <filesystem>
@@ -35,7 +36,7 @@ static void paint_picture()
     for (const auto &t : texts) {
         con_set_color(t.fg, t.fg_bright, t.bg, t.bg_bright);
         con_goto(t.x, t.y);
-        con_print("%s", t.text);
+        con_print("%s", cp932(t.text).c_str());
     }
 }
 

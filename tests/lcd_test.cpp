@@ -6,6 +6,7 @@
 #include "lcd/lcd.h"
 #include "tests/support/capture.h"
 #include "tests/support/golden.h"
+#include "tests/support/cp932_text.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ protected:
         sim.lcd_panel_shown = 0;
         sim.lcd_col = 0;
         sim.lcd_row = 0;
+        sim.lcd_utf8_have = 0;
     }
     static std::string line(int row) { return screen_text(LCD_X, LCD_Y + row, 16); }
 };
@@ -39,7 +41,7 @@ TEST_F(Lcd, PanelNumbersAndWideCharactersWithoutWrapping)
     lcd_putdec(-45);
     lcd_putc(' ');
     lcd_puthex(943, 4);
-    lcd_puts("能a");
+    wena_lcd_puts(cp932("能a").c_str(), WENA_CP932);
     EXPECT_EQ(sim.lcd_col, 13);
     lcd_goto(0, 0);
     lcd_putfix(3.14159f, 3, 2);
@@ -107,4 +109,21 @@ TEST_F(Lcd, ClearBlanksBothLinesAndHomesTheCursor)
     EXPECT_EQ(std::make_pair(screen.cursor_x, screen.cursor_y), (Cell(LCD_X, LCD_Y)));
     lcd_putc('N');
     EXPECT_EQ(line(0), "N" + std::string(15, ' '));
+}
+
+// UTF-8 text: a katakana and the yen sign take one cell each; a character
+// the LCD has no code for, and every ill-formed piece (a stray continuation,
+// an overlong form, a surrogate, a cut-off end), show as one '?' each.
+// Byte by byte, lcd_putc shows the same; a character cut short by the next
+// one shows '?' and the next one still shows.
+TEST_F(Lcd, Utf8TakesOneCellPerCharacterAndShowsTheRestAsReplacements)
+{
+    wena_lcd_puts("ｽﾀｰﾄ¥é漢😀", WENA_UTF8);
+    wena_lcd_puts("\x80" "\xC0\xAF" "\xED\xA0\x80" "\xE3\x81", WENA_UTF8);
+    EXPECT_EQ(line(0), utf8(u8"ｽﾀｰﾄ¥") + std::string(3 + 7, '?') + " ");
+    lcd_goto(0, 1);
+    for (const char *p = "ｹﾞｰﾑ\xEF\xBD" "Aé"; *p != '\0'; ++p)
+        wena_lcd_putc(*p, WENA_UTF8);
+    EXPECT_EQ(line(1), utf8(u8"ｹﾞｰﾑ") + "?A?" + std::string(9, ' '));
+    EXPECT_EQ(sim.lcd_col, 7);
 }

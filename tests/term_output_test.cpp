@@ -5,6 +5,7 @@
 #include "console/term.h"
 #include "tests/support/capture.h"
 #include "tests/support/seen_screen.h"
+#include "tests/support/cp932_text.h"
 
 #include <gtest/gtest.h>
 
@@ -45,9 +46,9 @@ static void paint_labels()
 {
     con_set_color(6, 8, 0, 0);
     con_goto(36, 5);
-    con_print("ＷＥＮＡ");
+    con_print("%s", cp932("ＷＥＮＡ").c_str());
     con_goto(28, 5);
-    con_print("→");
+    con_print("%s", cp932("→").c_str());
     con_set_color(0, 0, 3, 8);
     con_goto(1, 1);
     con_print(" %-19s", "SWITCH");
@@ -140,7 +141,7 @@ TEST_F(TermOutput, ASmallTerminalShowsTheVisiblePartUnwrappedAndARepaintAfterGro
     con_goto(79, 24);
     con_print("Q");
     con_goto(49, 5);
-    con_print("漢");
+    con_print("%s", cp932("漢").c_str());
     expect_emulator_matches_model();
     EXPECT_EQ(captured(), "");
     EXPECT_EQ(screen_text(30, 1, 1), " ") << "row 1 stays row 1";
@@ -160,7 +161,7 @@ TEST_F(TermOutput, BlanksGoAsTheShortestEraseWhereTheTerminalErasesInTheBackgrou
     term_set_background_erase(true);
     con_set_color(6, 8, 1, 8);
     con_goto(10, 5);
-    con_print("ＷＥＮＡ → panel%30s", "");
+    con_print("%s panel%30s", cp932("ＷＥＮＡ →").c_str(), "");
     feed();
     con_clear();
     con_flush();
@@ -169,12 +170,12 @@ TEST_F(TermOutput, BlanksGoAsTheShortestEraseWhereTheTerminalErasesInTheBackgrou
 
     con_set_color(6, 8, 1, 8);
     con_goto(10, 5);
-    con_print("ＷＥＮＡ → the board's panel%30s", "");
+    con_print("%s the board's panel%30s", cp932("ＷＥＮＡ →").c_str(), "");
     feed();
     con_clear();
     con_goto(10, 5);
     con_set_color(6, 8, 1, 8);
-    con_print("ＷＥＮＡ%52s", "");
+    con_print("%s%52s", cp932("ＷＥＮＡ").c_str(), "");
     con_flush();
     EXPECT_EQ(captured(), "\x1b[20G\x1b[51X\x1b[71G") << "the label erased, the rest kept";
     expect_emulator_matches_model();
@@ -201,9 +202,9 @@ TEST_F(TermOutput, BlanksGoAsTheShortestEraseWhereTheTerminalErasesInTheBackgrou
 // after every step the emulator shows exactly the model.
 static void random_step(std::mt19937 &rng)
 {
-    static const char *const texts[] = {"A", "xyz", "ｱｲｳ", "漢字", "●", "→", "←↑", "■x", "\\",
-                                        "\x81", "\x40", "\x88\x9F", "\x85\x40", "能", " ",
-                                        "ＷＥＮＡ", "\x80\xFF"};
+    static const std::string texts[] = {"A", "xyz", cp932("ｱｲｳ"), cp932("漢字"), cp932("●"), cp932("→"),
+                                        cp932("←↑"), cp932("■x"), "\\", "\x81", "\x40", "\x88\x9F",
+                                        "\x85\x40", cp932("能"), " ", cp932("ＷＥＮＡ"), "\x80\xFF"};
     auto pick = [&](int n) { return (int)(rng() % (unsigned)n); };
     switch (pick(12)) {
     case 0:
@@ -226,7 +227,7 @@ static void random_step(std::mt19937 &rng)
         con_goto(pick(82) - 1, pick(26));
         break;
     default:
-        con_print("%s", texts[pick((int)(sizeof texts / sizeof texts[0]))]);
+        con_print("%s", texts[pick((int)(sizeof texts / sizeof texts[0]))].c_str());
     }
 }
 

@@ -13,6 +13,7 @@ endif()
 add_executable(wena-tests
   programs/probe_picture.cpp
   support/capture.cpp
+  support/cp932_text.cpp
   support/golden.cpp
   support/pauses.cpp
   console_test.cpp
@@ -48,3 +49,23 @@ wena_warnings(paints-without-pause)
 # One's own program against the installed copy: find_package and pkg-config.
 add_test(NAME wena-cross-build COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/scripts/cross_build_check.sh
   ${CMAKE_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${CMAKE_CROSSCOMPILING_EMULATOR})
+
+# The example compiled by Clang for the same target and linked with the
+# library g++ built, as with LLVM's mingw toolchain; the WindowsBuild tests
+# of the POSIX build compare what it shows under wine.
+find_program(WENA_CLANG NAMES clang clang-14)
+if(CMAKE_CROSSCOMPILING AND WENA_CLANG)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++.a
+    OUTPUT_VARIABLE WENA_MINGW_LIBSTDCXX OUTPUT_STRIP_TRAILING_WHITESPACE)
+  get_filename_component(WENA_MINGW_GCC_LIBS ${WENA_MINGW_LIBSTDCXX} DIRECTORY)
+  set(clang_example ${PROJECT_BINARY_DIR}/switches-to-leds-clang.exe)
+  set(werror $<$<BOOL:${WENA_WERROR}>:-Werror>)
+  add_custom_command(OUTPUT ${clang_example}
+    COMMAND ${WENA_CLANG} --target=x86_64-w64-mingw32 -Wall -Wextra -Wpedantic ${werror}
+      -I${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/examples/switches_to_leds.c $<TARGET_FILE:wena>
+      -L${WENA_MINGW_GCC_LIBS} -lstdc++ -Wl,--start-group -lgcc -lgcc_eh -lpthread -Wl,--end-group -lwinmm
+      -static -o ${clang_example}
+    DEPENDS wena ${PROJECT_SOURCE_DIR}/examples/switches_to_leds.c ${PROJECT_SOURCE_DIR}/include/wena.h
+    COMMAND_EXPAND_LISTS VERBATIM)
+  add_custom_target(switches-to-leds-clang ALL DEPENDS ${clang_example})
+endif()

@@ -10,6 +10,7 @@
 #include "console/term.h"
 #include "tests/programs/probe_picture.h"
 #include "tests/support/board_fixture.h"
+#include "tests/support/cp932_text.h"
 
 #include <gtest/gtest.h>
 
@@ -172,9 +173,9 @@ TEST_F(WindowsConsole, ThePictureInTheConsoleIsTheModelCellByCell)
     EXPECT_EQ(info().dwCursorPosition.Y, 24) << "the bottom right cell did not scroll the picture";
     con_goto(2, 1);
     con_set_color(0, 0, 7, 8);
-    con_print("ﾓ");
+    con_print("%s", cp932("ﾓ").c_str());
     con_goto(4, 0);
-    con_print("→x");
+    con_print("%s", cp932("→x").c_str());
     EXPECT_EQ(diff_with_model(), "") << "after changes over wide and narrow characters";
 }
 
@@ -200,7 +201,7 @@ TEST_F(WindowsConsole, CursorAttributeAndClearFollowTheOperations)
     con_sleep_ms(1);
     EXPECT_EQ(cursor_at(), "3,4") << "after a pause";
     con_set_color(7, 8, 4, 8);
-    con_print("ＷＥＮＡ xyz");
+    con_print("%s", cp932("ＷＥＮＡ xyz").c_str());
     EXPECT_EQ(diff_with_model(), "") << "in bright white on bright red";
     con_clear();
     EXPECT_EQ(diff_with_model(), "") << "blank light grey on black";

@@ -28,6 +28,7 @@ protected:
         TempDirTest::SetUp();
         std::filesystem::create_directory(file("posix"));
         std::filesystem::create_directory(file("windows"));
+        std::filesystem::create_directory(file("clang"));
     }
 
     void TearDown() override
@@ -42,11 +43,22 @@ protected:
     // its own directory, after `before` (environment settings, a pipe into it).
     std::string program(const std::string &build, const std::string &before = "", bool demo = false) const
     {
-        std::string windows_program = windows_build + (demo ? "/wena-demo.exe" : "/switches-to-leds.exe");
-        std::string run = build == "windows" ? "wine " + shell_quote(windows_program)
+        std::string windows_program = windows_build + (demo              ? "/wena-demo.exe"
+                                                       : build == "clang" ? "/switches-to-leds-clang.exe"
+                                                                          : "/switches-to-leds.exe");
+        std::string run = build != "posix" ? "wine " + shell_quote(windows_program)
                           : demo             ? std::string(DEMO_PROGRAM)
                                              : std::string(EXAMPLE_PROGRAM);
         return "cd " + shell_quote(file(build)) + " && " + before + " WENA_COLOR=16 WINEDEBUG=-all " + run;
+    }
+
+    // The scenario's dumps of the build equal the POSIX build's.
+    void expect_same_dumps(const std::string &build)
+    {
+        for (std::string dump : {"screen.txt", "screen.html", "lcd.txt"}) {
+            EXPECT_FALSE(read("posix/" + dump).empty()) << dump;
+            EXPECT_TRUE(read(build + "/" + dump) == read("posix/" + dump)) << dump << " differs";
+        }
     }
 
     bool wait_for_settings(const std::string &build, const std::string &content, int timeout_ms)
@@ -132,29 +144,39 @@ TEST_F(WindowsBuild, PipedKeysWriteTheSameBytesIntoAFileAsOnPosix)
     EXPECT_TRUE(read("windows/out") == read("posix/out")) << "the terminal output differs";
 }
 
+static const std::string example_scenario = utf8(u8"keys IOV\n"
+                                                  u8"key 5\n"
+                                                  u8"wait until lcd 0 == \"ｽｲｯﾁ -> LED\" within 500\n"
+                                                  u8"check boards == 1 11 21\n"
+                                                  u8"check PDR5 == 0x20\n"
+                                                  u8"check PDR8 == 0x20\n"
+                                                  u8"dump screen screen.txt\n"
+                                                  u8"dump html screen.html\n"
+                                                  u8"dump lcd lcd.txt\n");
+
 // The demo plugs the switches in only where there is no WENA.ini yet.
 TEST_F(WindowsBuild, AScenarioGivesTheSameVerdictAndDumpsAndTheDemoKeepsASavedChoiceAsOnPosix)
 {
-    std::string scenario = utf8(u8"keys IOV\n"
-                                u8"key 5\n"
-                                u8"wait until lcd 0 == \"ｽｲｯﾁ -> LED\" within 500\n"
-                                u8"check boards == 1 11 21\n"
-                                u8"check PDR5 == 0x20\n"
-                                u8"check PDR8 == 0x20\n"
-                                u8"dump screen screen.txt\n"
-                                u8"dump html screen.html\n"
-                                u8"dump lcd lcd.txt\n");
     for (std::string build : {"posix", "windows"}) {
-        write(build + "/run.scn", scenario);
+        write(build + "/run.scn", example_scenario);
         EXPECT_EQ(status_of(build, "WENA_SCENARIO=run.scn"), "0\n") << build;
         write(build + "/WENA.ini", "0,11,21");
         write(build + "/demo.scn", "check boards == 0 11 21\n");
         EXPECT_EQ(status_of(build, "WENA_SCENARIO=demo.scn", true), "0\n") << build << " demo";
     }
-    for (std::string dump : {"screen.txt", "screen.html", "lcd.txt"}) {
-        EXPECT_FALSE(read("posix/" + dump).empty()) << dump;
-        EXPECT_TRUE(read("windows/" + dump) == read("posix/" + dump)) << dump << " differs";
+    expect_same_dumps("windows");
+}
+
+// The example compiled by Clang for the mingw target, linked with the
+// library g++ built.
+TEST_F(WindowsBuild, AClangBuiltProgramGivesTheSameVerdictAndDumpsAsOnPosix)
+{
+    ASSERT_TRUE(std::filesystem::exists(windows_build + "/switches-to-leds-clang.exe")) << "no Clang for the mingw target";
+    for (std::string build : {"posix", "clang"}) {
+        write(build + "/run.scn", example_scenario);
+        EXPECT_EQ(status_of(build, "WENA_SCENARIO=run.scn"), "0\n") << build;
     }
+    expect_same_dumps("clang");
 }
 
 

@@ -14,7 +14,7 @@ const char *const vm_coin_labels[VM_COIN_KINDS] = {"( 10)", "( 50)", "(100)", "(
 extern constexpr VendingState vending_at_start = {
     {2, 2, 10, 10},
     {20, 5, 10},
-    {"かけ　", "たぬき", "きつね"},
+    {"\x82\xA9\x82\xAF\x81\x40", "\x82\xBD\x82\xCA\x82\xAB", "\x82\xAB\x82\xC2\x82\xCB"},  // かけ　, たぬき, きつね
     {270, 330, 380},
     {0, 10, 50, 100, 500},
     {0, 0, 0, 0},
@@ -55,8 +55,8 @@ void paint_vmstat_panel()
     con_set_color(0, 0, 7, 8);
     for (int y = 16; y <= 22; ++y)
         print_at(30, y, "                    ");
-    print_at(31, 17, "硬貨数");
-    print_at(39, 17, "販売可能数");
+    print_at(31, 17, "\x8D\x64\x89\xDD\x90\x94");  // 硬貨数
+    print_at(39, 17, "\x94\xCC\x94\x84\x89\xC2\x94\x5C\x90\x94");  // 販売可能数
     for (int k = 0; k < VM_COIN_KINDS; ++k)
         print_at(31, 18 + k, coin_labels[k]);
     for (int p = 0; p < VM_PRODUCTS; ++p)

@@ -15,12 +15,12 @@ static void show_total()
 static void paint_labels()
 {
     con_set_color(7, 8, 1, 8);
-    print_at(3, 2, "入金");
-    print_at(12, 9, "ｷｬﾝｾﾙ");
+    print_at(3, 2, "\x93\xFC\x8B\xE0");  // 入金
+    print_at(12, 9, "\xB7\xAC\xDD\xBE\xD9");  // ｷｬﾝｾﾙ
     for (int k = 0; k < VM_COIN_KINDS; ++k)
         print_at(3, 3 + k, vm_coin_labels[k]);
-    print_at(12, 10, "取出");
-    print_at(12, 2, "ﾒﾆｭｰ");
+    print_at(12, 10, "\x8E\xE6\x8F\x6F");  // 取出
+    print_at(12, 2, "\xD2\xC6\xAD\xB0");  // ﾒﾆｭｰ
     con_set_color(7, 0, 1, 8);
     for (int p = 0; p < VM_PRODUCTS; ++p)
         print_number_at(20, 3 + 2 * p, p);
@@ -68,7 +68,7 @@ void paint_vmin_board()
     for (int y = 3; y <= 9; ++y)
         print_at(8, y, "  ");
     con_set_color(0, 0, 7, 8);
-    print_at(3, 8, "合計");
+    print_at(3, 8, "\x8D\x87\x8C\x76");  // 合計
     // The money kept across a board change, so the next coin adds to what is shown.
     show_total();
     paint_vmstat_panel();
@@ -80,7 +80,7 @@ static void insert_coin(int kind)
 {
     con_set_color(0, 0, 7, 8);
     for (int y = kind + 3; y <= 9; ++y) {
-        print_at(8, y, "●");
+        print_at(8, y, "\x81\x9C");  // ●
         vm_pause_frame();
         print_at(8, y, "  ");
     }

@@ -10,8 +10,8 @@ enum { NO_BIT = 4 };
 static void paint_labels()
 {
     con_set_color(7, 8, 6, 0);
-    print_at(62, 2, "お釣");
-    print_at(71, 2, "食券");
+    print_at(62, 2, "\x82\xA8\x92\xDE");  // お釣
+    print_at(71, 2, "\x90\x48\x8C\x94");  // 食券
     for (int k = 0; k < VM_COIN_KINDS; ++k)
         print_at(61, 3 + k, vm_coin_labels[k]);
     for (int p = 0; p < VM_PRODUCTS; ++p)
@@ -35,8 +35,8 @@ static void paint_chutes()
 static void paint_return_slot()
 {
     con_set_color(0, 0, 7, 8);
-    print_at(60, 8, "返却口");
-    print_at(60, 10, "1o 5o 1oo5oo 食券");
+    print_at(60, 8, "\x95\xD4\x8B\x70\x8C\xFB");  // 返却口
+    print_at(60, 10, "1o 5o 1oo5oo \x90\x48\x8C\x94");  // 1o 5o 1oo5oo 食券
 }
 
 void paint_vmout_board()
@@ -84,7 +84,7 @@ static void change_command(int mask)
 {
     int kind = selected_index(mask);
     if (vending.change_armed == 1 && kind < NO_BIT) {
-        drop(66, kind + 3, "●");
+        drop(66, kind + 3, "\x81\x9C");  // ●
         vending.paid_out[kind] = vm_add_held(vending.paid_out[kind], 1);
         show_vm_paid_out();
         vending.change_armed = 0;
@@ -99,7 +99,7 @@ static void ticket_command(int mask)
 {
     int product = selected_index(mask);
     if (vending.ticket_armed == 1 && product < VM_PRODUCTS) {
-        drop(76, product + 3, "■");
+        drop(76, product + 3, "\x81\xA1");  // ■
         con_set_color(6, 8, 0, 0);
         print_at(72, 9, vending.product_names[product]);
         vending.ticket_armed = 0;

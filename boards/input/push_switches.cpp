@@ -39,7 +39,7 @@ void show_push_switches(int value)
         bool up = value & (1 << bit);
         con_set_color(up ? 7 : 6, 8, 0, 0);
         con_goto(x + 1, y);
-        con_print("●");
+        con_print("\x81\x9C");  // ●
     }
     show_pdr5();
     sim.last_push_image = value;

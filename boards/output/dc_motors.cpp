@@ -6,7 +6,9 @@
 #include "console/con.h"
 
 // Six columns each, so a new state always covers the old one.
-static const char *const motor_state_text[4] = {" 停止 ", "←正転", "反転→", " 強止 "};
+// " 停止 ", "←正転", "反転→", " 強止 "
+static const char *const motor_state_text[4] = {" \x92\xE2\x8E\x7E ", "\x81\xA9\x90\xB3\x93\x5D",
+                                                "\x94\xBD\x93\x5D\x81\xA8", " \x8B\xAD\x8E\x7E "};
 
 static void paint_motor_body(int x)
 {

@@ -89,7 +89,7 @@ static void show_motor(int x, int phase, uint8_t &last_phase, int &count)
     con_goto(x, 9);
     print_step_count(count);
     con_goto(x, 10);
-    con_print("%+6.1fﾟ", step_angle_tenths(count) * 0.1);
+    con_print("%+6.1f\xDF", step_angle_tenths(count) * 0.1);  // %+6.1fﾟ
     con_goto(x, 3);
     show_phase_lamps(phase);
 }

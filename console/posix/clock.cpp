@@ -6,9 +6,12 @@
 #include "console/posix/keyboard.h"
 
 #include <cerrno>
+#include <climits>
 #include <ctime>
 #include <poll.h>
+#ifdef WENA_HAVE_PR_SET_TIMERSLACK
 #include <sys/prctl.h>
+#endif
 
 enum : long long {
     NS_PER_MS = 1000000,
@@ -41,8 +44,36 @@ static void use_small_timer_slack()
     if (done)
         return;
     done = true;
+#ifdef WENA_HAVE_PR_SET_TIMERSLACK
     // The default 50 us slack lets every wake-up come late on purpose.
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
+}
+
+// Sleeps until the deadline; false when a signal cut it short.
+static bool sleep_until(long long deadline)
+{
+#ifdef WENA_HAVE_CLOCK_NANOSLEEP
+    struct timespec until = as_timespec(deadline);
+    return clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) != EINTR;
+#else
+    struct timespec left = as_timespec(deadline - now_ns());
+    return left.tv_sec < 0 || left.tv_nsec < 0 || nanosleep(&left, nullptr) == 0 || errno != EINTR;
+#endif
+}
+
+// Waits for a key at fd for at most ns nanoseconds: poll's result.
+static int wait_for_key(int fd, long long ns)
+{
+    struct pollfd in = {fd, POLLIN, 0};
+#ifdef WENA_HAVE_PPOLL
+    struct timespec left = as_timespec(ns);
+    return ppoll(&in, 1, &left, nullptr);
+#else
+    // Whole milliseconds, rounded up: the caller's loop ends on the clock.
+    long long ms = (ns + NS_PER_MS - 1) / NS_PER_MS;
+    return poll(&in, 1, ms > INT_MAX ? INT_MAX : (int)ms);
+#endif
 }
 
 // Waits until the deadline on the monotonic clock, reading typed keys
@@ -54,13 +85,9 @@ static bool wait_until(long long deadline)
         if (now >= deadline)
             return true;
         int fd = keyboard_wait_fd();
-        if (fd < 0) {
-            struct timespec until = as_timespec(deadline);
-            return clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) != EINTR;
-        }
-        struct pollfd in = {fd, POLLIN, 0};
-        struct timespec left = as_timespec(deadline - now);
-        int ready = ppoll(&in, 1, &left, nullptr);
+        if (fd < 0)
+            return sleep_until(deadline);
+        int ready = wait_for_key(fd, deadline - now);
         if (ready < 0 && errno == EINTR)
             return false;
         if (ready > 0)

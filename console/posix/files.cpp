@@ -140,6 +140,21 @@ static sigset_t block_sigpipe()
     return old;
 }
 
+// Takes a blocked SIGPIPE (the one signal in set) off the queue if one is
+// there, never waiting.
+static void take_pending(const sigset_t *set)
+{
+#ifdef WENA_HAVE_SIGTIMEDWAIT
+    struct timespec no_wait = {0, 0};
+    sigtimedwait(set, nullptr, &no_wait);
+#else
+    sigset_t pending;
+    int sig;
+    if (sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE))
+        sigwait(set, &sig);
+#endif
+}
+
 // A SIGPIPE the failed write raised is taken off the queue before the old
 // mask comes back, so it never kills the program. Keeps the write's errno.
 static bool unblock_sigpipe(const sigset_t *old, bool written)
@@ -149,8 +164,7 @@ static bool unblock_sigpipe(const sigset_t *old, bool written)
         sigset_t pipe_signal;
         sigemptyset(&pipe_signal);
         sigaddset(&pipe_signal, SIGPIPE);
-        struct timespec no_wait = {0, 0};
-        sigtimedwait(&pipe_signal, nullptr, &no_wait);
+        take_pending(&pipe_signal);
     }
     sigprocmask(SIG_SETMASK, old, nullptr);
     errno = saved;
@@ -255,7 +269,7 @@ static bool rename_or_remove(const std::string &temp_name, const std::string &na
 // rename. False with errno EOPNOTSUPP where the system cannot do it.
 static bool replace_via_unnamed(const FileTarget &target, const char *bytes, size_t n, bool durable)
 {
-#ifdef O_TMPFILE
+#ifdef WENA_HAVE_O_TMPFILE
     int fd = open(directory_of(target.name).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (fd < 0) {
         if (errno == EISDIR || errno == EINVAL)

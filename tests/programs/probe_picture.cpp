@@ -1,15 +1,16 @@
 #include "tests/programs/probe_picture.h"
 
 #include "console/con.h"
+#include "tests/support/cp932_text.h"
 
 static void paint_texts()
 {
     con_set_color(6, 8, 0, 0);
     con_goto(2, 0);
-    con_print("簡易シミュレータ ＷＥＮＡ 能");
+    con_print("%s", cp932("簡易シミュレータ ＷＥＮＡ 能").c_str());
     con_set_color(7, 8, 0, 0);
     con_goto(2, 1);
-    con_print("ｹﾞｰﾑｵｰﾊﾞｰ! ﾓｳｲﾁﾄﾞ \\1000");
+    con_print("%s", cp932("ｹﾞｰﾑｵｰﾊﾞｰ! ﾓｳｲﾁﾄﾞ \\1000").c_str());
     con_goto(40, 1);
     con_print("\x81" "9" "\x80");
 }
@@ -24,7 +25,7 @@ static void paint_symbols_over_text()
         con_print("abcd");
         con_set_color(6, 8, 4, 0);
         con_goto(x, 3);
-        con_print("%s", symbols[i]);
+        con_print("%s", cp932(symbols[i]).c_str());
         con_set_color(7, 8, 2, 0);
         con_goto(x + 2, 3);
         con_print("Z");
@@ -34,7 +35,7 @@ static void paint_symbols_over_text()
 // The LCD writes one byte per call at consecutive cells.
 static void paint_split_character()
 {
-    const char *kanji = "漢";
+    const std::string kanji = cp932("漢");
     con_set_color(0, 0, 6, 8);
     con_goto(50, 3);
     con_print("%c", kanji[0]);

@@ -5,6 +5,8 @@
 set -euo pipefail
 build_dir=$1
 source_dir=$2
+# The compiler the library was built with, as the student would have it.
+cc=$(sed -n 's/^CMAKE_C_COMPILER:[A-Z]*=//p' "$build_dir/CMakeCache.txt")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -19,14 +21,14 @@ find_package(wena REQUIRED)
 add_executable(myboard main.c)
 target_link_libraries(myboard PRIVATE wena::wena)
 CMAKE
-cmake -S "$work/cmake-user" -B "$work/cmake-user/build" -DCMAKE_PREFIX_PATH="$work/prefix" > /dev/null
+cmake -S "$work/cmake-user" -B "$work/cmake-user/build" -DCMAKE_PREFIX_PATH="$work/prefix" -DCMAKE_C_COMPILER="$cc" > /dev/null
 cmake --build "$work/cmake-user/build" > /dev/null
 
 cflags=$(PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig" pkg-config --cflags wena)
-[ "$cflags" = "-I$work/prefix/include -fexec-charset=CP932 " ] || { echo "pkg-config --cflags: '$cflags'"; exit 1; }
+[ "$cflags" = "-I$work/prefix/include " ] || { echo "pkg-config --cflags: '$cflags'"; exit 1; }
 flags=$(PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig" pkg-config --cflags --libs wena)
 # shellcheck disable=SC2086
-gcc "$source_dir/examples/switches_to_leds.c" $flags -o "$work/pkgconfig-user"
+"$cc" "$source_dir/examples/switches_to_leds.c" $flags -o "$work/pkgconfig-user"
 
 for program in "$work/cmake-user/build/myboard" "$work/pkgconfig-user"; do
   mkdir -p "$work/run" && cd "$work/run" && rm -f WENA.ini

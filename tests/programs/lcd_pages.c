@@ -1,0 +1,37 @@
+/* Every character the LCD can show, a page a second: built twice, with
+ * UTF-8 strings and with code page 932 strings, it must show the same. */
+#include <wena.h>
+
+static const char *const pages[][2] = {
+    {"ｽﾀｰﾄ : SW3", "ｱｲｳｴｵｶｷｸｹｺｻｼｽｾｿ"},
+    {"ﾀﾁﾂﾃﾄﾅﾆﾇﾈﾉﾊﾋﾌﾍﾎﾏ", "ﾐﾑﾒﾓﾔﾕﾖﾗﾘﾙﾚﾛﾜﾝﾞﾟ"},
+    {"｡｢｣､･ｦｧｨｩｪｫｬｭｮｯｰ", "¥100 \\ ~"},
+};
+
+static void ascii_line(int row, int first)
+{
+    lcd_goto(0, row);
+    for (int c = first; c < first + 16 && c < 0x7F; ++c)
+        lcd_putc((char)c);
+}
+
+int main(void)
+{
+    sim_poll();
+    for (int i = 0; i < 3; ++i) {
+        lcd_clear();
+        lcd_puts(pages[i][0]);
+        lcd_goto(0, 1);
+        /* Byte by byte: a UTF-8 character shows when its last byte comes. */
+        for (const char *p = pages[i][1]; *p != '\0'; ++p)
+            lcd_putc(*p);
+        Sleep(1000);
+    }
+    for (int first = 0x20; first < 0x7F; first += 32) {
+        lcd_clear();
+        ascii_line(0, first);
+        ascii_line(1, first + 16);
+        Sleep(1000);
+    }
+    return 0;
+}
