@@ -15,8 +15,15 @@
 #include <sys/wait.h>
 
 // Programs built with AddressSanitizer reserve terabytes of address space,
-// more than any memory limit lets them.
-#ifdef __SANITIZE_ADDRESS__
+// more than any memory limit lets them (GCC and Clang say so differently).
+#if defined(__SANITIZE_ADDRESS__)
+#define UNDER_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define UNDER_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifdef UNDER_ADDRESS_SANITIZER
 #define GRADE GRADE_PROGRAM " --memory 0"
 #else
 #define GRADE GRADE_PROGRAM
