@@ -67,6 +67,50 @@ static bool same(const ScreenCell &a, const ScreenCell &b)
     return a.code == b.code && a.attr == b.attr && a.kind == b.kind;
 }
 
+static bool is_blank(const ScreenCell &c) { return c.kind == CELL_NARROW && c.code == ' '; }
+
+static bool same_background(const ScreenCell &a, const ScreenCell &b) { return (a.attr & 0xF0) == (b.attr & 0xF0); }
+
+// The blanks around x on its background, up to the text on either side.
+static void blank_stretch(const ScreenCell *row, int x, int *first, int *last)
+{
+    *first = *last = x;
+    while (*first > 0 && is_blank(row[*first]) && row[*first - 1].kind == CELL_NARROW &&
+           same_background(row[*first - 1], row[x]))
+        --*first;
+    while (*last + 1 < SCREEN_COLS && is_blank(row[*last]) && row[*last + 1].kind == CELL_NARROW &&
+           same_background(row[*last + 1], row[x]))
+        ++*last;
+}
+
+// A cell as it is written to the console. wine's console, drawing on a
+// terminal, switches to the light grey foreground with a reset of all
+// colours and sends the background again only when it differs from that of
+// the cell it drew last (which may lie further left: it skips the cells it
+// knows unchanged). Light grey blanks after other text on their background
+// came out in the terminal's own background. A blank's foreground shows
+// nowhere, so blanks take the attribute of the text before them on their
+// background, else of the text after them, so that no colour change is drawn
+// for them; blanks on a background alone get a foreground that needs no
+// reset, but for light grey on black, which a clear leaves.
+static ScreenCell console_form(const ScreenCell *row, int x)
+{
+    ScreenCell c = row[x];
+    if (!is_blank(c))
+        return c;
+    int first, last;
+    blank_stretch(row, x, &first, &last);
+    if (!is_blank(row[first]))
+        c.attr = row[first].attr;
+    else if (!is_blank(row[last]))
+        c.attr = row[last].attr;
+    else if ((c.attr & 0x0F) == 0x07 && (c.attr & 0xF0) != 0)
+        c.attr |= 0x08;
+    return c;
+}
+
+static bool shown_as_model(int x, int y) { return same(console_form(screen.cell[y], x), console.shown[y][x]); }
+
 static void move_to(HANDLE out, int x, int y)
 {
     if (console.cursor_x == x && console.cursor_y == y)
@@ -154,12 +198,12 @@ static int send_narrow_run(HANDLE out, int x, int y)
     const ScreenCell *model = screen.cell[y];
     wchar_t text[RUN_CAPACITY + 4];
     int n = 0, start = x;
-    uint8_t attr = model[x].attr;
-    while (x < console.cols && model[x].kind == CELL_NARROW && model[x].attr == attr &&
-           !same(model[x], console.shown[y][x]) && n <= RUN_CAPACITY) {
+    uint8_t attr = console_form(model, x).attr;
+    while (x < console.cols && model[x].kind == CELL_NARROW && console_form(model, x).attr == attr &&
+           !shown_as_model(x, y) && n <= RUN_CAPACITY) {
         forget_partner_of(x, y);
         n += glyph_utf16(model[x], text + n);
-        console.shown[y][x] = model[x];
+        console.shown[y][x] = console_form(model, x);
         ++x;
     }
     write_cells(out, start, y, attr, text, n, x - start);
@@ -174,7 +218,7 @@ static void resync_relative_moves(HANDLE out, int y)
     for (int i = 0; i < console.rows; ++i) {
         int row = (y + i) % console.rows;
         const ScreenCell &c = console.shown[row][0];
-        if (c.kind != CELL_NARROW || !same(c, screen.cell[row][0]))
+        if (c.kind != CELL_NARROW || !shown_as_model(0, row))
             continue;
         wchar_t glyph[4];
         int n = glyph_utf16(c, glyph);
@@ -225,12 +269,17 @@ static void update_row(HANDLE out, int y, int lo, int hi)
         ++hi;
     if (hi >= console.cols)
         hi = console.cols - 1;
+    // Blanks on either side take their attribute from the changed cells.
+    while (lo > 0 && is_blank(model[lo - 1]) && !shown_as_model(lo - 1, y))
+        --lo;
+    while (hi + 1 < console.cols && is_blank(model[hi + 1]) && !shown_as_model(hi + 1, y))
+        ++hi;
     for (int x = lo; x <= hi;) {
         if (model[x].kind == CELL_WIDE_LEFT) {
             if (!same(model[x], shown[x]) || (x + 1 < console.cols && !same(model[x + 1], shown[x + 1])))
                 send_wide(out, x, y);
             x += 2;
-        } else if (model[x].kind == CELL_NARROW && !same(model[x], shown[x])) {
+        } else if (model[x].kind == CELL_NARROW && !shown_as_model(x, y)) {
             x = send_narrow_run(out, x, y);
         } else {
             ++x;
