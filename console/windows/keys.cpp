@@ -72,19 +72,26 @@ static int fetch_key()
     }
 }
 
-bool plat_key_waiting()
+static bool key_ready()
 {
-    console_place_cursor();
     if (next_key < 0)
         next_key = fetch_key();
     return next_key >= 0;
 }
 
-int plat_peek_key() { return plat_key_waiting() ? (signed char)next_key : 0; }
+// A poll is where a shown cursor comes to rest; a peek between polls (the
+// quit check of every LCD call) leaves it be.
+bool plat_key_waiting()
+{
+    console_place_cursor();
+    return key_ready();
+}
+
+int plat_peek_key() { return key_ready() ? (signed char)next_key : 0; }
 
 int plat_read_key()
 {
-    if (!plat_key_waiting())
+    if (!key_ready())
         return 0;
     int key = (signed char)next_key;
     next_key = -1;
