@@ -1,8 +1,5 @@
-// The Windows console, read back cell by cell: the picture the console
-// operations leave in a console screen buffer is the screen model's; nothing
-// drawn after Ctrl-C gives it back; typed keys bounded and dropped at the
-// end; messages in UTF-16. And the Windows files: the settings file replaced
-// whole, odd targets refused, names kept whatever the code page.
+// The Windows console read back cell by cell against the screen model, Ctrl-C,
+// typed keys and messages; and the Windows file layer and the names it keeps.
 #include "console/con.h"
 #include "console/cp932.h"
 #include "console/platform.h"
@@ -14,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <atomic>
@@ -33,46 +31,37 @@ static BOOL WINAPI survive_ctrl_c(DWORD)
 }
 static const bool survives_ctrl_c = SetConsoleCtrlHandler(survive_ctrl_c, TRUE);
 
-// Key presses put into the console's input, as typed; L'\\0' is an arrow.
-static void type_keys(HANDLE in, const std::wstring &keys)
+// Key presses put into the console's input; L'\0' is an arrow.
+static void type_keys(const std::wstring &keys)
 {
     std::vector<INPUT_RECORD> records;
-    for (wchar_t c : keys) {
-        INPUT_RECORD r{};
-        r.EventType = KEY_EVENT;
-        r.Event.KeyEvent.bKeyDown = TRUE;
-        r.Event.KeyEvent.wRepeatCount = 1;
-        r.Event.KeyEvent.wVirtualKeyCode = c ? 0 : VK_UP;
-        r.Event.KeyEvent.uChar.UnicodeChar = c;
-        records.push_back(r);
-    }
+    for (wchar_t c : keys)
+        records.push_back({KEY_EVENT, {{TRUE, 1, (WORD)(c ? 0 : VK_UP), 0, {c}, 0}}});
     DWORD written = 0;
-    WriteConsoleInputW(in, records.data(), (DWORD)records.size(), &written);
+    WriteConsoleInputW(GetStdHandle(STD_INPUT_HANDLE), records.data(), (DWORD)records.size(), &written);
 }
 
-static void type_keys(HANDLE in, const char *ascii)
+static DWORD input_events()
 {
-    std::wstring keys;
-    for (; *ascii; ++ascii)
-        keys += (wchar_t)*ascii;
-    type_keys(in, keys);
+    DWORD events = 1;
+    GetNumberOfConsoleInputEvents(GetStdHandle(STD_INPUT_HANDLE), &events);
+    return events;
 }
 
-// A console screen buffer of the board's size stands in as standard output.
-// It is one for the whole suite, as a program has one console.
+// A console screen buffer of the board's size stands in as standard output,
+// one for the whole suite, as a program has one console.
 class WindowsConsole : public ::testing::Test {
 protected:
     static inline HANDLE buffer = INVALID_HANDLE_VALUE;
     HANDLE saved_output = nullptr;
+    CHAR_INFO cells[SCREEN_ROWS][SCREEN_COLS];
 
     static void SetUpTestSuite()
     {
         buffer = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                            nullptr, CONSOLE_TEXTMODE_BUFFER, nullptr);
-        COORD size = {SCREEN_COLS, SCREEN_ROWS};
-        SetConsoleScreenBufferSize(buffer, size);
+        SetConsoleScreenBufferSize(buffer, {SCREEN_COLS, SCREEN_ROWS});
     }
-
     static void TearDownTestSuite() { CloseHandle(buffer); }
 
     void SetUp() override
@@ -84,7 +73,6 @@ protected:
         term_set_sink(nullptr, nullptr);
         plat_start();  // anew, should a test have given the console back
     }
-
     void TearDown() override { SetStdHandle(STD_OUTPUT_HANDLE, saved_output); }
 
     // The console is read once it has been brought in line with the model.
@@ -95,32 +83,34 @@ protected:
         GetConsoleScreenBufferInfo(buffer, &i);
         return i;
     }
-
     std::string cursor_at()
     {
         COORD at = info().dwCursorPosition;
         return std::to_string(at.X) + "," + std::to_string(at.Y);
     }
+    bool read_cells()
+    {
+        SMALL_RECT region = {0, 0, SCREEN_COLS - 1, SCREEN_ROWS - 1};
+        return ReadConsoleOutputW(buffer, &cells[0][0], {SCREEN_COLS, SCREEN_ROWS}, {0, 0}, &region);
+    }
 
-    // Empty when every cell of the console shows the model's character in
-    // the model's attribute, a blank in the model's background; else the
-    // first cell that differs. The second column of a wide character holds a
-    // blank, or the character again on a console that gives wide characters
-    // two cells.
+    // Empty when every cell shows the model's character and attribute (a blank
+    // only its background); else the first that differs. A wide character's
+    // second cell holds a blank, or the character again where it takes two.
     std::string diff_with_model()
     {
         con_flush();
-        static CHAR_INFO cells[SCREEN_ROWS][SCREEN_COLS];
-        COORD size = {SCREEN_COLS, SCREEN_ROWS}, origin = {0, 0};
-        SMALL_RECT region = {0, 0, SCREEN_COLS - 1, SCREEN_ROWS - 1};
-        if (!ReadConsoleOutputW(buffer, &cells[0][0], size, origin, &region))
+        if (!read_cells())
             return "the console cannot be read";
         for (int y = 0; y < SCREEN_ROWS; ++y)
             for (int x = 0; x < SCREEN_COLS; ++x) {
                 const ScreenCell &model = scr_cell(x, y);
                 bool right = model.kind == CELL_WIDE_RIGHT;
-                unsigned seen = cells[y][x].Char.UnicodeChar, expected = glyph(right ? scr_cell(x - 1, y) : model);
-                unsigned attr = cells[y][x].Attributes & 0xFF;
+                char utf8[CP932_UTF8_MAX];
+                int n = cp932_to_utf8((right ? scr_cell(x - 1, y) : model).code, utf8);
+                wchar_t wide[4] = {};
+                MultiByteToWideChar(CP_UTF8, 0, utf8, n, wide, 4);
+                unsigned seen = cells[y][x].Char.UnicodeChar, expected = wide[0], attr = cells[y][x].Attributes & 0xFF;
                 unsigned shown_bits = model.kind == CELL_NARROW && model.code == ' ' ? 0xF0 : 0xFF;
                 if ((seen != expected && !(right && seen == L' ')) || (attr & shown_bits) != (model.attr & shown_bits)) {
                     char text[96];
@@ -132,39 +122,15 @@ protected:
         return "";
     }
 
-    static wchar_t glyph(const ScreenCell &c)
-    {
-        char utf8[CP932_UTF8_MAX];
-        int n = cp932_to_utf8(c.code, utf8);
-        wchar_t wide[4] = {};
-        MultiByteToWideChar(CP_UTF8, 0, utf8, n, wide, 4);
-        return wide[0];
-    }
-
     // Every cell, its attribute, the cursor and the attribute in force.
     std::string whole_console()
     {
-        static CHAR_INFO cells[SCREEN_ROWS][SCREEN_COLS];
-        COORD size = {SCREEN_COLS, SCREEN_ROWS}, origin = {0, 0};
-
-        SMALL_RECT region = {0, 0, SCREEN_COLS - 1, SCREEN_ROWS - 1};
-        ReadConsoleOutputW(buffer, &cells[0][0], size, origin, &region);
+        read_cells();
         std::string text = cursor_at() + " " + std::to_string(info().wAttributes) + "\n";
         for (auto &row : cells)
             for (CHAR_INFO &c : row)
                 text += std::to_string(c.Char.UnicodeChar) + ":" + std::to_string(c.Attributes) + " ";
         return text;
-    }
-
-    // The row of the console where the cursor is, up to the cursor.
-    std::wstring text_before_cursor()
-    {
-        COORD at = info().dwCursorPosition;
-        wchar_t text[SCREEN_COLS] = {};
-        DWORD got = 0;
-        COORD start = {0, at.Y};
-        ReadConsoleOutputCharacterW(buffer, text, (DWORD)at.X, start, &got);
-        return std::wstring(text, got);
     }
 };
 
@@ -195,21 +161,14 @@ TEST_F(WindowsConsole, BlanksTakeTheAttributeOfTheTextBesideThemOnTheirBackgroun
         con_set_color(fg & 7, fg & 8, 6, 0);
         con_goto(11, 3);
         con_print("B");
-        WORD written[6] = {};
-        DWORD got = 0;
-        COORD from = {10, 3};
-        con_flush();
-        ReadConsoleOutputAttribute(buffer, written, 6, from, &got);
-        WORD text = (WORD)(0x60 | fg);
-        EXPECT_EQ(std::vector<WORD>(written, written + got), (std::vector<WORD>{text, text, text, text, 0x07, 0x07}))
-            << fg;
         EXPECT_EQ(diff_with_model(), "") << fg;
+        for (int x = 10; x < 16; ++x)
+            EXPECT_EQ(cells[3][x].Attributes, x < 14 ? 0x60 | fg : 0x07) << fg << " at " << x;
     }
 }
 
 // Hiding or showing twice leaves the cursor as once, at its usual size. A
-// shown cursor is where the program left it once it polls or pauses; colour
-// goes with the text.
+// shown cursor is where the program left it once it polls or pauses.
 TEST_F(WindowsConsole, CursorAttributeAndClearFollowTheOperations)
 {
     for (int i = 0; i < 4; ++i) {
@@ -240,12 +199,10 @@ TEST_F(WindowsConsole, CursorAttributeAndClearFollowTheOperations)
 // Ctrl-C is handled on a thread of the system's while the main flow paints
 // without pause: once the console is given back, with keys typed and not
 // read, not one cell, colour or cursor move may follow, and no key is left
-// for the shell. Repeated, with the Ctrl-C at different moments of the
-// painting.
+// for the shell. Repeated, with the Ctrl-C at different moments.
 TEST_F(WindowsConsole, NothingIsDrawnAndNoKeyIsLeftAfterCtrlCGivesTheConsoleBack)
 {
     ASSERT_TRUE(survives_ctrl_c);
-    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
     for (int round = 0; round < 40; ++round) {
         plat_start();
         WORD found_attr = info().wAttributes;
@@ -257,22 +214,18 @@ TEST_F(WindowsConsole, NothingIsDrawnAndNoKeyIsLeftAfterCtrlCGivesTheConsoleBack
                 con_print(i % 3 ? "%c" : "ｽ%c", 'A' + i % 26);
             }
         });
-        type_keys(in, "qz");
+        type_keys(L"qz");
         Sleep((DWORD)round % 4);
         ResetEvent(ctrl_c_handled);
         ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
         ASSERT_EQ(WaitForSingleObject(ctrl_c_handled, 5000), WAIT_OBJECT_0) << "no Ctrl-C arrived";
         std::string given_back = whole_console();
         Sleep(5);
-        std::string later = whole_console();
         stop = true;
         painter.join();
-        ASSERT_EQ(later, given_back) << "round " << round << ": drawn after the give-back";
-        ASSERT_EQ(cursor_at(), "0,24") << round;
-        ASSERT_EQ(info().wAttributes, found_attr) << round;
-        DWORD events = 1;
-        GetNumberOfConsoleInputEvents(in, &events);
-        ASSERT_EQ(events, 0u) << round;
+        ASSERT_EQ(whole_console(), given_back) << "round " << round << ": drawn after the give-back";
+        ASSERT_EQ(given_back.substr(0, given_back.find('\n')), "0,24 " + std::to_string(found_attr)) << round;
+        ASSERT_EQ(input_events(), 0u) << round;
         ASSERT_FALSE(plat_key_waiting()) << round;
     }
 }
@@ -282,15 +235,11 @@ TEST_F(WindowsConsole, NothingIsDrawnAndNoKeyIsLeftAfterCtrlCGivesTheConsoleBack
 // code page 932 byte.
 TEST_F(WindowsConsole, TypedKeysAreBoundedAt256AndKeepTheirCharacters)
 {
-    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
     while (plat_key_waiting())  // also puts the keyboard in use
         plat_read_key();
-    type_keys(in, std::wstring(L"x\0") + L"\uFF71" + std::wstring(1000, L'k'));
-    DWORD events = 1;
-    for (int waited = 0; waited < 5000 && events > 0; ++waited) {
-        GetNumberOfConsoleInputEvents(in, &events);
+    type_keys(std::wstring(L"x\0\uFF71", 3) + std::wstring(1000, L'k'));
+    for (int waited = 0; waited < 5000 && input_events() > 0; ++waited)
         Sleep(1);
-    }
     Sleep(50);
     std::string keys;
     while (plat_key_waiting())
@@ -304,19 +253,21 @@ TEST_F(WindowsConsole, MessagesReachTheConsoleAsTheirCharactersAndAFileAsUtf8)
     SetStdHandle(STD_ERROR_HANDLE, buffer);
     con_clear();
     plat_write_message(utf8(u8"check lcd 0 == \"ｽﾀｰﾄ\" 結果").c_str());
-    std::wstring shown = text_before_cursor();
-    HANDLE file = CreateFileW(L"message.txt", GENERIC_WRITE | GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    COORD at = info().dwCursorPosition;
+    wchar_t shown[SCREEN_COLS] = {};
+    DWORD got = 0;
+    ReadConsoleOutputCharacterW(buffer, shown, (DWORD)at.X, {0, at.Y}, &got);
+    EXPECT_EQ(std::wstring(shown, got), L"check lcd 0 == \"\uFF7D\uFF80\uFF70\uFF84\" \u7D50\u679C");
+    HANDLE file = CreateFileW(L"message.txt", GENERIC_WRITE | GENERIC_READ, 0, nullptr, CREATE_ALWAYS,
+                              FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     SetStdHandle(STD_ERROR_HANDLE, file);
     plat_write_message(utf8(u8"ｽﾀｰﾄ 結果\n").c_str());
     SetStdHandle(STD_ERROR_HANDLE, saved_error);
-    CloseHandle(file);
-    EXPECT_EQ(shown, L"check lcd 0 == \"\uFF7D\uFF80\uFF70\uFF84\" \u7D50\u679C");
-    std::FILE *written = _wfopen(L"message.txt", L"rb");
-    ASSERT_NE(written, nullptr);
     char bytes[64] = {};
-    size_t n = fread(bytes, 1, sizeof bytes, written);
-    fclose(written);
-    DeleteFileW(L"message.txt");
+    DWORD n = 0;
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    ReadFile(file, bytes, sizeof bytes, &n, nullptr);
+    CloseHandle(file);
     EXPECT_EQ(std::string(bytes, n), utf8(u8"ｽﾀｰﾄ 結果\n"));
 }
 
@@ -325,10 +276,8 @@ TEST_F(BoardTest, TheWindowsFileLayerReplacesWholeFilesAndRefusesOddTargets)
     write_settings("2,13,0 and an old tail that must go");
     press("IOV");
     EXPECT_EQ(read_settings(), "3,14,21");
-    int files = 0;
-    for (const auto &entry : std::filesystem::directory_iterator("."))
-        files += entry.is_regular_file();
-    EXPECT_EQ(files, 1);
+    auto regular = [](const std::filesystem::directory_entry &e) { return e.is_regular_file(); };
+    EXPECT_EQ(std::count_if(std::filesystem::directory_iterator("."), {}, regular), 1);
     write("kept.txt", "old");
     SetFileAttributesA("kept.txt", FILE_ATTRIBUTE_READONLY);
     EXPECT_FALSE(plat_replace_file("kept.txt", "new", 3, false));
