@@ -7,24 +7,14 @@
 
 #include "bench/demo_step.h"
 
+#include <chrono>
 #include <cstdio>
-#include <ctime>
 
 constexpr int PAUSE_MS = 6, STEPS = 25;
 
-// <chrono> does not compile with the code page 932 execution character set.
 static double now_ms()
 {
-#ifdef _WIN32
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return (double)count.QuadPart * 1000.0 / (double)frequency.QuadPart;
-#else
-    struct timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (double)now.tv_sec * 1000.0 + (double)now.tv_nsec / 1e6;
-#endif
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 int main()
