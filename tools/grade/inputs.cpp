@@ -35,29 +35,16 @@ static bool program_usable(const std::string &path, std::string &error)
     return false;
 }
 
-// Opened without waiting, so that a FIFO named as a scenario is refused
-// rather than read for ever.
 static bool read_scenario(const std::string &path, std::string &text, std::string &error)
 {
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    struct stat st;
-    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = path + ": " + (fd < 0 ? strerror(errno) : "not a regular file") + ": cannot read the scenario";
-        if (fd >= 0)
-            close(fd);
-        return false;
-    }
-    char block[8192];
-    ssize_t n;
-    while ((n = read(fd, block, sizeof block)) > 0 && text.size() <= SCENARIO_SIZE_LIMIT)
-        text.append(block, (size_t)n);
-    int read_error = errno;
-    close(fd);
-    if (n < 0 || text.size() > SCENARIO_SIZE_LIMIT) {
-        error = path + ": " + (n < 0 ? strerror(read_error) : "larger than 4 MiB") + ": cannot read the scenario";
-        return false;
-    }
-    return true;
+    std::string why;
+    if (!grade_read_input(path, SCENARIO_SIZE_LIMIT + 1, text, why))
+        error = path + ": " + why + ": cannot read the scenario";
+    else if (text.size() > SCENARIO_SIZE_LIMIT)
+        error = path + ": larger than 4 MiB: cannot read the scenario";
+    else
+        return true;
+    return false;
 }
 
 bool grade_check_inputs(const std::vector<std::string> &programs, const std::vector<std::string> &scenarios,
