@@ -9,8 +9,8 @@ void sim_layout(int input, int output, int analog);
 // pauses or paints between its polls.
 void sim_quit_if_next();
 
-// The first layout, made once by the first poll or the first LCD operation:
-// WENA.ini (or a scenario's starting boards) read and the board laid out.
-// It reads no key and runs no scenario step: those belong to the program's
-// own polls.
-void sim_first_layout();
+// The first LCD operation of a program that has not polled yet: a whole
+// first poll (layout, one waiting key, the vending step, the output
+// refresh). A scenario's steps still wait for the program's own polls and
+// pauses, where it types its keys.
+void sim_first_poll_for_lcd();

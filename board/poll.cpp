@@ -128,7 +128,7 @@ static void refresh_output()
     sim.last_pdr8 = PDR8;
 }
 
-void sim_first_layout()
+static void first_layout()
 {
     if (sim.layout_built)
         return;
@@ -140,10 +140,10 @@ void sim_first_layout()
     sim.layout_built = 1;
 }
 
-extern "C" void sim_poll(void)
+static void poll_once(bool programs_own)
 {
-    sim_first_layout();
-    if (scenario_hooks)
+    first_layout();
+    if (scenario_hooks && programs_own)
         scenario_on_poll();
     if (con_key_waiting()) {
         int key = con_read_key();
@@ -159,4 +159,12 @@ extern "C" void sim_poll(void)
         trace_poll();
     // The picture of this poll is shown now, even if the program spins next.
     con_flush();
+}
+
+extern "C" void sim_poll(void) { poll_once(true); }
+
+void sim_first_poll_for_lcd()
+{
+    if (!sim.layout_built)
+        poll_once(false);
 }

@@ -44,13 +44,20 @@ static bool truecolor_chosen()
 
 static void flush_at_exit();
 static void watch_waiting_change();
+static void send_waiting_at_signal();
 
 // Changes wait for the next pause, key check or poll, so that the terminal
 // gets only the difference between the picture it shows and the final one,
 // however many times the painters went over a cell meanwhile. A change that
 // waits longer than a watch period or two (a program that paints without
 // pausing, or one that spins) is sent by the watch.
-enum { WATCH_PERIOD_MS = 20 };
+enum {
+    WATCH_PERIOD_MS = 20,
+    // How long a fatal signal waits for the watch to finish sending, and an
+    // ending run for the program's console call in progress.
+    SIGNAL_WAIT_MS = 100,
+    TAKE_OVER_WAIT_MS = 500
+};
 
 static bool change_waiting;
 static unsigned flushes_done;
@@ -58,41 +65,66 @@ static bool watch_stopped;
 
 namespace {
 // The model and the terminal belong to the main flow, and to the watch while
-// it sends a change: every console operation holds them.
+// it sends a change: every console operation holds them. A thread that takes
+// the console over to end the process keeps them for good: the others wait
+// from then on.
 std::atomic_flag console_held = ATOMIC_FLAG_INIT;
+std::atomic<std::thread::id> taken_over_by;
+
+bool try_take_console(int wait_ms)
+{
+    for (int waited = 0; console_held.test_and_set(std::memory_order_acquire); ++waited) {
+        if (waited >= wait_ms)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 struct Hold {
-    Hold()
+    bool mine;
+    Hold() : mine(taken_over_by.load() != std::this_thread::get_id())
     {
-        while (console_held.test_and_set(std::memory_order_acquire))
+        while (mine && (taken_over_by.load() != std::thread::id() ||
+                        console_held.test_and_set(std::memory_order_acquire)))
             std::this_thread::yield();
     }
-    ~Hold() { console_held.clear(std::memory_order_release); }
+    ~Hold()
+    {
+        if (mine)
+            console_held.clear(std::memory_order_release);
+    }
     Hold(const Hold &) = delete;
     Hold &operator=(const Hold &) = delete;
 };
 }  // namespace
 
-// Takes the terminal on first use and acts on signals that came in since the
-// last call; the handlers themselves only set flags.
-static void con_service()
+// Takes the terminal on first use; false when output goes to a sink.
+static bool terminal_started()
 {
     static bool started;
     if (term_has_sink())
-        return;
+        return false;
     if (!started) {
         started = true;
         // Before the terminal is taken, so that a complaint about the
         // environment is not written into the picture.
         term_set_truecolor(truecolor_chosen());
         term_set_background_erase(plat_background_erase());
-        plat_start();
+        plat_start(send_waiting_at_signal);
         // After plat_start, so that it runs before the terminal is given back.
         atexit(flush_at_exit);
         plat_watch(watch_waiting_change, WATCH_PERIOD_MS);
         adopt_terminal_size();
         term_begin();
     }
-    plat_keep_keys_flowing();
+    return true;
+}
+
+// Acts on signals that came in since the last look; the handlers themselves
+// only set flags.
+static void take_events()
+{
     int events = plat_take_events();
     if (events == 0)
         return;
@@ -106,6 +138,14 @@ static void con_service()
     }
     adopt_terminal_size();
     term_repaint();
+}
+
+static void con_service()
+{
+    if (!terminal_started())
+        return;
+    plat_keep_keys_flowing();
+    take_events();
 }
 
 // The platform's own console when there is one, else escape sequences.
@@ -129,17 +169,22 @@ void con_flush()
 static void show_model() { change_waiting = true; }
 
 // On the watch's thread: a change still waits that already waited at the
-// last look. Output to a sink waits only for con_flush, so that what tests
-// and benchmarks see does not depend on the clock.
+// last look; and a stop, a continue or a resize that a program which neither
+// polls nor paints would never see. Output to a sink waits only for
+// con_flush, so that what tests and benchmarks see does not depend on the
+// clock.
 static void watch_waiting_change()
 {
     static unsigned waiting_at_last_look = ~0u;
     Hold hold;
-    if (!change_waiting || watch_stopped || term_has_sink()) {
+    if (watch_stopped || term_has_sink()) {
         waiting_at_last_look = ~0u;
         return;
     }
-    if (waiting_at_last_look == flushes_done)
+    take_events();
+    if (!change_waiting)
+        waiting_at_last_look = ~0u;
+    else if (waiting_at_last_look == flushes_done)
         flush_now();
     else
         waiting_at_last_look = flushes_done;
@@ -152,6 +197,27 @@ static void flush_at_exit()
     watch_stopped = true;
     if (!term_has_sink())
         flush_now();
+}
+
+// In a fatal signal's handler: the change still waiting is sent, unless the
+// interrupted code holds the console. It is held from then on, so that
+// nothing is drawn after the terminal is given back.
+static void send_waiting_at_signal()
+{
+    if (term_has_sink() || !try_take_console(SIGNAL_WAIT_MS))
+        return;
+    watch_stopped = true;
+    flush_now();
+}
+
+void con_take_over_for_exit()
+{
+    taken_over_by = std::this_thread::get_id();
+    bool held = try_take_console(TAKE_OVER_WAIT_MS);
+    watch_stopped = true;
+    if (held && terminal_started())
+        flush_now();
+    plat_give_back();
 }
 
 void con_goto(int x, int y)

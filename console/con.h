@@ -46,3 +46,9 @@ int con_read_key();
 // or fed keys come before it.
 int con_next_typed_key();
 void con_sleep_ms(unsigned ms);
+
+// From a thread other than the program's, to end a hung program: sends the
+// change still waiting, gives the terminal back, and keeps the console for
+// good, so that the program's console calls wait from then on. Waits at most
+// half a second for a console call in progress.
+void con_take_over_for_exit();

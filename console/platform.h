@@ -8,11 +8,18 @@
 #include <string>
 
 // Takes the terminal: raw keyboard input, the handlers that give the
-// terminal back on every way out, and the undo registered with them.
-void plat_start();
+// terminal back on every way out, and the undo registered with them. A fatal
+// signal calls send_waiting first, which must wait on no lock that the
+// interrupted code can hold.
+void plat_start(void (*send_waiting)());
+
+// Gives the terminal back now, from any thread, for a process about to end
+// without its exit handlers.
+void plat_give_back();
 
 // Ctrl-Z: gives the terminal back and stops the process; returns once it is
-// continued (fg).
+// continued (fg). Any thread may ask.
+
 void plat_suspend();
 
 // After a stop and continue: takes the terminal again.
@@ -120,10 +127,6 @@ void plat_every_second(void (*tick)());
 // no signal is delivered to, so that the main flow's pauses still end early
 // on a signal. Without a thread to spare, watch is never called.
 void plat_watch(void (*watch)(), unsigned period_ms);
-
-// From the tick: interrupts the thread that started the ticks and calls
-// `call` there, as a signal handler would. For ending a hung program only.
-void plat_call_on_main(void (*call)());
 
 // Whether two paths name one existing file (through links of either kind).
 bool plat_same_file(const char *a, const char *b);

@@ -7,7 +7,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 enum { UNKNOWN = -1, KIND_UNKNOWN = 0xFF, OUT_CAPACITY = 1 << 18 };
 
@@ -163,48 +162,78 @@ static uint8_t attr_to_print(const ScreenCell &c)
 
 static bool same_attr_in_force(uint8_t attr) { return (attr & 0x0F) == term.fg && attr >> 4 == term.bg; }
 
+namespace {
+// A short escape sequence or move, built on the stack: a flush may run in a
+// fatal signal's handler, where the heap is out of bounds.
+struct Piece {
+    char text[48];
+    size_t n;
+};
+}  // namespace
+
+static void piece_add(Piece &p, const char *bytes, size_t n)
+{
+    size_t room = p.n < sizeof p.text ? sizeof p.text - p.n : 0;
+    if (n > room)
+        n = room;
+    memcpy(p.text + p.n, bytes, n);
+    p.n += n;
+}
+
+static Piece piece_of(const char *text)
+{
+    Piece p{};
+    piece_add(p, text, strlen(text));
+    return p;
+}
+
 // Moving right over a few cells that already show what they should, in the
 // colours in force, costs no more than printing them again.
-static bool reprint_over(int from, int to, int y, std::string &out)
+static bool reprint_over(int from, int to, int y, Piece &out)
 {
     for (int x = from; x < to; ++x) {
         const ScreenCell &c = term.shown[y][x];
         if (c.kind != CELL_NARROW || !looks_same(screen.cell[y][x], c) || !same_attr_in_force(attr_to_print(c)))
             return false;
         char utf8[CP932_UTF8_MAX];
-        out.append(utf8, (size_t)cp932_to_utf8(c.code, utf8));
+        piece_add(out, utf8, (size_t)cp932_to_utf8(c.code, utf8));
     }
     return true;
 }
 
-static std::string csi(int n, char final)
+static Piece csi(int n, char final)
 {
-    char piece[16];
-    if (n == 1)
-        snprintf(piece, sizeof piece, "\x1b[%c", final);
-    else
-        snprintf(piece, sizeof piece, "\x1b[%d%c", n, final);
-    return piece;
+    Piece p{};
+    int length = n == 1 ? snprintf(p.text, sizeof p.text, "\x1b[%c", final)
+                        : snprintf(p.text, sizeof p.text, "\x1b[%d%c", n, final);
+    p.n = (size_t)length;
+    return p;
+}
+
+static Piece backspaces(int n)
+{
+    Piece p{};
+    for (int i = 0; i < n; ++i)
+        piece_add(p, "\b", 1);
+    return p;
 }
 
 // The column part of a move; `y` is the row when the move stays on it, else -1.
-static std::string horizontal_move(int x, int y)
+static Piece horizontal_move(int x, int y)
 {
     int from = term.cursor_x;
     if (from == x)
-        return "";
+        return Piece{};
     if (x == 0)
-        return "\r";
-    std::string best = csi(x + 1, 'G');
+        return piece_of("\r");
+    Piece best = csi(x + 1, 'G');
     if (from == UNKNOWN)
         return best;
-    std::string candidate = from > x ? (from - x <= 3 ? std::string((size_t)(from - x), '\b') : csi(from - x, 'D'))
-                                     : csi(x - from, 'C');
-    if (candidate.size() < best.size())
+    Piece candidate = from > x ? (from - x <= 3 ? backspaces(from - x) : csi(from - x, 'D')) : csi(x - from, 'C');
+    if (candidate.n < best.n)
         best = candidate;
-    std::string again;
-    if (from < x && x - from < (int)best.size() && y >= 0 && reprint_over(from, x, y, again) &&
-        again.size() < best.size())
+    Piece again{};
+    if (from < x && x - from < (int)best.n && y >= 0 && reprint_over(from, x, y, again) && again.n < best.n)
         best = again;
     return best;
 }
@@ -216,23 +245,23 @@ static void move_to(int x, int y)
 {
     if (term.cursor_x == x && term.cursor_y == y)
         return;
-    char absolute[32];
-    snprintf(absolute, sizeof absolute, x == 0 && y == 0 ? "\x1b[H" : "\x1b[%d;%dH", y + 1, x + 1);
-    std::string best = absolute;
+    Piece best{};
+    best.n = (size_t)snprintf(best.text, sizeof best.text, x == 0 && y == 0 ? "\x1b[H" : "\x1b[%d;%dH", y + 1, x + 1);
     if (term.cursor_y != UNKNOWN) {
-        std::string candidate;
+        Piece candidate{};
         if (y == term.cursor_y)
             candidate = horizontal_move(x, y);
         else if (x == 0 && y == term.cursor_y + 1)
-            candidate = "\r\n";
+            candidate = piece_of("\r\n");
         else {
             candidate = y < term.cursor_y ? csi(term.cursor_y - y, 'A') : csi(y - term.cursor_y, 'B');
-            candidate += horizontal_move(x, -1);
+            Piece across = horizontal_move(x, -1);
+            piece_add(candidate, across.text, across.n);
         }
-        if (candidate.size() < best.size())
+        if (candidate.n < best.n)
             best = candidate;
     }
-    append(best.data(), best.size());
+    append(best.text, best.n);
     term.cursor_x = x;
     term.cursor_y = y;
 }
@@ -386,12 +415,12 @@ static int erase_blank_run(int x, int y)
     int last = last_blank_to_send(x, y);
     int count = last - x + 1;
     bool to_row_end = last == SCREEN_COLS - 1 && !term.wider;
-    std::string erase = to_row_end ? std::string("\x1b[K") : csi(count, 'X');
-    if (last < 0 || (int)erase.size() + 3 >= count)
+    Piece erase = to_row_end ? piece_of("\x1b[K") : csi(count, 'X');
+    if (last < 0 || (int)erase.n + 3 >= count)
         return -1;
     move_to(x, y);
     use_attr(attr_to_print(screen.cell[y][x]));
-    append(erase.data(), erase.size());
+    append(erase.text, erase.n);
     for (int i = x; i <= last; ++i)
         term.shown[y][i] = {' ', attr_to_print(screen.cell[y][x]), CELL_NARROW};
     return last;
@@ -522,20 +551,20 @@ static void send_cleared_picture()
         return;
     }
     static Shown before, after_difference;
-    write_out();  // both tries must fit in the buffer unsent
-    size_t start = term.out_len;
+    write_out();  // both tries must fit in the buffer unsent, one after the other
     save_shown(before);
     send_changes();
-    std::string difference(term.out + start, term.out_len - start);
+    size_t difference = term.out_len;
     save_shown(after_difference);
     restore_shown(before);
-    term.out_len = start;
     erase_terminal();
     send_changes();
-    if (difference.size() <= term.out_len - start) {
+    if (difference <= term.out_len - difference) {
         restore_shown(after_difference);
-        term.out_len = start;
-        append(difference.data(), difference.size());
+        term.out_len = difference;
+    } else {
+        memmove(term.out, term.out + difference, term.out_len - difference);
+        term.out_len -= difference;
     }
 }
 

@@ -38,8 +38,8 @@ extern PortRegisters wena_registers;
 #define ADDD (wena_registers.ad_result[3])
 
 /* Applies at most one waiting key and shows a changed PDR8. Call it before
- * every read of PDR5. The first call lays the board out, unless an LCD call
- * came first: that lays it out too, but reads no key. */
+ * every read of PDR5. The first call lays the board out; an LCD call made
+ * before it makes that first poll itself, a waiting key included. */
 void sim_poll(void);
 
 /* The 16x2 character LCD. A line holds 16 characters; what goes past its end

@@ -43,7 +43,7 @@ void lcd_paint_panel()
 
 void lcd_prepare()
 {
-    sim_first_layout();
+    sim_first_poll_for_lcd();
     sim_quit_if_next();
     if (sim.lcd_panel_shown == 0) {
         lcd_paint_panel();

@@ -22,6 +22,8 @@
 #include <cstring>
 #include <ctime>
 #include <strings.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 enum {
@@ -371,21 +373,35 @@ static void show_warnings_if_they_stay()
     run.warnings.clear();
 }
 
-// On the program's own thread, so that the exit handlers do not race it.
-static void end_hung_run() { exit(SCENARIO_TIME_LIMIT); }
+// On a thread of its own, so that nothing waits on what the stuck program
+// holds (its exit would wait on the console it is painting): the console is
+// taken over and given back, the verdict told, and the process ends without
+// the program's own exit handlers.
+static void end_hung_run()
+{
+    con_take_over_for_exit();
+    dump_failure_screen();
+    if (trace_on)
+        trace_end();
+    print_verdict_at_exit();
+    _exit(SCENARIO_TIME_LIMIT);
+}
 
 static void on_watchdog_tick()
 {
     int seconds = ++seconds_without_poll;
     if (seconds == run.watchdog_s) {
-        // The main flow is stuck, so it is interrupted to exit; the exit
-        // handlers give the terminal back, tell why and write the final dump.
         watchdog_fired = true;
-        plat_call_on_main(end_hung_run);
+        try {
+            std::thread(end_hung_run).detach();
+        } catch (const std::system_error &) {
+            end_hung_run();
+        }
     }
     if (seconds > run.watchdog_s) {
-        // The exit above is stuck too.
-        static const char message[] = "the program has not polled or paused (WENA_WATCHDOG)\n";
+        // The ending above is stuck too.
+        plat_give_back();
+        static const char message[] = "wena: the program has not polled or paused (WENA_WATCHDOG)\n";
         ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
         (void)written;
         _exit(SCENARIO_TIME_LIMIT);
@@ -546,8 +562,17 @@ void scenario_starting_boards(BoardSelection *selection)
     }
 }
 
+// A program that comes back after the watchdog fired waits for the end that
+// is under way, rather than carry on with steps the verdict no longer sees.
+static void wait_if_ending()
+{
+    while (watchdog_fired)
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+}
+
 void scenario_on_poll()
 {
+    wait_if_ending();
     ++run.polls;
     if (!run.active)
         return;
@@ -580,6 +605,7 @@ static void real_pause(unsigned ms)
 bool scenario_sleep(unsigned ms)
 {
     scenario_begin();
+    wait_if_ending();
     if (!run.active)
         return false;
     if (run.realtime)

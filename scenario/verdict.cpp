@@ -3,6 +3,7 @@
 // at random, closed on exec, and the variable is removed.
 #include "scenario/verdict.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -25,7 +26,8 @@ static std::string &linked_text()
 
 #ifndef _WIN32
 
-static int verdict_fd = -1;
+// Taken by the first sender: a hung program is ended on another thread.
+static std::atomic<int> verdict_fd{-1};
 
 static void read_linked_scenario(int fd)
 {
@@ -73,13 +75,13 @@ __attribute__((constructor)) static void take_grader_link()
 
 void verdict_send(int status, const std::string &message)
 {
-    if (verdict_fd < 0)
+    int fd = verdict_fd.exchange(-1);
+    if (fd < 0)
         return;
     std::string record = std::to_string(status) + " " + message + "\n";
-    ssize_t written = write(verdict_fd, record.data(), record.size());
+    ssize_t written = write(fd, record.data(), record.size());
     (void)written;
-    close(verdict_fd);
-    verdict_fd = -1;
+    close(fd);
 }
 
 #else

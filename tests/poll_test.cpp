@@ -6,6 +6,7 @@
 #include "console/term.h"
 #include "tests/support/board_fixture.h"
 #include "tests/support/capture.h"
+#include "tests/support/golden.h"
 
 #include <cstdlib>
 #include <tuple>
@@ -83,19 +84,18 @@ TEST_F(Poll, Pdr8ChangesAreTakenWithoutPaintingWhenNoOutputBoardIsShown)
 
 using FirstLcdOperation = BoardTest;
 
-// Keys belong to the program's own polls: the layout leaves them waiting.
-TEST_F(FirstLcdOperation, LaysTheBoardOutPaintsThePanelAndLeavesAWaitingKeyToThePoll)
+// A program that starts with the LCD polls there for the first time: the
+// waiting O plugs the LEDs in, and they show the PDR8 written before.
+TEST_F(FirstLcdOperation, IsTheWholeFirstPollWithItsKeyAndOutputRefresh)
 {
     write_settings("0,0,0");
-    con_feed_keys("O", 1);
+    con_feed_keys("Oq", 2);
+    PDR8 = 0x55;
     lcd_cursor_off();
-    EXPECT_EQ(read_settings(), "0,0,0");
-    EXPECT_TRUE(con_key_waiting());
-    EXPECT_EQ(screen_text(36, 7, 8), "Ver 1.34");
-    EXPECT_EQ(scr_cell(59, 13).attr, 0x70) << "the panel is painted after the layout";
-    EXPECT_FALSE(screen.cursor_visible);
-    sim_poll();
     EXPECT_EQ(read_settings(), "0,11,0");
+    EXPECT_EQ(con_read_key(), 'q') << "one key, as at any poll";
+    EXPECT_FALSE(screen.cursor_visible);
+    EXPECT_TRUE(matches_golden("first_lcd_call_polls", {59, 1, 20, 16}));
 }
 
 TEST_F(FirstLcdOperation, ALayoutLaterBlanksTheLcdButKeepsItsCursor)

@@ -226,9 +226,9 @@ TEST_F(ScenarioRun, RunsAreReproducibleWhateverWENAiniHolds)
         << err;
 }
 
-// The layout made by the program's first LCD call runs no step and reads no
-// key, so keys typed at the start are read by the program's own polls; a
-// scenario run leaves the program's own sleep() alone.
+// The first poll made by the program's first LCD call runs no step, so keys
+// typed at the start are read by the program's own polls; a scenario run
+// leaves the program's own sleep() alone.
 TEST_F(ScenarioRun, StepsAndKeysBelongToTheProgramsOwnPollsAndSleepIsLeftAlone)
 {
     EXPECT_EQ(run("start boards SWITCH LED none\nkeys 1\ncheck PDR8 == 2\n"), 0) << err;

@@ -71,7 +71,7 @@ protected:
         SetStdHandle(STD_OUTPUT_HANDLE, buffer);
         con_use_keyboard(false);
         term_set_sink(nullptr, nullptr);
-        plat_start();  // anew, should a test have given the console back
+        plat_start(nullptr);  // anew, should a test have given the console back
     }
     void TearDown() override { SetStdHandle(STD_OUTPUT_HANDLE, saved_output); }
 
@@ -204,7 +204,7 @@ TEST_F(WindowsConsole, NothingIsDrawnAndNoKeyIsLeftAfterCtrlCGivesTheConsoleBack
 {
     ASSERT_TRUE(survives_ctrl_c);
     for (int round = 0; round < 40; ++round) {
-        plat_start();
+        plat_start(nullptr);
         WORD found_attr = info().wAttributes;
         std::atomic<bool> stop{false};
         std::thread painter([&stop] {

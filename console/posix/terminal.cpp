@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <initializer_list>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -125,8 +126,14 @@ static void give_back(const char *sequence, size_t n, bool at_end)
 
 static void give_back_at_exit() { give_back(give_back_sequence, sizeof give_back_sequence - 1, true); }
 
+void plat_give_back() { give_back_at_exit(); }
+
+static void (*send_waiting_change)();
+
 static void on_fatal_signal(int sig)
 {
+    if (send_waiting_change)
+        send_waiting_change();
     give_back(give_back_after_signal, sizeof give_back_after_signal - 1, true);
     signal(sig, SIG_DFL);
     raise(sig);
@@ -152,8 +159,9 @@ static void install(int sig, void (*handler)(int))
     sigaction(sig, &action, nullptr);
 }
 
-void plat_start()
+void plat_start(void (*send_waiting)())
 {
+    send_waiting_change = send_waiting;
     have_saved_mode = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved_mode) == 0;
     atexit(give_back_at_exit);
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
@@ -168,7 +176,13 @@ void plat_suspend()
 {
     give_back(give_back_sequence, sizeof give_back_sequence - 1, false);
     signal(SIGTSTP, SIG_DFL);
+    // The watch's thread blocks every signal: the stop must reach it too.
+    sigset_t stop, old;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTSTP);
+    pthread_sigmask(SIG_UNBLOCK, &stop, &old);
     raise(SIGTSTP);  // stops here until continued
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
     struct sigaction again {};
     again.sa_handler = on_suspend;
     sigemptyset(&again.sa_mask);

@@ -12,8 +12,6 @@
 #include <thread>
 
 static std::atomic<void (*)()> tick_function;
-static std::atomic<void (*)()> main_function;
-static pthread_t main_thread;
 
 static void *tick_every_second(void *)
 {
@@ -31,7 +29,6 @@ static void *tick_every_second(void *)
 // Started once, by the thread that asks for the first tick.
 static void start_ticking()
 {
-    main_thread = pthread_self();
     sigset_t all, old;
     sigfillset(&all);
     pthread_sigmask(SIG_SETMASK, &all, &old);
@@ -49,24 +46,6 @@ void plat_every_second(void (*tick)())
         started = true;
         start_ticking();
     }
-}
-
-static void on_call_signal(int)
-{
-    void (*call)() = main_function;
-    if (call)
-        call();
-}
-
-void plat_call_on_main(void (*call)())
-{
-    main_function = call;
-    struct sigaction action {};
-    action.sa_handler = on_call_signal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART | SA_NODEFER;
-    sigaction(SIGALRM, &action, nullptr);
-    pthread_kill(main_thread, SIGALRM);
 }
 
 // The thread is made with every signal blocked, and keeps that mask.

@@ -203,8 +203,11 @@ static BOOL WINAPI on_console_event(DWORD)
     return FALSE;
 }
 
-// May be called again after a give-back, to take the console anew.
-void plat_start()
+void plat_give_back() { give_back(); }
+
+// May be called again after a give-back, to take the console anew. The
+// console has no fatal signals of its own: a crash is the system's to show.
+void plat_start(void (*)())
 {
     static bool handlers_set;
     take_console();

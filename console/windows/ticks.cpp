@@ -43,7 +43,3 @@ void plat_watch(void (*watch)(), unsigned period_ms)
     if (thread)
         CloseHandle(thread);
 }
-
-// The console's own thread is never interrupted on Windows: the call is made
-// on the timer's thread.
-void plat_call_on_main(void (*call)()) { call(); }
