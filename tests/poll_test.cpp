@@ -63,7 +63,7 @@ TEST_F(Poll, HandEditedValuesStepByTheSameRuleAsTheKinds)
 }
 
 // 7,5,2 in the file then I, O and V: 0, 6 and 3, none of them a board, saved.
-TEST_F(BoardTest, HandEditedValuesShowNoBoardsUntilTheyStepOntoOne)
+TEST_F(BoardTest, HandEditedValuesStepOnToNumbersThatShowNoBoardAndAreSaved)
 {
     write_settings("7,5,2");
     press("IOV");
