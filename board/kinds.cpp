@@ -18,7 +18,7 @@ struct SlotKinds {
 
 }  // namespace
 
-// In the order the slot's key steps through them.
+// In the order the slot's key steps through them: 0, then numbers one apart.
 static const KindName input_kinds[] = {{IN_NONE, "none"}, {IN_SWITCH, "SWITCH"}, {IN_PSHSWITCH, "PSHSWITCH"}, {IN_VMIN, "VMIN"}};
 static const KindName output_kinds[] = {{OUT_NONE, "none"}, {OUT_LED, "LED"},   {OUT_SEG7D, "SEG7D"},   {OUT_SEG7, "SEG7"},
                                         {OUT_DCMT, "DCMT"}, {OUT_STEPMT, "STEPMT"}, {OUT_VMOUT, "VMOUT"}};
@@ -65,7 +65,9 @@ std::string board_kinds_list(int slot)
 
 int board_kind_next(int slot, int kind)
 {
-    int i = kind_index(slot, kind);
-    int next = i < 0 ? 1 : (i + 1) % slots[slot].count;
-    return slots[slot].kinds[next].kind;
+    const SlotKinds &cycle = slots[slot];
+    // Tested before adding, so that the top of int's range cannot overflow.
+    if (kind >= cycle.kinds[cycle.count - 1].kind)
+        return 0;
+    return kind == 0 ? cycle.kinds[1].kind : kind + 1;
 }

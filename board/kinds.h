@@ -18,6 +18,7 @@ bool board_kind_from_name(int slot, const std::string &name, int &kind);
 // "0 none, 1 SWITCH, 2 PSHSWITCH, 3 VMIN", for messages.
 std::string board_kinds_list(int slot);
 
-// The next kind in the slot's cycle; a number with no kind counts as the
-// empty slot, so it steps to the first board.
+// The next kind in the slot's cycle: one up, from 0 to the first board, and
+// past the last board back to 0. A number with no kind (a hand-edited
+// WENA.ini) steps by the same rule: an output 5 goes 6, 7 ... 11 (LED).
 int board_kind_next(int slot, int kind);

@@ -542,11 +542,12 @@ void scenario_begin()
     scenario_hooks = run.active || run.record;
 }
 
-// A hand-edited WENA.ini may hold a number with no board: its slot is empty.
-static const char *kind_word(int slot, int kind)
+// A hand-edited WENA.ini may hold a number with no board. Its slot is empty,
+// but the keys step on from the number, so the replay must start from it.
+static std::string kind_word(int slot, int kind)
 {
     const char *name = board_kind_name(slot, kind);
-    return name ? name : "none";
+    return name ? name : std::to_string(kind);
 }
 
 void scenario_starting_boards(BoardSelection *selection)
@@ -556,8 +557,8 @@ void scenario_starting_boards(BoardSelection *selection)
         run.next = 1;
     }
     if (run.record) {
-        fprintf(run.record, "start boards %s %s %s\n", kind_word(SLOT_INPUT, selection->input),
-                kind_word(SLOT_OUTPUT, selection->output), kind_word(SLOT_ANALOG, selection->analog));
+        fprintf(run.record, "start boards %s %s %s\n", kind_word(SLOT_INPUT, selection->input).c_str(),
+                kind_word(SLOT_OUTPUT, selection->output).c_str(), kind_word(SLOT_ANALOG, selection->analog).c_str());
         fflush(run.record);
     }
 }

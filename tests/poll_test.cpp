@@ -8,7 +8,10 @@
 #include "tests/support/capture.h"
 #include "tests/support/golden.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <tuple>
 
 class Poll : public BoardTest {
@@ -31,15 +34,42 @@ TEST_F(Poll, SelectionKeysCycleInEitherCase)
     EXPECT_EQ(saved, "0,11,0 0,12,0 0,13,0 0,14,0 0,15,0 0,16,0 0,0,0 1,0,0 2,0,0 3,0,0 0,0,0 0,0,21 0,0,0 ");
 }
 
-// A hand-edited number with no board is an empty slot: one press plugs the first board in.
-TEST_F(Poll, HandEditedValuesStepToTheFirstBoard)
+// A hand-edited number with no board steps by the rule of the kinds: one up,
+// past the last board to 0, and 0 to the first board. The top of int's range
+// is past every cycle; its bottom steps up like any number.
+TEST_F(Poll, HandEditedValuesStepByTheSameRuleAsTheKinds)
 {
-    sim.selection = BoardSelection{-2147483647 - 1, -7, 2147483647};
+    const int lowest = INT_MIN, highest = INT_MAX;
+    const struct {
+        char key;
+        int from;
+        const char *steps;
+    } cases[] = {{'O', 5, "6 7 8 9 10 11 12 "}, {'I', -2, "-1 0 1 "},  {'V', 2, "3 "},
+                 {'V', 19, "20 21 0 21 "},       {'I', 4, "0 "},         {'O', 17, "0 "},
+                 {'V', 22, "0 "},                {'I', highest, "0 "},   {'O', highest, "0 "},
+                 {'V', highest, "0 "},           {'I', lowest, "-2147483647 "}, {'O', lowest, "-2147483647 "},
+                 {'V', lowest, "-2147483647 -2147483646 "}};
+    for (const auto &c : cases) {
+        int &slot = c.key == 'I' ? sim.selection.input : c.key == 'O' ? sim.selection.output : sim.selection.analog;
+        sim.selection = BoardSelection{};
+        slot = c.from;
+        std::string seen;
+        for (size_t n = std::count(c.steps, c.steps + strlen(c.steps), ' '); n > 0; --n) {
+            press(std::string(1, c.key));
+            seen += std::to_string(slot) + " ";
+        }
+        EXPECT_EQ(seen, c.steps) << c.key << " from " << c.from;
+    }
+}
+
+// 7,5,2 in the file then I, O and V: 0, 6 and 3, none of them a board, saved.
+TEST_F(BoardTest, HandEditedValuesStepOnToNumbersThatShowNoBoardAndAreSaved)
+{
+    write_settings("7,5,2");
     press("IOV");
-    EXPECT_EQ(read_settings(), "1,11,21");
-    sim.selection = BoardSelection{7, 5, 2};
-    press("IOV");
-    EXPECT_EQ(read_settings(), "1,11,21");
+    EXPECT_EQ(read_settings(), "0,6,3");
+    EXPECT_EQ(std::tie(sim.input_kind, sim.output_kind, sim.analog_kind), std::make_tuple(0, 0, 0));
+    EXPECT_TRUE(matches_golden("frame_bare"));
 }
 
 TEST_F(Poll, ASelectionKeyLaysTheWholeBoardOutAgain)

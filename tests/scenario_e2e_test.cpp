@@ -117,7 +117,8 @@ TEST_F(ScenarioRun, EachFailureEndsTheRunWithItsStatusAndMessage)
         {"wait 100000\n", "WENA_REALTIME=1 WENA_WATCHDOG=1", probe + " doze", 4,
          "run.scn:1: the program has been in one pause for 1 s of real time (WENA_WATCHDOG)\n"},
         {"key I\nfly 3\n", "", ex, 5, "run.scn:2: unknown step 'fly' (key, keys, wait, check, dump, at, start)\n"},
-        {"start boards 7 11 0\n", "", ex, 5, "run.scn:1: there is no input board 7 (0 none, 1 SWITCH, 2 PSHSWITCH, 3 VMIN)\n"},
+        {"start boards SWTICH LED none\n", "", ex, 5,
+         "run.scn:1: 'SWTICH' is not an input board (0 none, 1 SWITCH, 2 PSHSWITCH, 3 VMIN)\n"},
         {"check boards == -1 0 0\n", "", ex, 5, "run.scn:1: there is no input board -1 (0 none, 1 SWITCH, 2 PSHSWITCH, 3 VMIN)\n"},
         {"wait 5x\n", "", ex, 5, "run.scn:1: '5x' is not a number (milliseconds)\n"},
         {"check PDR7 == 0\n", "", ex, 5, "run.scn:1: unknown register 'PDR7' (PDR5, PDR8, ADDA-ADDD)\n"},
@@ -214,7 +215,8 @@ TEST_F(ScenarioRun, ALiveSessionGivesTheTerminalBackAndReplaysToTheSameScreen)
 }
 
 // The starting boards come from the scenario, else from WENA.ini as read, and
-// the run never writes the file back.
+// the run never writes the file back. Numbers with no board step on from
+// where they are, from the file or the scenario alike.
 TEST_F(ScenarioRun, RunsAreReproducibleWhateverWENAiniHolds)
 {
     for (int round = 0; round < 3; ++round) {
@@ -224,6 +226,26 @@ TEST_F(ScenarioRun, RunsAreReproducibleWhateverWENAiniHolds)
     }
     EXPECT_EQ(run("start boards 0 0 0\nkeys IOV\ncheck lcd 0 == \"1,11,21\"\n", "", SELECTION_PROBE, "3,16,21"), 0)
         << err;
+    const std::string off_cycle = "keys IOV\nwait until lcd 0 == \"0,6,3\" within 100\ncheck boards == none none none\n";
+    EXPECT_EQ(run(off_cycle, "", SELECTION_PROBE, "7,5,2"), 0) << err;
+    EXPECT_EQ(run("start boards 7 5 2\n" + off_cycle, "", SELECTION_PROBE, "1,11,21"), 0) << err;
+}
+
+// A recording keeps numbers with no board as numbers, so that its keys step
+// on from them in the replay as they did in the session.
+TEST_F(ScenarioRun, ASessionFromNumbersWithNoBoardReplaysToTheSameScreen)
+{
+    write("WENA.ini", "7,5,2");
+    std::string live = "cd " + shell_quote(dir) + " && printf IOVq | WENA_RECORD=session.scn WENA_DUMP_AT_EXIT=live.txt " +
+                       SELECTION_PROBE + " > /dev/null 2>&1";
+    int status = system(live.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
+    EXPECT_EQ(read("WENA.ini"), "0,6,3");
+    std::string session = read("session.scn");
+    EXPECT_NE(session.find("\nstart boards 7 5 2\n"), std::string::npos) << session;
+    EXPECT_EQ(run(session, "WENA_DUMP_AT_EXIT=replay.txt", SELECTION_PROBE, "1,11,21"), 1) << err;
+    EXPECT_NE(read("live.txt").find("0,6,3"), std::string::npos);
+    EXPECT_EQ(read("replay.txt"), read("live.txt"));
 }
 
 // The first poll made by the program's first LCD call runs no step, so keys

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <tuple>
 
 static std::vector<ScenarioStep> parsed(const std::string &text)
@@ -103,8 +104,9 @@ TEST(Script, MistakesAreReportedWithTheirLine)
     EXPECT_EQ(error_of("key I\nstart boards 1 11 21"), "2: the starting boards are set before every other step");
 }
 
-// Kinds by name in any case or by number; a number with no board is refused
-// with the kinds there are.
+// Kinds by name in any case or by number; a check refuses a number with no
+// board with the kinds there are, while the starting boards take any number
+// that WENA.ini could hold.
 TEST(Script, AByteOrderMarkAndTheStartingBoardsAtTheTopByNameOrNumber)
 {
     auto steps = parsed("\xEF\xBB\xBFstart boards vmin 0x10 None  # names or numbers\ncheck boards != SWITCH LED ANALOG\n");
@@ -112,8 +114,13 @@ TEST(Script, AByteOrderMarkAndTheStartingBoardsAtTheTopByNameOrNumber)
     EXPECT_EQ(steps[0].kind, STEP_START_BOARDS);
     EXPECT_EQ(std::tie(steps[0].boards[0], steps[0].boards[1], steps[0].boards[2]), std::make_tuple(3, 16, 0));
     EXPECT_EQ(std::tie(steps[1].cond.kinds[0], steps[1].cond.kinds[1], steps[1].cond.kinds[2]), std::make_tuple(1, 11, 21));
-    EXPECT_EQ(error_of("start boards 1 99 0"),
+    steps = parsed("start boards 7 5 -2147483648\n");
+    ASSERT_EQ(steps.size(), 1u);
+    EXPECT_EQ(std::tie(steps[0].boards[0], steps[0].boards[1], steps[0].boards[2]), std::make_tuple(7, 5, INT_MIN));
+    EXPECT_EQ(error_of("check boards == 1 99 0"),
               "1: there is no output board 99 (0 none, 11 LED, 12 SEG7D, 13 SEG7, 14 DCMT, 15 STEPMT, 16 VMOUT)");
+    EXPECT_EQ(error_of("start boards 1 2147483648 0"),
+              "1: '2147483648' is not an output board (0 none, 11 LED, 12 SEG7D, 13 SEG7, 14 DCMT, 15 STEPMT, 16 VMOUT)");
     EXPECT_EQ(error_of("check boards == -1 0 0"), "1: there is no input board -1 (0 none, 1 SWITCH, 2 PSHSWITCH, 3 VMIN)");
     EXPECT_EQ(error_of("start boards 1 11 LED"), "1: 'LED' is not an analog board (0 none, 21 ANALOG)");
     EXPECT_EQ(error_of("start boards 1 11"), "1: the analog board is missing (0 none, 21 ANALOG)");

@@ -99,3 +99,19 @@ TEST_F(VendingController, ACoinSequenceCountsEveryCoinWhateverTheWaitsBetween)
             << "between coins: " << gap;
     }
 }
+
+// Figures wider than their fields are printed whole: 201 coins of 500 yen
+// make a total that runs into the chute, and paid back they make a count
+// that runs one column past its field.
+TEST_F(VendingController, TwoHundredAndOneCoinsOfFiveHundredYenShowTheirTrueFigures)
+{
+    std::string coins;
+    for (int coin = 0; coin < 201; ++coin)
+        coins += "key 3\n";
+    EXPECT_EQ(failure(coins + utf8(u8R"(wait until lcd 0 == "ﾆｭｳｷﾝ 100500ｴﾝ"
+check screen 3 9 == "100500"
+key 7
+wait until lcd 0 == "ﾆｭｳｷﾝ 0ｴﾝ" within 60000
+check screen 60 9 == " 0  0  0 201"
+)")), "");
+}

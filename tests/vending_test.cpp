@@ -13,6 +13,8 @@
 #include "vending/vmin.h"
 #include "vending/vmout.h"
 
+#include <tuple>
+
 static const ScreenRegion VMSTAT_PANEL{30, 15, 20, 8};
 static const ScreenRegion VMIN_BOARD{1, 1, 20, 10};
 
@@ -81,24 +83,36 @@ TEST_F(StatusPanel, AKeyFreePollRepaintsTheFiguresAndEndsThePulseWithEitherBoard
     }
 }
 
-// The readouts keep to their fields: the chute beside the total and the next
-// paid-out column stay as they were.
-TEST_F(StatusPanel, TotalAndCountersHoldAtTheirTopInsteadOfOverflowing)
+// A figure too wide for its field is printed whole and runs on to the right:
+// the 150th ten-yen coin and the 201st five-hundred-yen coin paid out, and
+// the 201st five-hundred-yen coin inserted, a total that runs into the chute.
+TEST_F(StatusPanel, FiguresWiderThanTheirFieldsPrintWholeAndRunIntoTheNextColumn)
 {
     sim_layout(IN_VMIN, OUT_VMOUT, 0);
-    std::string chute = screen_text(8, 9, 2), next_column = screen_text(62, 9, 1);
+    vending.paid_out[0] = 149;
+    vmout_apply(0x01);
+    vending.paid_out[3] = 200;
+    vmout_apply(0x00);
+    vmout_apply(0x08);
+    vending.inserted_total = 200 * 500;
+    vmin_event(3);
+    EXPECT_EQ(std::make_tuple(vending.paid_out[0], vending.paid_out[3], vending.inserted_total),
+              std::make_tuple(150, 201, 100500));
+    EXPECT_TRUE(matches_golden("vending_wide_figures"));
+}
+
+// Counters stop at the top of their range rather than wrap to a negative
+// figure, and show it whole.
+TEST_F(StatusPanel, TotalAndCountersStopAtTheTopOfTheirRange)
+{
+    sim_layout(IN_VMIN, OUT_VMOUT, 0);
     vending.inserted_total = INT32_MAX - 5;
     vmin_event(0);
     EXPECT_EQ(vending.inserted_total, INT32_MAX);
-    vending.paid_out[0] = 200;
-    vmout_apply(0x01);
-    EXPECT_EQ(vending.paid_out[0], 201);
     vending.paid_out[3] = INT32_MAX;
-    vmout_apply(0x00);
     vmout_apply(0x08);
     EXPECT_EQ(vending.paid_out[3], INT32_MAX);
-    EXPECT_EQ(screen_text(3, 9, 7), "99999" + chute);
-    EXPECT_EQ(screen_text(60, 9, 3), "99" + next_column);
+    EXPECT_EQ(screen_text(3, 9, 10) + " " + screen_text(69, 9, 10), "2147483647 2147483647");
 }
 
 using CoinBoard = Vending;

@@ -32,14 +32,6 @@ int32_t vm_add_held(int32_t total, int32_t amount)
     return total + amount;
 }
 
-int vm_readout(int32_t value, int digits)
-{
-    int32_t top = 9;
-    for (int i = 1; i < digits; ++i)
-        top = top * 10 + 9;
-    return value > top ? (int)top : (int)value;
-}
-
 void vm_pause_frame()
 {
     board_pausing = true;
@@ -85,12 +77,14 @@ void show_vm_stock()
     }
 }
 
-// Fixed positions above the VMOUT labels, whatever output board is shown.
+// Fixed positions above the VMOUT labels, whatever output board is shown. A
+// count of 100 or more runs one column past its field: a true figure beats
+// one that fits.
 void show_vm_paid_out()
 {
     con_set_color(6, 8, 0, 0);
     for (int k = 0; k < VM_COIN_KINDS; ++k) {
         con_goto(60 + 3 * k, 9);
-        con_print("%2d", vm_readout(vending.paid_out[k], 2));
+        con_print("%2d", (int)vending.paid_out[k]);
     }
 }

@@ -32,13 +32,9 @@ void paint_vmstat_panel();
 void show_vm_stock();
 void show_vm_paid_out();
 
-// total + amount, held at the top of int32_t instead of overflowing: a run
-// long enough to get there keeps counting at the largest figure.
+// total + amount, held at the top of int32_t instead of wrapping to a
+// negative figure: a run long enough to get there stays at the largest one.
 int32_t vm_add_held(int32_t total, int32_t amount);
-
-// A figure as a readout of `digits` columns shows it: held at its largest
-// (99, 99999) rather than running into what stands beside it.
-int vm_readout(int32_t value, int digits);
 
 // One frame of a falling coin or ticket, a pause of the board inside a poll:
 // a scripted run moves its clock on and carries out no step in it.

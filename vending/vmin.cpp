@@ -5,11 +5,12 @@
 #include "console/con.h"
 #include "vending/vending_state.h"
 
+// 100000 yen or more runs into the chute beside the field.
 static void show_total()
 {
     con_set_color(6, 8, 0, 0);
     con_goto(3, 9);
-    con_print("%5d", vm_readout(vending.inserted_total, 5));
+    con_print("%5d", (int)vending.inserted_total);
 }
 
 static void paint_labels()
