@@ -35,6 +35,10 @@ TEST(PipedKeys, EveryByteIsAKeyInOrderAndEndOfInputIsNoKey)
     EXPECT_EQ(keys_read_from("a\\033[Ab\\033OQc"), "a\x1b[Ab\x1bOQc");
     EXPECT_EQ(keys_read_from("\\033Oq"), "\x1bOq") << "Escape, the O board key and quit";
     EXPECT_EQ(keys_read_from(""), "");
+    std::string more_than_the_ring;
+    for (int i = 0; i < 300; ++i)
+        more_than_the_ring += (char)('a' + i % 26);
+    EXPECT_EQ(keys_read_from(more_than_the_ring), more_than_the_ring) << "nothing waiting in a pipe is lost";
 }
 
 // Standard input replaced by a terminal (a pseudo-terminal in raw mode).

@@ -241,6 +241,44 @@ TEST_F(InteractiveShell, CtrlCActsAtOnceAfterAHugePasteToAProgramThatNeverPolls)
     expect_ctrl_c_after_a_huge_paste_acts_at_once_and_gives_the_terminal_back();
 }
 
+// Neither polls, pauses nor paints: the watch stops it, gives it the terminal
+// back painted, and repaints it after resizes.
+TEST_F(InteractiveShell, AProgramThatSpinsWithoutPollingStopsComesBackAndFollowsResizes)
+{
+    std::string tmux = "LC_ALL=C.UTF-8 tmux -L ";
+    ASSERT_TRUE(tmux_start(pane, "env PS1='$ ' bash --norc --noprofile -i"));
+    ASSERT_TRUE(wait_for_pane("$ "));
+    tmux_type(pane, "cd " + shell_quote(dir) + "; stty -g > before; " SPIN_PROGRAM);
+    tmux_press(pane, "Enter");
+    ASSERT_TRUE(wait_for_pane("H8/3664F"));
+    tmux_press(pane, "C-z");
+    ASSERT_TRUE(wait_for_pane("Stopped"));
+    record_mode_now();
+    EXPECT_EQ(read("before"), read("after"));
+    tmux_type(pane, "clear; fg");
+    tmux_press(pane, "Enter");
+    EXPECT_TRUE(wait_for_pane("H8/3664F")) << "not painted again after fg";
+    run_output(tmux + pane.socket + " resize-window -x 60 -y 20");
+    EXPECT_TRUE(wait_for_pane("the board needs 80x25, the terminal is 60x20"));
+    run_output(tmux + pane.socket + " resize-window -x 80 -y 25");
+    EXPECT_TRUE(wait_until([&] { return tmux_capture(pane).find("the board needs") == std::string::npos; }, 10000));
+    EXPECT_NE(tmux_capture(pane).find("Ver 1.34"), std::string::npos);
+    tmux_press(pane, "C-c");
+    // Its cursor was never hidden: the shell is back once it runs again.
+    EXPECT_TRUE(wait_until([&] { return tmux_format(pane, "#{pane_current_command}") == "bash"; }, 5000));
+    EXPECT_EQ(exit_status(), "130\n");
+}
+
+// LCD calls look for Q too, for a program that paints and never polls again.
+TEST_F(TerminalEndToEnd, QuitEndsAProgramThatOnlyPaintsTheLcd)
+{
+    std::string script = "cd " + shell_quote(dir) + " && " BOARD_ENDINGS " paint; echo $? > status; exec sleep 60";
+    ASSERT_TRUE(tmux_start(pane, "sh -c " + shell_quote(script)));
+    ASSERT_TRUE(wait_until([&] { return tmux_capture(pane).find("H8/3664F") != std::string::npos; }, 10000));
+    tmux_type(pane, "q");
+    EXPECT_EQ(wait_for_file(file("status"), 1000), "1\n");
+}
+
 // The demo's score screen is a pause of 2.5 s: Q typed there quits at once,
 // while the score still shows, not when the pause ends.
 TEST_F(TerminalEndToEnd, QuitActsInsideTheDemosLongPause)
