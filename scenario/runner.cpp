@@ -29,7 +29,8 @@
 enum {
     POLL_COST_US = 100,
     UNREAD_KEY_LIMIT_MS = 10000,  // a program that stops polling never reads typed keys
-    SCENARIO_SIZE_LIMIT = 4 << 20
+    SCENARIO_SIZE_LIMIT = 4 << 20,
+    ENDING_GRACE_S = 3  // for the ending of a hung run, before it is cut short
 };
 
 // Bounds of a whole run, so that no scenario runs for days; each can be
@@ -398,7 +399,7 @@ static void on_watchdog_tick()
             end_hung_run();
         }
     }
-    if (seconds > run.watchdog_s) {
+    if (seconds > run.watchdog_s + ENDING_GRACE_S) {
         // The ending above is stuck too.
         plat_give_back();
         static const char message[] = "wena: the program has not polled or paused (WENA_WATCHDOG)\n";

@@ -69,16 +69,34 @@ static void write_all(const char *bytes, size_t n)
 
 void plat_write(const char *bytes, size_t n) { write_all(bytes, n); }
 
-static void enter_raw_mode()
+// Job control signals reach the watch's thread too, which blocks every
+// other signal: a stop must stop it, and a change of mode made from the
+// background must stop the process (SIGTTOU) rather than go through.
+static void with_job_control_signals(void (*action)())
 {
-    if (!have_saved_mode)
-        return;
+    sigset_t job, old;
+    sigemptyset(&job);
+    sigaddset(&job, SIGTSTP);
+    sigaddset(&job, SIGTTOU);
+    pthread_sigmask(SIG_UNBLOCK, &job, &old);
+    action();
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+}
+
+static void set_raw_mode()
+{
     struct termios raw = saved_mode;
     raw.c_lflag &= ~(tcflag_t)(ICANON | ECHO);  // ISIG stays: Ctrl-C still interrupts
     raw.c_iflag &= ~(tcflag_t)IXON;
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
     tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+}
+
+static void enter_raw_mode()
+{
+    if (have_saved_mode)
+        with_job_control_signals(set_raw_mode);
 }
 
 static long long monotonic_ms()
@@ -176,13 +194,7 @@ void plat_suspend()
 {
     give_back(give_back_sequence, sizeof give_back_sequence - 1, false);
     signal(SIGTSTP, SIG_DFL);
-    // The watch's thread blocks every signal: the stop must reach it too.
-    sigset_t stop, old;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGTSTP);
-    pthread_sigmask(SIG_UNBLOCK, &stop, &old);
-    raise(SIGTSTP);  // stops here until continued
-    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    with_job_control_signals([] { raise(SIGTSTP); });  // stops here until continued
     struct sigaction again {};
     again.sa_handler = on_suspend;
     sigemptyset(&again.sa_mask);
