@@ -190,6 +190,18 @@ TEST_F(TermOutput, BlanksGoAsTheShortestEraseWhereTheTerminalErasesInTheBackgrou
     EXPECT_EQ(captured(), "\x1b[37;40m\x1b[2J\x1b[H") << "the whole screen erased";
     expect_emulator_matches_model();
 
+    // "\x1b[8X" and the move back cost less than eight blanks, not than four.
+    for (int run : {4, 8}) {
+        con_goto(0, 3);
+        con_print("%s", std::string((size_t)run, 'w').c_str());
+        feed();
+        con_goto(0, 3);
+        con_print("%*s", run, "");
+        con_flush();
+        EXPECT_EQ(captured().find("\x1b[" + std::to_string(run) + "X") != std::string::npos, run == 8) << run;
+        expect_emulator_matches_model();
+    }
+
     term_set_background_erase(false);
     con_set_color(6, 8, 1, 8);
     con_print("%30s", "");
