@@ -4,6 +4,7 @@
 #include "console/con.h"
 #include "console/screen.h"
 #include "lcd/lcd.h"
+#include "tests/support/board_fixture.h"
 #include "tests/support/capture.h"
 #include "tests/support/golden.h"
 #include "tests/support/cp932_text.h"
@@ -206,4 +207,14 @@ TEST_F(Lcd, Utf8CharactersOfTheLcdMayComeOverSeveralCalls)
     wena_lcd_puts("\xA1\xC2", WENA_UTF8);
     wena_lcd_putc('\xA5', WENA_UTF8);
     EXPECT_TRUE(matches_golden("lcd_utf8_over_several_calls", {LCD_X, LCD_Y, LCD_COLS, LCD_ROWS}));
+}
+
+using FirstLcdCall = BoardTest;
+
+// Like any first LCD call, also when its byte only begins a character.
+TEST_F(FirstLcdCall, LaysTheBoardOutAndPaintsThePanelWhileItsByteWaits)
+{
+    wena_lcd_putc('\xEF', WENA_UTF8);
+    EXPECT_EQ(screen_text(36, 7, 8), "Ver 1.34");
+    EXPECT_EQ(scr_cell(59, 13).attr, 0x70);
 }
