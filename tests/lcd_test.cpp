@@ -145,7 +145,7 @@ void put_each(const char *bytes)
 
 // Byte codes, whole strings and lcd_putc byte by byte, beside the UTF-8
 // characters the LCD has and next to them the forms it lacks ("\xC3\xBD"
-// is also "ý", "漢" and "😀" are bytes too); then a yen sign's first byte
+// is also "ý"; "漢", "😀" and "！" are bytes too); then a yen sign's first byte
 // left waiting by each other LCD call and by a poll. A UTF-8 build shows
 // what a code page 932 build shows.
 TEST_F(Lcd, ByteCodesShowAsInACodePage932Build)
@@ -161,7 +161,7 @@ TEST_F(Lcd, ByteCodesShowAsInACodePage932Build)
             put("ｽﾀ\xC2\xA4\xEF\xBD\xA0\xEF\xBE\xA0｡ﾟ¥é",
                 "\xBD\xC0\xC2\xA4\xEF\xBD\xA0\xEF\xBE\xA0\xA1\xDF\x5C\xC3\xA9");
             lcd_goto(0, 1);
-            put_each("漢😀\x80\xC2");
+            put_each("漢😀！\x80\xC2");
             put_each("\xEF\xBE");
         },
         [] {
