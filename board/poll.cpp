@@ -8,6 +8,7 @@
 #include "board/slots.h"
 #include "boards/input/analog.h"
 #include "console/con.h"
+#include "lcd/lcd.h"
 #include "scenario/scenario.h"
 #include "scenario/trace.h"
 
@@ -142,6 +143,7 @@ static void first_layout()
 
 static void poll_once(bool programs_own)
 {
+    lcd_show_waiting_bytes();
     first_layout();
     if (scenario_hooks && programs_own)
         scenario_on_poll();

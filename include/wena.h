@@ -43,22 +43,31 @@ extern PortRegisters wena_registers;
 void sim_poll(void);
 
 /* The 16x2 character LCD. A line holds 16 characters; what goes past its end
- * is dropped, there is no wrap. The LCD shows ASCII, the yen sign and the
- * half-width katakana (U+FF61 to U+FF9F), one cell each.
+ * is dropped, there is no wrap. A byte is the LCD's own character code, as
+ * on the board: ASCII, the yen sign 0x5C and the half-width katakana 0xA1 to
+ * 0xDF (code page 932's single bytes), one cell each. lcd_putc('\xDF') is
+ * the degree mark, and lcd_puts("\xBD\xC0\xB0\xC4 25\xDF" "C") shows
+ * "su ta - to 25 degrees C" in every build.
  *
  * Text is taken in the encoding the compiler gives this file's string
  * literals, found below at compile time: UTF-8 (every compiler's default),
  * or code page 932 under -fexec-charset=CP932 or a Japanese Visual Studio
  * without /utf-8. Half-width "su ta - to" is four cells either way.
- * - UTF-8: a character the LCD has no code for, and a byte that is no part
- *   of well-formed UTF-8, shows as one '?'.
  * - Code page 932: one byte, one cell, as the board does.
- * lcd_putc takes one byte of the text. In a UTF-8 file the bytes of a
- * character longer than one byte are collected, and the character shows
- * when its last byte comes: calling lcd_putc on each byte of a string shows
- * what lcd_puts shows. A character constant of a katakana is more than a
- * byte in UTF-8 and does not fit a char: write it as a string. (This file
- * is ASCII, so that any compiler reads it in any locale.)
+ * - UTF-8: the yen sign and the half-width katakana (U+FF61 to U+FF9F)
+ *   written in UTF-8 take one cell each. Every other byte keeps its
+ *   one-byte meaning and shows as a code page 932 build shows it; so a
+ *   character the LCD lacks shows as its bytes: "\xC3\xBD", "y acute" in
+ *   UTF-8, is the two katakana "te su". Only C2 A5 and the UTF-8 forms of
+ *   the katakana, EF BD A1 to EF BE 9F, read otherwise than as bytes.
+ * lcd_putc takes one byte of the text. In UTF-8 the bytes of a yen sign or
+ * of a katakana wait for the rest, so calling lcd_putc on each byte of a
+ * string shows what lcd_puts shows. Bytes still waiting show as their own
+ * codes when the next byte does not continue them, and when the program
+ * polls, pauses or makes another LCD call first. A character constant of a
+ * katakana is more than a byte in UTF-8 and does not fit a char: write it
+ * as a string, or as its code ('\xB1'). (This file is ASCII, so that any
+ * compiler reads it in any locale.)
  *
  * A board change (I, O or V at the keyboard) clears the LCD: text written
  * once before the program's loop is gone after it, so write what must stay

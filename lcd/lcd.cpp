@@ -54,6 +54,7 @@ void lcd_prepare()
 void lcd_goto(int col, int row)
 {
     lcd_prepare();
+    lcd_show_waiting_bytes();
     // The board's routine resets a bad position rather than clamping it.
     sim.lcd_col = col < 0 || col >= LCD_COLS ? 0 : col;
     sim.lcd_row = row < 0 || row >= LCD_ROWS ? 0 : row;
@@ -75,62 +76,57 @@ static void lcd_put_code(char ch)
     lcd_normal_colour();
 }
 
+// In UTF-8 text the bytes of the yen sign or of a katakana wait in
+// sim.lcd_utf8 until the last one comes, possibly in a later call. Every
+// other byte shows at once as its own code, so that text written in byte
+// codes, as is usual for these displays, means what it means on the board.
+// A byte that breaks a waiting character off shows it as its bytes.
+static void lcd_putc_utf8(char ch)
+{
+    sim.lcd_utf8[sim.lcd_utf8_have++] = ch;
+    while (sim.lcd_utf8_have > 0) {
+        unsigned char code;
+        size_t used = lcd_code_from_utf8(sim.lcd_utf8, (size_t)sim.lcd_utf8_have, &code);
+        if (used == 0)
+            return;
+        sim.lcd_utf8_have -= (int)used;
+        memmove(sim.lcd_utf8, sim.lcd_utf8 + used, (size_t)sim.lcd_utf8_have);
+        lcd_put_code((char)code);
+    }
+}
+
+void lcd_show_waiting_bytes()
+{
+    int have = sim.lcd_utf8_have;
+    sim.lcd_utf8_have = 0;
+    for (int i = 0; i < have; ++i)
+        lcd_put_code(sim.lcd_utf8[i]);
+}
+
 static void lcd_put_bytes(const char *text)
 {
+    lcd_show_waiting_bytes();
     for (; *text != '\0'; ++text)
         lcd_put_code(*text);
 }
 
-// The bytes of a UTF-8 character wait in sim.lcd_utf8 until the last one
-// comes. A character begun by earlier bytes that this byte cannot continue
-// shows as the replacement, and the byte then starts afresh.
-static void lcd_putc_utf8(char ch)
-{
-    unsigned char b = (unsigned char)ch;
-    if (sim.lcd_utf8_have > 0 && (b & 0xC0) != 0x80) {
-        sim.lcd_utf8_have = 0;
-        lcd_put_code(LCD_REPLACEMENT);
-    }
-    sim.lcd_utf8[sim.lcd_utf8_have++] = ch;
-    size_t have = (size_t)sim.lcd_utf8_have;
-    unsigned char code;
-    size_t used = lcd_code_from_utf8(sim.lcd_utf8, have, &code);
-    int length = utf8_sequence_length((unsigned char)sim.lcd_utf8[0]);
-    if (used < have || used == (size_t)length) {
-        sim.lcd_utf8_have = 0;
-        lcd_put_code((char)code);
-        if (used < have)
-            lcd_putc_utf8(ch);
-    } else if (length == 0) {
-        sim.lcd_utf8_have = 0;
-        lcd_put_code(LCD_REPLACEMENT);
-    }
-}
-
 void wena_lcd_putc(char ch, int encoding)
 {
-    if (encoding == WENA_UTF8)
+    lcd_prepare();
+    if (encoding == WENA_UTF8) {
         lcd_putc_utf8(ch);
-    else
+    } else {
+        lcd_show_waiting_bytes();
         lcd_put_code(ch);
+    }
 }
 
 void wena_lcd_puts(const char *text, int encoding)
 {
     if (text == nullptr)
         return;
-    if (encoding != WENA_UTF8) {
-        lcd_put_bytes(text);
-        return;
-    }
-    size_t left = strlen(text);
-    while (left > 0) {
-        unsigned char code;
-        size_t used = lcd_code_from_utf8(text, left, &code);
-        lcd_put_code((char)code);
-        text += used;
-        left -= used;
-    }
+    for (; *text != '\0'; ++text)
+        wena_lcd_putc(*text, encoding);
 }
 
 void lcd_putdec(int32_t value)
@@ -164,18 +160,21 @@ void lcd_puthex(uint32_t value, int count)
 void lcd_cursor_off()
 {
     lcd_prepare();
+    lcd_show_waiting_bytes();
     con_cursor_hide();
 }
 
 void lcd_cursor_on()
 {
     lcd_prepare();
+    lcd_show_waiting_bytes();
     con_cursor_show();
 }
 
 void lcd_clear()
 {
     lcd_prepare();
+    lcd_show_waiting_bytes();
     lcd_text_colour();
     for (int row = 0; row < LCD_ROWS; ++row)
         lcd_blank_line(row);

@@ -10,3 +10,8 @@ void lcd_prepare();
 
 // Bezel and an empty character area; the LCD cursor is not touched.
 void lcd_paint_panel();
+
+// The bytes of a yen sign or katakana begun in UTF-8 and not finished show
+// as their own codes, one cell each: the program polls, pauses or does
+// something else with the LCD, so the rest is not coming.
+void lcd_show_waiting_bytes();

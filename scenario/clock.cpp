@@ -2,6 +2,7 @@
 // scenario drives the run.
 #include "board/layout.h"
 #include "console/con.h"
+#include "lcd/lcd.h"
 #include "scenario/scenario.h"
 
 #include <wena.h>
@@ -11,6 +12,7 @@ static const unsigned QUIT_LOOK_MS = 20;
 
 static void pause_ms(unsigned ms)
 {
+    lcd_show_waiting_bytes();
     if (scenario_sleep(ms))
         return;
     while (ms > 0) {

@@ -4,9 +4,13 @@
 #include "console/con.h"
 #include "console/screen.h"
 #include "lcd/lcd.h"
+#include "tests/support/board_fixture.h"
 #include "tests/support/capture.h"
 #include "tests/support/golden.h"
 #include "tests/support/cp932_text.h"
+
+#include <functional>
+#include <vector>
 
 namespace {
 
@@ -19,13 +23,24 @@ protected:
     void SetUp() override
     {
         capture_start();
+        sim = SimState{};
+        wena_registers = PortRegisters{};
         sim.layout_built = 1;
-        sim.lcd_panel_shown = 0;
-        sim.lcd_col = 0;
-        sim.lcd_row = 0;
-        sim.lcd_utf8_have = 0;
     }
     static std::string line(int row) { return screen_text(LCD_X, LCD_Y + row, 16); }
+    // Each page drawn on a fresh LCD, as the text and colours of its 16x2
+    // cells at the next poll.
+    static std::string pages(const std::vector<std::function<void()>> &draws)
+    {
+        std::string seen;
+        for (const auto &draw : draws) {
+            lcd_clear();
+            draw();
+            sim_poll();
+            seen += render_region({LCD_X, LCD_Y, LCD_COLS, LCD_ROWS});
+        }
+        return seen;
+    }
 };
 
 }  // namespace
@@ -111,19 +126,95 @@ TEST_F(Lcd, ClearBlanksBothLinesAndHomesTheCursor)
     EXPECT_EQ(line(0), "N" + std::string(15, ' '));
 }
 
-// UTF-8 text: a katakana and the yen sign take one cell each; a character
-// the LCD has no code for, and every ill-formed piece (a stray continuation,
-// an overlong form, a surrogate, a cut-off end), show as one '?' each.
-// Byte by byte, lcd_putc shows the same; a character cut short by the next
-// one shows '?' and the next one still shows.
-TEST_F(Lcd, Utf8TakesOneCellPerCharacterAndShowsTheRestAsReplacements)
+namespace {
+
+// Text in the encoding of the build under test: the same bytes in both, or
+// a UTF-8 form and its code page 932 bytes.
+int build;
+void put(const char *bytes, const char *cp932_bytes = nullptr)
 {
-    wena_lcd_puts("ｽﾀｰﾄ¥é漢😀", WENA_UTF8);
-    wena_lcd_puts("\x80" "\xC0\xAF" "\xED\xA0\x80" "\xE3\x81", WENA_UTF8);
-    EXPECT_EQ(line(0), utf8(u8"ｽﾀｰﾄ¥") + std::string(3 + 7, '?') + " ");
-    lcd_goto(0, 1);
-    for (const char *p = "ｹﾞｰﾑ\xEF\xBD" "Aé"; *p != '\0'; ++p)
+    wena_lcd_puts(build == WENA_CP932 && cp932_bytes ? cp932_bytes : bytes, build);
+}
+void put_each(const char *bytes)
+{
+    for (; *bytes != '\0'; ++bytes)
+        wena_lcd_putc(*bytes, build);
+}
+
+}  // namespace
+
+// Byte codes, whole strings and lcd_putc byte by byte, beside the UTF-8
+// characters the LCD has and next to them the forms it lacks ("\xC3\xBD"
+// is also "ý"; "漢", "😀" and "！" are bytes too); then a yen sign's first byte
+// left waiting by each other LCD call and by a poll. A UTF-8 build shows
+// what a code page 932 build shows.
+TEST_F(Lcd, ByteCodesShowAsInACodePage932Build)
+{
+    const char *degrees = "\xBD\xC0\xB0\xC4 25\xDF" "C \xC3\xBD";
+    const std::vector<std::function<void()>> draws = {
+        [&] {
+            put(degrees);
+            lcd_goto(0, 1);
+            put_each(degrees);
+        },
+        [] {
+            put("ｽﾀ\xC2\xA4\xEF\xBD\xA0\xEF\xBE\xA0｡ﾟ¥é",
+                "\xBD\xC0\xC2\xA4\xEF\xBD\xA0\xEF\xBE\xA0\xA1\xDF\x5C\xC3\xA9");
+            lcd_goto(0, 1);
+            put_each("漢😀！\x80\xC2");
+            put_each("\xEF\xBE");
+        },
+        [] {
+            put_each("\xC2");
+            lcd_clear();
+            put_each("\xA5\xC2" "C\xC2");
+            lcd_cursor_off();
+            put_each("\xA5\xC2");
+            lcd_cursor_on();
+            put_each("\xA5\xC2");
+            lcd_putdec(7);
+            put_each("\xA5\xC2");
+            wena_lcd_putc('\xB1', WENA_CP932);
+            put_each("\xC2");
+            sim_poll();
+            put_each("\xA5\xC2");
+            lcd_goto(0, 1);
+            put_each("\xA5" "ab\xC2");
+            wena_lcd_putc('\0', build);
+            put_each("x\xC2");
+        },
+    };
+    build = WENA_UTF8;
+    std::string utf8_pages = pages(draws);
+    EXPECT_TRUE(matches_golden_text("lcd_byte_codes", utf8_pages));
+    build = WENA_CP932;
+    EXPECT_EQ(pages(draws), utf8_pages);
+}
+
+// The yen sign and katakana written in UTF-8 are one cell each, also when
+// their bytes come over several calls, and a lead byte that the next byte
+// does not continue shows as itself before the next byte starts afresh.
+TEST_F(Lcd, Utf8CharactersOfTheLcdMayComeOverSeveralCalls)
+{
+    wena_lcd_puts("ｽﾀｰﾄ¥é", WENA_UTF8);
+    wena_lcd_puts("\xEF\xBD", WENA_UTF8);
+    wena_lcd_puts("\xB1", WENA_UTF8);
+    for (const char *p = "\xC2\xC2\xA5\xEF\xBE\x80"; *p != '\0'; ++p)
         wena_lcd_putc(*p, WENA_UTF8);
-    EXPECT_EQ(line(1), utf8(u8"ｹﾞｰﾑ") + "?A?" + std::string(9, ' '));
-    EXPECT_EQ(sim.lcd_col, 7);
+    lcd_goto(0, 1);
+    wena_lcd_putc('\xEF', WENA_UTF8);
+    wena_lcd_puts("\xBE\x9F\xEF\xBD", WENA_UTF8);
+    wena_lcd_puts("\xA1\xC2", WENA_UTF8);
+    wena_lcd_putc('\xA5', WENA_UTF8);
+    EXPECT_TRUE(matches_golden("lcd_utf8_over_several_calls", {LCD_X, LCD_Y, LCD_COLS, LCD_ROWS}));
+}
+
+using FirstLcdCall = BoardTest;
+
+// Like any first LCD call, also when its byte only begins a character.
+TEST_F(FirstLcdCall, LaysTheBoardOutAndPaintsThePanelWhileItsByteWaits)
+{
+    wena_lcd_putc('\xEF', WENA_UTF8);
+    EXPECT_EQ(screen_text(36, 7, 8), "Ver 1.34");
+    EXPECT_EQ(scr_cell(59, 13).attr, 0x70);
 }

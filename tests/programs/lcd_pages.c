@@ -8,6 +8,10 @@ static const char *const pages[][2] = {
     {"｡｢｣､･ｦｧｨｩｪｫｬｭｮｯｰ", "¥100 \\ ~"},
 };
 
+/* Byte codes, as these displays are usually written to: in either build
+ * the degree mark, and "te su" although UTF-8 reads it as "y acute". */
+static const char degrees[] = "\xBD\xC0\xB0\xC4 25\xDF" "C \xC3\xBD";
+
 static void ascii_line(int row, int first)
 {
     lcd_goto(0, row);
@@ -33,5 +37,16 @@ int main(void)
         ascii_line(1, first + 16);
         Sleep(1000);
     }
+    lcd_clear();
+    lcd_puts(degrees);
+    lcd_goto(0, 1);
+    for (const char *p = degrees; *p != '\0'; ++p)
+        lcd_putc(*p);
+    /* The first byte of a UTF-8 yen sign, which a pause cuts off. */
+    lcd_putc('\xC2');
+    Sleep(1);
+    lcd_putc('\xA5');
+    lcd_putc('\xC2');
+    Sleep(1000);
     return 0;
 }

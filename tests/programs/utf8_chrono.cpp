@@ -1,5 +1,6 @@
 // A C++ board program in UTF-8, as any compiler builds it by default:
-// <chrono> compiles, and an "é" the LCD has no code for shows as '?'.
+// <chrono> compiles, and an "é" the LCD has no code for shows as its two
+// bytes, each the LCD character of that code.
 #include <wena.h>
 
 #include <chrono>
