@@ -92,6 +92,13 @@ void read_into(int fd, std::string &text)
         text.append(block, (size_t)n);
 }
 
+void read_what_came(PtyRun &run)
+{
+    read_into(run.master, run.out);
+    read_into(run.err, run.err_text);
+    read_into(run.verdict, run.verdict_text);
+}
+
 // Reads everything the runs write until all have ended, or the time is up.
 void finish_all(std::vector<PtyRun> &runs, int timeout_ms)
 {
@@ -101,9 +108,7 @@ void finish_all(std::vector<PtyRun> &runs, int timeout_ms)
     for (int waited = 0; waited < timeout_ms; waited += 20) {
         bool running = false;
         for (PtyRun &run : runs) {
-            read_into(run.master, run.out);
-            read_into(run.err, run.err_text);
-            read_into(run.verdict, run.verdict_text);
+            read_what_came(run);
             if (run.status < 0 && waitpid(run.pid, &run.status, WNOHANG) == 0) {
                 run.status = -1;
                 running = true;
@@ -118,9 +123,7 @@ void finish_all(std::vector<PtyRun> &runs, int timeout_ms)
             kill(run.pid, SIGKILL);
             waitpid(run.pid, &run.status, 0);
         }
-        read_into(run.master, run.out);
-        read_into(run.err, run.err_text);
-        read_into(run.verdict, run.verdict_text);
+        read_what_came(run);
     }
 }
 
