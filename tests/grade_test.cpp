@@ -226,9 +226,11 @@ TEST_F(Grade, HtmlReportInABrowser)
     run_output("cd " + shell_quote(dir) + " && chmod +x forged raw && ln -s leds '<i>leds'");
     EXPECT_EQ(grade("--html report.html -s leds_on.scn -s leds_wrong.scn leds hex-counter forged raw '<i>leds'"), 1);
     std::string html = read("report.html");
-    EXPECT_EQ(html.find("<script"), std::string::npos);
-    EXPECT_EQ(html.find("<img"), std::string::npos);
-    EXPECT_EQ(html.find("<i>"), std::string::npos);
+    // Checked before a browser opens the page: an alert() there would hold it.
+    ASSERT_EQ(html.find("<script"), std::string::npos);
+    ASSERT_EQ(html.find("<img"), std::string::npos);
+    ASSERT_EQ(html.find("<i>"), std::string::npos);
+    ASSERT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos) << "the standard error, escaped";
     EXPECT_NE(html.find("id=\"run-2\">"), std::string::npos);
     EXPECT_NE(html.find("<div class=\"picture\"><div class=\"screen\">\n<div><span class=\"f7 b0\""),
               std::string::npos)
@@ -334,7 +336,7 @@ TEST_F(Grade, RunsCannotReachTheGraderTheTerminalOrOutliveTheirRun)
             continue;
         }
         std::string command = "cd " + shell_quote(dir) + " && TMPDIR=" + shell_quote(file("tmp")) + " " GRADE " " +
-                               mode + " -t 5 --write-limit 1 -s quiet.scn signals-grader leaves-a-daemon writes-much "
+                               mode + " -t 5 --write-limit 1 --html page.html -s quiet.scn signals-grader leaves-a-daemon writes-much "
                                "locks-its-directory writes-to-terminal signals-grader leds > out.txt 2> err.txt; "
                                "echo status $?";
         std::string terminal = run_output("script -qec " + shell_quote(command) + " /dev/null");
@@ -350,6 +352,8 @@ TEST_F(Grade, RunsCannotReachTheGraderTheTerminalOrOutliveTheirRun)
                   "leds                 quiet.scn  passed\n"
                   "6 of 7 ")
             << mode;
+        EXPECT_NE(read("page.html").find("<span class=\"chip over-limit\">over limit 1</span>"), std::string::npos)
+            << mode << ": the page of a class with a run over its limit";
         EXPECT_EQ(run_output("ls -A " + shell_quote(file("tmp"))), "") << mode << ": what the runs left behind";
         EXPECT_EQ(run_output("pgrep -f 'sleep 31[.]4159' || echo none"), "none\n") << mode;
     }
