@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <net/if.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -97,6 +98,107 @@ static void peek(void)
     PDR8 = (uint8_t)leaks;
 }
 
+/* Descriptors the grader gave, taken or closed before the library looks. */
+__attribute__((constructor)) static void before_the_library(int argc, char **argv)
+{
+    const char *slash = argc > 0 ? strrchr(argv[0], '/') : NULL, *name = slash ? slash + 1 : argc > 0 ? argv[0] : "";
+    char block[4096];
+    if (strcmp(name, "closes-in-constructor") == 0)
+        close(3);
+    if (strcmp(name, "reads-scenario-first") == 0)
+        while (read(3, block, sizeof block) > 0) {
+        }
+}
+
+/* Copies of a run after its first poll: each child sets the LEDs another
+ * way, one of them as the check wants, while the run itself stays dark. A
+ * FIFO where a picture went once would hold back every failing child. */
+static void brute_force(void)
+{
+    mkfifo("failure-screen.html", 0600);
+    for (int value = 0; value < 16; ++value)
+        if (fork() == 0) {
+            PDR8 = (uint8_t)value;
+            for (;;)
+                sim_poll();
+        }
+}
+
+/* A picture of its own, with the text a teacher would believe. */
+static void plant_picture(void)
+{
+    FILE *f = fopen("failure-screen.html", "w");
+    if (f) {
+        fputs("<div class=\"screen\">\n<div><span class=\"f7 b0\" style=\"width:7ch\">PLANTED</span></div>\n"
+              "</div>\n</body>\n",
+              f);
+        fclose(f);
+    }
+    chmod("failure-screen.html", 0444);
+}
+
+static long grader_pid(void) { return parent_of(getppid()); } /* the keeper's parent */
+
+/* SIGINT with a sender made up (init), SIGINT through a pipe's owner
+ * signal, and a SIGTSTP queued as if from outside. */
+static void forge_signals(void)
+{
+    long grader = grader_pid();
+    siginfo_t info;
+    memset(&info, 0, sizeof info);
+    info.si_code = SI_QUEUE;
+    info.si_pid = 1;
+    info.si_uid = getuid();
+    for (int sig = 0; sig < 2; ++sig) {
+        info.si_signo = sig ? SIGTSTP : SIGINT;
+        syscall(SYS_rt_sigqueueinfo, (pid_t)grader, info.si_signo, &info);
+    }
+    int fds[2];
+    if (pipe(fds) == 0 && fcntl(fds[0], F_SETOWN, (pid_t)grader) == 0 && fcntl(fds[0], F_SETSIG, SIGINT) == 0 &&
+        fcntl(fds[0], F_SETFL, O_ASYNC | O_NONBLOCK) == 0) {
+        ssize_t n = write(fds[1], "x", 1);
+        (void)n;
+    }
+}
+
+/* Replaces the scenario's file by a FIFO for the runs after it. */
+static void swap_scenario(void)
+{
+    const char *scenario = getenv("WENA_SCENARIO");
+    char moved[4096];
+    snprintf(moved, sizeof moved, "%s.moved", scenario ? scenario : "/nonexistent");
+    if (scenario && rename(scenario, moved) == 0)
+        mkfifo(scenario, 0644);
+}
+
+/* As much as the memory limit is meant to refuse; the LEDs say it was not. */
+static void allocate_much(void)
+{
+    size_t size = (size_t)512 << 20;
+    char *block = malloc(size);
+    if (block) {
+        memset(block, 1, size);
+        PDR8 = 1;
+    }
+}
+
+/* One file past a limit of 1 MiB, the signal ignored so that the program
+ * sees the write refused; the LEDs say it was not. The file goes at once,
+ * so that only the limit on each file can tell. */
+static void write_one_big_file(void)
+{
+    static char block[256 * 1024];
+    signal(SIGXFSZ, SIG_IGN);
+    int fd = open("big", O_WRONLY | O_CREAT, 0600);
+    for (int i = 0; fd >= 0 && i < 8; ++i)
+        if (write(fd, block, sizeof block) < 0)
+            break;
+    struct stat st;
+    if (fd >= 0 && fstat(fd, &st) == 0 && st.st_size > (1 << 20))
+        PDR8 = 1;
+    unlink("big");
+}
+
 int main(int argc, char **argv)
 {
     (void)argc;
@@ -106,7 +208,27 @@ int main(int argc, char **argv)
         forge_and_quit();
     if (IS("exits-3"))
         exit(3);
+    if (IS("exits-139"))
+        exit(139);
     sim_poll();
+    if (IS("forks-and-returns") && fork() == 0)
+        return 0;
+    if (IS("forks-brute-force"))
+        brute_force();
+    if (IS("closes-descriptors"))
+        close_range(3, ~0U, 0);
+    if (IS("returns-after-poll"))
+        return 0;
+    if (IS("plants-picture"))
+        plant_picture();
+    if (IS("forges-signals"))
+        forge_signals();
+    if (IS("swaps-scenario"))
+        swap_scenario();
+    if (IS("allocates-much"))
+        allocate_much();
+    if (IS("writes-one-big-file"))
+        write_one_big_file();
     if (IS("atexit-forges"))
         atexit(forge_and_quit);
     if (IS("debug-no-newline"))

@@ -17,6 +17,8 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <climits>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -28,8 +30,11 @@ enum {
     VERDICT_BYTES = 64 * 1024,
     LONGEST_WAIT_MS = 100,       // how often the bytes a run wrote are counted
     DEEPEST_TREE = 128,
+    PICTURE_BYTES = 1 << 20,
     SCENARIO_FD = 3,
-    VERDICT_FD = 4
+    VERDICT_FD = 4,
+    PICTURE_FD = 5,
+    RUN_FDS = 6
 };
 
 static const double KEEPER_GRACE_S = 1.0;  // for a keeper to end its run before it is killed itself
@@ -43,6 +48,7 @@ struct Running {
     bool killed;       // at the wall-clock limit
     double stop_sent;  // when the run was told to stop, or 0
     int verdict_fd;    // read end of the verdict channel
+    int picture_fd;    // read end of the picture's channel
     std::string dir;
 };
 
@@ -101,7 +107,7 @@ static void remove_or_name(const std::string &path)
 {
     std::string failed;
     if (!remove_tree(path, failed))
-        fprintf(stderr, "\r\x1b[Kwena-grade: left behind, cannot be removed: %s\n", failed.c_str());
+        fprintf(stderr, "\r\x1b[Kwena-grade: left behind, cannot be removed: %s\n", grade_shown(failed).c_str());
 }
 
 // A kept run's directories, opened up for the teacher to read and remove.
@@ -170,6 +176,18 @@ static void read_verdict(int fd, GradeRun &run)
     run.decided_message = text.substr(space + 1, end == std::string::npos ? end : end - space - 1);
 }
 
+// What the scenario run sent of its screen, as far as the channel holds.
+static std::string read_picture(int fd)
+{
+    std::string text;
+    char block[8192];
+    ssize_t n;
+    while (text.size() < PICTURE_BYTES && (n = read(fd, block, sizeof block)) > 0)
+        text.append(block, (size_t)n);
+    close(fd);
+    return text;
+}
+
 static void set_limit(int resource, rlim_t soft, rlim_t hard)
 {
     struct rlimit limit = {soft, hard};
@@ -189,34 +207,34 @@ static void set_limits(const Setup &setup)
     set_limit(RLIMIT_CORE, 0, 0);
 }
 
-// fds: standard input, output and error, the scenario, the verdict channel.
-static bool place_descriptors(const int (&fds)[5])
+// fds: standard input, output and error, the scenario, the verdict and the
+// picture channels.
+static bool place_descriptors(const int (&fds)[RUN_FDS])
 {
-    int high[5];
-    for (int i = 0; i < 5; ++i)
+    int high[RUN_FDS];
+    for (int i = 0; i < RUN_FDS; ++i)
         if ((high[i] = fcntl(fds[i], F_DUPFD, 10)) < 0)
             return false;
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < RUN_FDS; ++i)
         if (dup2(high[i], i) < 0)
             return false;
-    close_range(5, ~0U, 0);
+    close_range(RUN_FDS, ~0U, 0);
     return true;
 }
 
 // In the child: no terminal, only the scenario's variables, the limits,
 // then the sandbox or the keeper.
 [[noreturn]] static void become_run(const GradeRun &run, const Setup &setup, const std::string &dir,
-                                    const int (&fds)[5])
+                                    const int (&fds)[RUN_FDS])
 {
     setsid();
     if (!place_descriptors(fds) || chdir(dir.c_str()) != 0)
         _exit(127);
     set_limits(setup);
-    for (const char *name : {"WENA_RECORD", "WENA_REALTIME", "WENA_TRACE", "WENA_DUMP_AT_EXIT"})
+    for (const char *name : {"WENA_RECORD", "WENA_REALTIME", "WENA_TRACE", "WENA_DUMP_AT_EXIT", "WENA_DUMP_ON_FAILURE"})
         unsetenv(name);
     setenv("WENA_SCENARIO", run.scenario_path.c_str(), 1);
-    setenv("WENA_DUMP_ON_FAILURE", GRADE_SCREEN_FILE, 1);
-    setenv("WENA_GRADE_FDS", "3,4", 1);
+    setenv("WENA_GRADE_FDS", "3,4,5", 1);
     if (!setup.options->sandbox)
         keeper_run(run.program_path.c_str(), setup.grader);
     std::vector<std::string> args =
@@ -259,29 +277,54 @@ static void close_all(std::initializer_list<int> fds)
             close(fd);
 }
 
+// The scenario's text as the grader read it, in a file of its own that no
+// one can change and that each run reads from its start.
+static int scenario_copy(const std::string &text)
+{
+    int fd = memfd_create("wena-scenario", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    if (fd < 0)
+        return -1;
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n <= 0) {
+            close(fd);
+            return -1;
+        }
+        done += (size_t)n;
+    }
+    fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
+    lseek(fd, 0, SEEK_SET);
+    return fd;
+}
+
 static bool start_run(std::vector<GradeRun> &runs, size_t index, const Setup &setup, std::vector<Running> &running)
 {
     std::string dir;
     if (!make_run_dir(runs, setup.base, index, dir) || !write_file(dir + "/WENA.ini", setup.options->ini_text))
         return false;
-    int channel[2] = {-1, -1};
+    int channel[2] = {-1, -1}, picture[2] = {-1, -1};
     int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
     int out = open("/dev/null", O_WRONLY | O_CLOEXEC);
     int err = open((dir + ".err").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    int scenario = open(runs[index].scenario_path.c_str(), O_RDONLY | O_CLOEXEC);
-    bool ready = in >= 0 && out >= 0 && err >= 0 && scenario >= 0 && pipe2(channel, O_CLOEXEC | O_NONBLOCK) == 0;
+    int scenario = scenario_copy(*runs[index].scenario_read.text);
+    bool ready = in >= 0 && out >= 0 && err >= 0 && scenario >= 0 && pipe2(channel, O_CLOEXEC | O_NONBLOCK) == 0 &&
+                 pipe2(picture, O_CLOEXEC | O_NONBLOCK) == 0;
+    if (ready)
+        fcntl(picture[1], F_SETPIPE_SZ, PICTURE_BYTES);  // a whole picture, without the grader reading meanwhile
     pid_t pid = ready ? fork() : -1;
     if (pid == 0)
-        become_run(runs[index], setup, dir, {in, out, err, scenario, channel[1]});
+        become_run(runs[index], setup, dir, {in, out, err, scenario, channel[1], picture[1]});
     int saved = errno;
-    close_all({in, out, err, scenario, channel[1]});
+    close_all({in, out, err, scenario, channel[1], picture[1]});
     if (pid < 0) {
-        close_all({channel[0]});
+        close_all({channel[0], picture[0]});
         errno = saved;
         return false;
     }
     runs[index].sandboxed = setup.options->sandbox;
-    running.push_back({index, pid, now_s(), false, 0, channel[0], dir});
+    runs[index].memory_mib = setup.options->memory_mib;
+    running.push_back({index, pid, now_s(), false, 0, channel[0], picture[0], dir});
     return true;
 }
 
@@ -293,9 +336,12 @@ static void end_run(std::vector<GradeRun> &runs, const Running &r, int wait_stat
     run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
     run.signal = WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
     read_verdict(r.verdict_fd, run);
+    std::string picture = read_picture(r.picture_fd);
     run.err = read_tail(r.dir + ".err");
-    run.screen = grade_read_screen(r.dir + "/" + GRADE_SCREEN_FILE);
+    run.screen = grade_checked_screen(picture);
     if (keep) {
+        if (!run.screen.empty())
+            write_file(r.dir + "-" + GRADE_SCREEN_FILE, grade_screen_page(run.screen));
         open_up(r.dir);
     } else {
         remove_or_name(r.dir);
@@ -310,11 +356,23 @@ static bool from_a_run(pid_t sender);
 // from a run are dropped.
 static bool teacher_stopped;
 
+// Who may stop the grading: the terminal (the kernel's own signals), or a
+// process that is no run, as kill(2) and tgkill(2) name it. A run can forge
+// the sender of a queued signal and the code of one sent through a
+// descriptor it owns (F_SETSIG), but not these.
+static bool trusted(const siginfo_t &info)
+{
+    if (info.si_code == SI_KERNEL)
+        return true;
+    return (info.si_code == SI_USER || info.si_code == SI_TKILL) && !from_a_run(info.si_pid);
+}
+
 static void take_signal(int sig, const siginfo_t &info)
 {
-    if (sig <= 0 || sig == SIGCHLD || (info.si_code <= 0 && from_a_run(info.si_pid)))
+    if (sig <= 0 || sig == SIGCHLD || !trusted(info))
         return;
-    if (sig == SIGTSTP)
+    // Only Ctrl-Z stops the grader: a job control key, never a run's say-so.
+    if (sig == SIGTSTP && info.si_code == SI_KERNEL)
         raise(SIGSTOP);
     teacher_stopped = teacher_stopped || sig == SIGINT || sig == SIGTERM || sig == SIGHUP || sig == SIGQUIT;
 }
@@ -439,8 +497,14 @@ static bool make_base(const GradeOptions &options, std::string &base, std::strin
         }
         return true;
     }
+    // A relative TMPDIR would name another place once a run is in its directory.
     const char *tmp = getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/wena-grade-XXXXXX";
+    std::string pattern = std::string(tmp && *tmp == '/' ? tmp : "/tmp") + "/wena-grade-XXXXXX";
+    if (tmp && *tmp && *tmp != '/') {
+        char here[PATH_MAX];
+        if (getcwd(here, sizeof here))
+            pattern = std::string(here) + "/" + tmp + "/wena-grade-XXXXXX";
+    }
     if (!mkdtemp(pattern.data())) {
         error = pattern + ": " + strerror(errno);
         return false;
@@ -453,7 +517,7 @@ static void abandon(std::vector<Running> &running)
 {
     for (const Running &r : running) {
         kill(r.pid, SIGKILL);
-        close(r.verdict_fd);
+        close_all({r.verdict_fd, r.picture_fd});
     }
     running.clear();
     sweep_children();

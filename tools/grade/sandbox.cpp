@@ -142,8 +142,7 @@ void keeper_run(const char *program, pid_t grader)
         _exit(127);
     if (pid == 0)
         start_program(program, keeper);
-    close(3);
-    close(4);
+    close_range(3, 5, 0);
     for (;;) {
         siginfo_t info{};
         if (sigwaitinfo(&all, &info) < 0)
