@@ -157,15 +157,23 @@ static std::string read_tail(const std::string &path)
     return text;
 }
 
+// What the scenario run sent on one of its channels, as far as the channel
+// holds; the descriptor is closed.
+static std::string read_channel(int fd, size_t limit)
+{
+    std::string text;
+    char block[8192];
+    ssize_t n;
+    while (text.size() < limit && (n = read(fd, block, sizeof block)) > 0)
+        text.append(block, (size_t)n);
+    close(fd);
+    return text;
+}
+
 // The scenario run's verdict, when it sent one: "STATUS MESSAGE\n".
 static void read_verdict(int fd, GradeRun &run)
 {
-    std::string text;
-    char block[4096];
-    ssize_t n;
-    while (text.size() < VERDICT_BYTES && (n = read(fd, block, sizeof block)) > 0)
-        text.append(block, (size_t)n);
-    close(fd);
+    std::string text = read_channel(fd, VERDICT_BYTES);
     size_t space = text.find(' ');
     if (space == std::string::npos || space == 0 || space > 4 ||
         text.find_first_not_of("0123456789") != space)
@@ -174,18 +182,6 @@ static void read_verdict(int fd, GradeRun &run)
     run.decided_status = atoi(text.c_str());
     size_t end = text.find('\n');
     run.decided_message = text.substr(space + 1, end == std::string::npos ? end : end - space - 1);
-}
-
-// What the scenario run sent of its screen, as far as the channel holds.
-static std::string read_picture(int fd)
-{
-    std::string text;
-    char block[8192];
-    ssize_t n;
-    while (text.size() < PICTURE_BYTES && (n = read(fd, block, sizeof block)) > 0)
-        text.append(block, (size_t)n);
-    close(fd);
-    return text;
 }
 
 static void set_limit(int resource, rlim_t soft, rlim_t hard)
@@ -336,7 +332,7 @@ static void end_run(std::vector<GradeRun> &runs, const Running &r, int wait_stat
     run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
     run.signal = WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
     read_verdict(r.verdict_fd, run);
-    std::string picture = read_picture(r.picture_fd);
+    std::string picture = read_channel(r.picture_fd, PICTURE_BYTES);
     run.err = read_tail(r.dir + ".err");
     run.screen = grade_checked_screen(picture);
     if (keep) {
