@@ -193,7 +193,7 @@ TEST(CommandLines, HelpVersionAndManualPages)
 TEST_F(Grade, HtmlReportInABrowser)
 {
     write("forged", "#!/bin/sh\nprintf '<div class=\"screen\">\\n<div><span class=\"f7 b0\" style=\"width:9ch\">"
-                    "&lt;b&gt;forged</span></div>\\n</div>\\n</body>\\n' > failure-screen.html\n"
+                    "&lt;b&gt;forged</span></div>\\n</div>\\n</body>\\n' > \"$WENA_DUMP_ON_FAILURE\"\n"
                     "echo '<script>alert(1)</script>' >&2\nkill -SEGV $$\n");
     write("raw", "#!/bin/sh\nprintf '<div class=\"screen\">\\n<div><span class=\"f7 b0\" style=\"width:3ch\">"
                  "<img src=x onerror=alert(1)></span></div>\\n</div>\\n</body>\\n' > failure-screen.html\n"
@@ -331,15 +331,18 @@ TEST_F(Grade, RunsCannotReachTheGraderTheTerminalOrOutliveTheirRun)
 
 // Where it can, the sandbox hides the scenario's file, the teacher's files,
 // the network and the grader, and keeps writes inside the run; where it
-// cannot, the grading says so and goes on.
-TEST_F(Grade, TheSandboxHidesTheMachineOrTheGradingSaysItIsMissing)
+// cannot, the grading is refused unless the teacher asks for none.
+TEST_F(Grade, TheSandboxHidesTheMachineOrTheGradingIsRefused)
 {
-    EXPECT_EQ(grade("leds quiet.scn", "PATH=/nonexistent"), 0);
-    EXPECT_EQ(out, "PROGRAM  SCENARIO   VERDICT  LINE  WHAT FAILED\n"
-                   "leds     quiet.scn  passed\n"
-                   "1 of 1 runs passed\n"
-                   "runs were not sandboxed: bubblewrap (bwrap) is not installed\n");
-    EXPECT_EQ(read("err.txt"), "wena-grade: runs go without a sandbox: bubblewrap (bwrap) is not installed\n");
+    EXPECT_EQ(grade("leds quiet.scn", "PATH=/nonexistent"), 2);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(read("err.txt"), "wena-grade: bubblewrap (bwrap) is not installed\n"
+                               "--no-sandbox runs the programs without it, as you, seeing all you see\n");
+    EXPECT_EQ(grade("--no-sandbox leds quiet.scn", "PATH=/nonexistent"), 0) << read("err.txt");
+    EXPECT_EQ(out.substr(0, out.find("runs had no")), "PROGRAM  SCENARIO   VERDICT  LINE  WHAT FAILED\n"
+                                                     "leds     quiet.scn  passed\n"
+                                                     "1 of 1 runs passed\n"
+                                                     "runs were not sandboxed: --no-sandbox was given\n");
     if (!sandbox_works())
         GTEST_SKIP() << "bubblewrap cannot make a sandbox here (user namespaces refused)";
     write("teacher.txt", "the answers\n");

@@ -18,7 +18,9 @@ enum Verdict {
     VERDICT_CANNOT_RUN,
     VERDICT_OTHER_STATUS,
     VERDICT_NOT_RUN,      // the grading was cut short first
-    VERDICT_OVER_LIMIT    // stopped at a limit on CPU time or bytes written
+    VERDICT_OVER_LIMIT,   // stopped at a limit on CPU time or bytes written
+    VERDICT_CANNOT_START, // the grader could not start it, twice
+    VERDICT_COUNT
 };
 
 struct GradeRun {
@@ -41,6 +43,9 @@ struct GradeRun {
     std::string decided_message;
     bool over_write_limit = false;  // stopped for writing too much
     bool sandboxed = false;         // exit statuses above 128 came from bubblewrap
+    bool out_of_memory = false;     // the kernel killed a process of it for the run's memory
+    std::string start_failure;      // why the grader could not start it, or ""
+    int tries = 0;
 };
 
 struct GradeOptions {
@@ -50,7 +55,7 @@ struct GradeOptions {
     std::string ini_text;   // the WENA.ini each run starts with
     std::string keep_dir;   // keep the run directories here; "" removes them
     // Limits of every run; 0 leaves memory and CPU time unbounded.
-    bool sandbox = true;            // bubblewrap, where it works
+    bool sandbox = true;            // bubblewrap; refused when it does not work
     long long memory_mib = 1024;    // address space
     int processes = 64;             // at once, for each run going at once
     int cpu_s = 10;
@@ -97,6 +102,8 @@ size_t grade_utf8_char(const std::string &text, size_t i, unsigned *code);
 // written anew with everything escaped; "" when there is none or it is not
 // such a picture. Never blocks on, or follows, what a program left there.
 std::string grade_read_screen(const std::string &path);
+// The same, from a memory file the run wrote through its descriptor.
+std::string grade_read_screen_fd(int fd);
 
 // The class as one self-contained HTML page: a grid of programs and
 // scenarios by verdict, then every run that did not pass with its screen.

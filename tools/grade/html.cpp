@@ -45,7 +45,9 @@ std::string grade_html_text(const std::string &text)
 
 // The CSS class of each verdict, in the order of Verdict.
 static const char *const verdict_classes[] = {"passed", "failed",  "timed-out",  "ended-early", "malformed", "dump-failed",
-                                              "hung",   "crashed", "cannot-run", "exit",        "not-run"};
+                                              "hung",   "crashed", "cannot-run", "exit",        "not-run",
+                                              "over-limit", "cannot-start"};
+static_assert(sizeof verdict_classes / sizeof verdict_classes[0] == VERDICT_COUNT, "a class for every verdict");
 
 static const char page_style[] =
     "body{font:15px/1.45 system-ui,-apple-system,\"Segoe UI\",sans-serif;margin:24px 32px;color:#1f2328;"
@@ -73,11 +75,11 @@ static const char page_style[] =
     ".failed{background:#ffebe9;color:#a40e26}\n"
     ".timed-out,.ended-early{background:#fff1e5;color:#953800}\n"
     ".malformed,.dump-failed{background:#ddf4ff;color:#0a3069}\n"
-    ".hung,.crashed{background:#fbefff;color:#6e2a8c}\n"
-    ".cannot-run,.exit,.not-run{background:#eaeef2;color:#424a53}\n"
+    ".hung,.crashed,.over-limit{background:#fbefff;color:#6e2a8c}\n"
+    ".cannot-run,.cannot-start,.exit,.not-run{background:#eaeef2;color:#424a53}\n"
     ".run.failed{border-left-color:#cf222e}.run.timed-out,.run.ended-early{border-left-color:#bc4c00}\n"
-    ".run.malformed,.run.dump-failed{border-left-color:#0969da}.run.hung,.run.crashed{border-left-color:#8250df}\n"
-    ".run.cannot-run,.run.exit,.run.not-run{border-left-color:#6e7781}\n"
+    ".run.malformed,.run.dump-failed{border-left-color:#0969da}.run.hung,.run.crashed,.run.over-limit{border-left-color:#8250df}\n"
+    ".run.cannot-run,.run.cannot-start,.run.exit,.run.not-run{border-left-color:#6e7781}\n"
     ".run{background:#ffffff;color:#1f2328}\n";
 
 static std::string verdict_label(const GradeRun &run)
@@ -101,14 +103,14 @@ static std::vector<std::string> distinct(const std::vector<GradeRun> &runs, std:
 
 static std::string summary(const std::vector<GradeRun> &runs)
 {
-    size_t passed = 0, count[VERDICT_NOT_RUN + 1] = {};
+    size_t passed = 0, count[VERDICT_COUNT] = {};
     for (const GradeRun &run : runs) {
         passed += run.verdict == VERDICT_PASSED;
         ++count[run.verdict];
     }
     std::string out = "<p class=\"summary\">" + std::to_string(passed) + " of " + std::to_string(runs.size()) +
                       " runs passed.";
-    for (int v = 0; v <= VERDICT_NOT_RUN; ++v)
+    for (int v = 0; v < VERDICT_COUNT; ++v)
         if (count[v])
             out += " <span class=\"chip " + std::string(verdict_classes[v]) + "\">" +
                    grade_verdict_name((Verdict)v) + " " + std::to_string(count[v]) + "</span>";

@@ -23,7 +23,8 @@ enum {
 
 static const char *const verdict_names[] = {"passed",  "failed", "timed out",  "ended early", "malformed",
                                             "dump failed", "hung", "crashed", "cannot run",  "exit", "not run",
-                                            "over limit"};
+                                            "over limit", "cannot start"};
+static_assert(sizeof verdict_names / sizeof verdict_names[0] == VERDICT_COUNT, "a name for every verdict");
 
 const char *grade_verdict_name(Verdict verdict) { return verdict_names[verdict]; }
 
@@ -92,6 +93,11 @@ static void judge_decision(GradeRun &run)
 // tells; a sandboxed run's signal comes back from bubblewrap as 128 + N.
 void grade_judge(GradeRun &run)
 {
+    if (!run.start_failure.empty()) {
+        run.verdict = VERDICT_CANNOT_START;
+        run.message = run.start_failure;
+        return;
+    }
     if (run.decided) {
         judge_decision(run);
         return;
@@ -99,7 +105,7 @@ void grade_judge(GradeRun &run)
     int signal = run.signal;
     if (run.sandboxed && !signal && run.status > 128 && run.status < 128 + 65)
         signal = run.status - 128;
-    if (run.over_write_limit) {
+    if (run.over_write_limit || run.out_of_memory) {
         run.verdict = VERDICT_OVER_LIMIT;
     } else if (run.killed_at_limit) {
         run.verdict = VERDICT_HUNG;

@@ -12,17 +12,22 @@
 
 enum { SCREEN_FILE_LIMIT = 1 << 20, COLUMNS = 80, ROWS = 25, CELL_BYTES = 4 };
 
+// At most the limit, from the start of what fd holds.
+static bool read_regular_fd(int fd, std::string &text)
+{
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > SCREEN_FILE_LIMIT)
+        return false;
+    text.assign((size_t)st.st_size, '\0');
+    return pread(fd, text.data(), text.size(), 0) == (ssize_t)text.size();
+}
+
 static bool read_regular(const std::string &path, std::string &text)
 {
     int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    struct stat st;
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= SCREEN_FILE_LIMIT;
-    if (ok) {
-        text.assign((size_t)st.st_size, '\0');
-        ok = read(fd, text.data(), text.size()) == (ssize_t)text.size();
-    }
+    bool ok = read_regular_fd(fd, text);
     close(fd);
     return ok;
 }
@@ -110,11 +115,22 @@ static bool read_row(Reader &r, std::string &out)
     return true;
 }
 
+static std::string screen_rows(const std::string &text);
+
 std::string grade_read_screen(const std::string &path)
 {
     std::string text;
-    if (!read_regular(path, text))
-        return "";
+    return read_regular(path, text) ? screen_rows(text) : "";
+}
+
+std::string grade_read_screen_fd(int fd)
+{
+    std::string text;
+    return read_regular_fd(fd, text) ? screen_rows(text) : "";
+}
+
+static std::string screen_rows(const std::string &text)
+{
     static const char start[] = "<div class=\"screen\">\n";
     size_t at = text.find(start);
     if (at == std::string::npos)
