@@ -382,7 +382,7 @@ static void end_run(std::vector<GradeRun> &runs, const Running &r, int wait_stat
     run.killed_at_limit = r.killed;
     run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
     run.signal = WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
-    run.out_of_memory = cgroup_out_of_memory(r.group);
+    run.out_of_memory = run.out_of_memory || cgroup_out_of_memory(r.group);
     read_verdict(r.verdict_fd, run);
     run.err = read_tail(r.dir + ".err");
     run.start_failure = start_failure(r, run);
@@ -535,7 +535,8 @@ static void stop_overdue(std::vector<GradeRun> &runs, std::vector<Running> &runn
             run.over_write_limit = true;
             run.message = "wrote more than " + std::to_string(options.write_mib) + " MiB of files";
         }
-        if (r.killed || run.over_write_limit)
+        run.out_of_memory = run.out_of_memory || cgroup_out_of_memory(r.group);
+        if (r.killed || run.over_write_limit || run.out_of_memory)
             stop_run(r, options.sandbox);
     }
 }
