@@ -339,6 +339,11 @@ TEST_F(Grade, TheSandboxHidesTheMachineOrTheGradingIsRefused)
     EXPECT_EQ(out, "");
     EXPECT_EQ(read("err.txt"), "wena-grade: bubblewrap (bwrap) is not installed\n"
                                "--no-sandbox runs the programs without it, as you, seeing all you see\n");
+    run_output("cd " + shell_quote(dir) + " && mkdir broken && printf '#!/nonexistent\\n' > broken/bwrap && "
+               "chmod +x broken/bwrap");
+    EXPECT_EQ(grade("leds quiet.scn", "PATH=" + shell_quote(file("broken"))), 2);
+    EXPECT_EQ(read("err.txt"), "wena-grade: bubblewrap cannot make a sandbox here\n"
+                               "--no-sandbox runs the programs without it, as you, seeing all you see\n");
     EXPECT_EQ(grade("--no-sandbox leds quiet.scn", "PATH=/nonexistent"), 0) << read("err.txt");
     EXPECT_EQ(out.substr(0, out.find("runs had no")), "PROGRAM  SCENARIO   VERDICT  LINE  WHAT FAILED\n"
                                                      "leds     quiet.scn  passed\n"

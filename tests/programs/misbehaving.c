@@ -160,11 +160,14 @@ static void fill_disk(void)
     close(fd);
 }
 
-/* 2 MiB at the bottom of 200 directories of 30 letters each, a path past
- * PATH_MAX, the deepest of them locked. */
+/* 1.2 MiB at the bottom of 200 directories of 30 letters each, a path past
+ * PATH_MAX, the deepest of them locked, and a locked one beside them. */
 static void write_deep(void)
 {
-    static char block[64 * 1024];
+    static char block[60 * 1024];
+    mkdir("locked", 0700);
+    close(open("locked/file", O_WRONLY | O_CREAT, 0600));
+    chmod("locked", 0);
     int dir = open(".", O_RDONLY | O_DIRECTORY);
     for (int i = 0; i < 200 && dir >= 0; ++i) {
         const char *name = "abcdefghijklmnopqrstuvwxyz0123";
@@ -173,11 +176,13 @@ static void write_deep(void)
         close(dir);
         dir = next;
     }
-    int fd = openat(dir, "bottom", O_WRONLY | O_CREAT, 0600);
-    for (int k = 0; fd >= 0 && k < 32; ++k)
-        if (write(fd, block, sizeof block) < 0)
-            break;
-    close(fd);
+    for (int f = 0; f < 2; ++f) { /* each under a limit of 1 MiB */
+        int fd = openat(dir, f ? "bottom1" : "bottom0", O_WRONLY | O_CREAT, 0600);
+        for (int k = 0; fd >= 0 && k < 10; ++k)
+            if (write(fd, block, sizeof block) < 0)
+                break;
+        close(fd);
+    }
     fchmod(dir, 0);
     close(dir);
     usleep(600 * 1000);

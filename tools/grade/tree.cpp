@@ -22,7 +22,8 @@ static int open_up_and_open(int at, const char *name)
     if (held < 0)
         return -1;
     std::string same = "/proc/self/fd/" + std::to_string(held);
-    int fd = chmod(same.c_str(), 0700) == 0 ? open(same.c_str(), DIR_FLAGS) : -1;
+    // The link in /proc is the very directory held, so it is followed.
+    int fd = chmod(same.c_str(), 0700) == 0 ? open(same.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
     int error = errno;
     close(held);
     errno = error;
