@@ -36,7 +36,8 @@ protected:
                    "forges-stderr atexit-forges debug-no-newline exits-3 crashes-midway signals-grader "
                    "leaves-a-daemon writes-much locks-its-directory writes-to-terminal peeks forks-and-returns forks-brute-force "
                    "closes-descriptors closes-in-constructor reads-scenario-first returns-after-poll plants-picture "
-                   "exits-139 forges-signals swaps-scenario allocates-much writes-one-big-file; do ln -s " MISBEHAVING
+                   "exits-139 forges-signals swaps-scenario allocates-much writes-one-big-file hogs-memory forks-a-bomb "
+                   "fills-the-disk writes-deep looks-for-secrets; do ln -s " MISBEHAVING
                    " $name; done");
         write("moving.scn", "start boards 1 11 0\nwait 1200\ncheck PDR8 != 0\nkey q\n");
         write("leds_on.scn", "start boards 1 11 0\nkeys 13\nwait 100\ncheck PDR8 == 0x0A\n");
@@ -218,7 +219,7 @@ TEST(CommandLines, HelpVersionAndManualPages)
 TEST_F(Grade, HtmlReportInABrowser)
 {
     write("forged", "#!/bin/sh\nprintf '<div class=\"screen\">\\n<div><span class=\"f7 b0\" style=\"width:9ch\">"
-                    "&lt;b&gt;forged</span></div>\\n</div>\\n</body>\\n' > failure-screen.html\n"
+                    "&lt;b&gt;forged</span></div>\\n</div>\\n</body>\\n' > \"$WENA_DUMP_ON_FAILURE\"\n"
                     "echo '<script>alert(1)</script>' >&2\nkill -SEGV $$\n");
     write("raw", "#!/bin/sh\nprintf '<div class=\"screen\">\\n<div><span class=\"f7 b0\" style=\"width:3ch\">"
                  "<img src=x onerror=alert(1)></span></div>\\n</div>\\n</body>\\n' > failure-screen.html\n"
@@ -361,15 +362,23 @@ TEST_F(Grade, RunsCannotReachTheGraderTheTerminalOrOutliveTheirRun)
 
 // Where it can, the sandbox hides the scenario's file, the teacher's files,
 // the network and the grader, and keeps writes inside the run; where it
-// cannot, the grading says so and goes on.
-TEST_F(Grade, TheSandboxHidesTheMachineOrTheGradingSaysItIsMissing)
+// cannot, the grading is refused unless the teacher asks for none.
+TEST_F(Grade, TheSandboxHidesTheMachineOrTheGradingIsRefused)
 {
-    EXPECT_EQ(grade("leds quiet.scn", "PATH=/nonexistent"), 0);
-    EXPECT_EQ(out, "PROGRAM  SCENARIO   VERDICT  LINE  WHAT FAILED\n"
-                   "leds     quiet.scn  passed\n"
-                   "1 of 1 runs passed\n"
-                   "runs were not sandboxed: bubblewrap (bwrap) is not installed\n");
-    EXPECT_EQ(read("err.txt"), "wena-grade: runs go without a sandbox: bubblewrap (bwrap) is not installed\n");
+    EXPECT_EQ(grade("leds quiet.scn", "PATH=/nonexistent"), 2);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(read("err.txt"), "wena-grade: bubblewrap (bwrap) is not installed\n"
+                               "--no-sandbox runs the programs without it, as you, seeing all you see\n");
+    run_output("cd " + shell_quote(dir) + " && mkdir broken && printf '#!/nonexistent\\n' > broken/bwrap && "
+               "chmod +x broken/bwrap");
+    EXPECT_EQ(grade("leds quiet.scn", "PATH=" + shell_quote(file("broken"))), 2);
+    EXPECT_EQ(read("err.txt"), "wena-grade: bubblewrap cannot make a sandbox here\n"
+                               "--no-sandbox runs the programs without it, as you, seeing all you see\n");
+    EXPECT_EQ(grade("--no-sandbox leds quiet.scn", "PATH=/nonexistent"), 0) << read("err.txt");
+    EXPECT_EQ(out.substr(0, out.find("runs had no")), "PROGRAM  SCENARIO   VERDICT  LINE  WHAT FAILED\n"
+                                                     "leds     quiet.scn  passed\n"
+                                                     "1 of 1 runs passed\n"
+                                                     "runs were not sandboxed: --no-sandbox was given\n");
     if (!sandbox_works())
         GTEST_SKIP() << "bubblewrap cannot make a sandbox here (user namespaces refused)";
     write("teacher.txt", "the answers\n");
@@ -463,9 +472,20 @@ TEST_F(Grade, MemoryAndFileSizeLimitsHold)
         EXPECT_EQ(grade(mode + " -t 5 --write-limit 4 -s lit.scn writes-one-big-file"), 0)
             << mode << ": the program tells a big file written" << out;
 #if !defined(__SANITIZE_ADDRESS__) && !__has_feature(address_sanitizer)
-        EXPECT_EQ(grade(mode + " -t 5 --memory 256 -s quiet.scn allocates-much"), 0) << mode << out;
-        EXPECT_EQ(grade(mode + " -t 5 --memory 1 -s quiet.scn leds"), 1) << mode;
-        EXPECT_NE(out.find("--memory 1 MiB may be too little to load it"), std::string::npos) << mode << out;
+        // In a control group the allocation goes through and the kernel
+        // ends the run at the limit; else the allocation is refused.
+        int status = grade(mode + " -t 5 --memory 256 -s quiet.scn allocates-much");
+        if (out.find("no control group") == std::string::npos) {
+            EXPECT_EQ(status, 1) << mode << out;
+            EXPECT_NE(out.find("over limit        the kernel ended a process of it for using more than the run's "
+                               "memory\n"),
+                      std::string::npos)
+                << mode << out;
+        } else {
+            EXPECT_EQ(status, 0) << mode << out;
+            EXPECT_EQ(grade(mode + " -t 5 --memory 1 -s quiet.scn leds"), 1) << mode;
+            EXPECT_NE(out.find("--memory 1 MiB may be too little to load it"), std::string::npos) << mode << out;
+        }
 #endif
     }
 }
@@ -486,4 +506,148 @@ TEST_F(Grade, FilesNamedLikeOptionsArePrograms)
     }
     EXPECT_EQ(run_output("readlink " + shell_quote(file("--junit"))), "leds\n");
     EXPECT_EQ(grade("-t 5 -- leds quiet.scn"), 0) << read("err.txt");
+}
+
+// CI runs as root, where limits bind differently: there the grader goes as
+// nobody, in control groups the test hands over to it as systemd delegates
+// a scope to a user. Elsewhere it goes as the user running the tests.
+class GradeAsStudent : public Grade {
+protected:
+    std::vector<std::string> groups;  // handed over, removed at the end
+    std::string enter;                // shell words that put the shell in them
+
+    void SetUp() override
+    {
+        Grade::SetUp();
+        if (geteuid() != 0)
+            return;
+        if (access("/usr/bin/setpriv", X_OK) != 0)
+            GTEST_SKIP() << "no setpriv (util-linux) to run the grader as nobody";
+        run_output("chmod 0777 " + shell_quote(dir) + " " + shell_quote(file("tmp")));
+        for (std::string controller : {"memory", "pids"}) {
+            std::string own = run_output("awk -F: '$2 ~ /(^|,)" + controller + "(,|$)/ {print $3}' /proc/self/cgroup");
+            std::string mount = "/sys/fs/cgroup/" + controller;
+            if (own.empty() || access(mount.c_str(), W_OK) != 0)
+                continue;
+            own.pop_back();
+            std::string group = mount + (own == "/" ? "" : own) + "/wena-test-" + std::to_string(getpid());
+            run_output("mkdir " + group + " && chown -R nobody:nogroup " + group);
+            groups.push_back(group);
+            enter += "echo $$ > " + group + "/cgroup.procs && ";
+        }
+    }
+    void TearDown() override
+    {
+        for (const std::string &group : groups)
+            run_output("rmdir " + group + " 2>/dev/null || true");
+        Grade::TearDown();
+    }
+    int grade_as_student(const std::string &args, const std::string &env = "")
+    {
+        std::string who = geteuid() == 0 ? "setpriv --reuid=nobody --regid=nogroup --clear-groups " : "";
+        std::string command = "cd " + shell_quote(dir) + " && " + enter + "TMPDIR=" + shell_quote(file("tmp")) +
+                              " timeout 60 env " + env + " " + who + GRADE " " + args + " > out.txt 2> err.txt";
+        int status = system(("sh -c " + shell_quote(command)).c_str());
+        out = read("out.txt");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string left_behind() { return run_output("ls -A " + shell_quote(file("tmp"))); }
+    bool sandbox_works_for_student()
+    {
+        std::string who = geteuid() == 0 ? "setpriv --reuid=nobody --regid=nogroup --clear-groups " : "";
+        return system((who + "bwrap --unshare-all --unshare-user --ro-bind / / true > /dev/null 2>&1").c_str()) == 0;
+    }
+};
+
+// Memory, processes and the disk are budgets of the run as a whole: six
+// children cannot share more than its memory, a fork bomb keeps to its
+// run, and a reservation of 1 GiB or 28,000 files stay within its own
+// directory's size. The correct runs beside them keep their verdicts.
+TEST_F(GradeAsStudent, ResourcesAreBudgetsOfTheWholeRun)
+{
+    if (!sandbox_works_for_student())
+        GTEST_SKIP() << "bubblewrap cannot make a sandbox here (user namespaces refused)";
+    EXPECT_EQ(grade_as_student("-t 20 -j 6 --memory 256 --processes 32 --write-limit 1 -s quiet.scn hogs-memory "
+                               "forks-a-bomb fills-the-disk leds leds leds"), 1) << read("err.txt");
+    bool grouped = out.find("no control group") == std::string::npos;
+    std::string table = out.substr(0, out.find("runs passed"));
+    std::string others = "forks-a-bomb    quiet.scn  passed\n"
+                         "fills-the-disk  quiet.scn  over limit        wrote a file past the limit of bytes written or "
+                         "exit status 153 (the sandbox gives both alike)\n"
+                         "leds            quiet.scn  passed\n"
+                         "leds            quiet.scn  passed\n"
+                         "leds            quiet.scn  passed\n";
+    if (grouped)
+        EXPECT_EQ(table, "PROGRAM         SCENARIO   VERDICT     LINE  WHAT FAILED\n"
+                         "hogs-memory     quiet.scn  over limit        the kernel ended a process of it for using more "
+                         "than the run's memory\n" + others + "4 of 6 ")
+            << out << read("err.txt");
+    else
+        EXPECT_NE(table.find(others), std::string::npos) << "no control group here: " << out;
+    EXPECT_EQ(left_behind(), "");
+    EXPECT_EQ(run_output("pgrep -f " + shell_quote("^" + dir + "/") + " || echo none"), "none\n");
+}
+
+// Trees a run leaves are counted and removed by descriptors whatever their
+// depth and the length of their paths, locked directories included, and
+// nothing of the teacher's environment or keyring reaches a run.
+TEST_F(GradeAsStudent, TreesSecretsAndKeyringsStayWithTheirRun)
+{
+    for (std::string mode : {"--no-sandbox", ""}) {
+        if (mode.empty() && !sandbox_works_for_student()) {
+            std::cout << "bubblewrap cannot make a sandbox here (user namespaces refused): sandboxed half skipped\n";
+            continue;
+        }
+        run_output("mkdir -p " + shell_quote(file("teacher")));
+        write("teacher/answers.txt", "PDR8=0x5A\n");
+        std::string add_key = "python3 -c \"import ctypes, os, sys; ctypes.CDLL(None).syscall(248, b'user', "
+                              "b'teacher', b'answer', 6, -3); os.execvp(sys.argv[1], sys.argv[1:])\" ";
+        EXPECT_EQ(grade_as_student(mode + " -t 10 --write-limit 1 --keep kept -s quiet.scn writes-deep "
+                                   "looks-for-secrets leds",
+                                   "CI_JOB_TOKEN=secret WENA_POLL_LIMIT=5 " + add_key),
+                  1)
+            << mode << read("err.txt");
+        EXPECT_EQ(out.substr(0, out.find("runs passed")),
+                  "PROGRAM            SCENARIO   VERDICT     LINE  WHAT FAILED\n"
+                  "writes-deep        quiet.scn  over limit        wrote more than 1 MiB of files\n"
+                  "looks-for-secrets  quiet.scn  passed\n"
+                  "leds               quiet.scn  passed\n"
+                  "2 of 3 ")
+            << mode << read("err.txt");
+        EXPECT_EQ(read("teacher/answers.txt"), "PDR8=0x5A\n");
+        EXPECT_EQ(run_output("cd " + shell_quote(dir) + " && find kept -type d -perm 0 | wc -l"), "0\n")
+            << "kept directories opened up";
+        run_output("rm -rf " + shell_quote(file("kept")));
+        EXPECT_EQ(grade_as_student(mode + " -t 10 --write-limit 1 -s quiet.scn writes-deep leds"), 1) << mode;
+        EXPECT_EQ(left_behind(), "") << mode << ": what the runs left behind";
+    }
+}
+
+// A run that cannot start (here bubblewrap fails the first time, as when
+// the kernel has no room for a namespace) is tried once more; one that
+// never starts is "cannot start", and the class goes on.
+TEST_F(GradeAsStudent, ARunThatCannotStartIsTriedAgainAndStopsNothing)
+{
+    if (!sandbox_works_for_student())
+        GTEST_SKIP() << "bubblewrap cannot make a sandbox here (user namespaces refused)";
+    run_output("mkdir -p " + shell_quote(file("bin")));
+    std::string counter = file("tmp/tries");
+    write("bin/bwrap", "#!/bin/sh\nn=$(cat " + counter + " 2>/dev/null || echo 0)\necho $((n + 1)) > " + counter +
+                           "\nif [ \"$n\" -ge 1 ] && [ \"$n\" -le $(cat " + file("fail-until") +
+                           ") ]; then echo 'bwrap: Creating new namespace failed: No space left on device' >&2; "
+                           "exit 1; fi\nexec /usr/bin/bwrap \"$@\"\n");
+    run_output("chmod 0755 " + shell_quote(file("bin")) + " " + shell_quote(file("bin/bwrap")));
+    write("fail-until", "1\n");
+    EXPECT_EQ(grade_as_student("-j 1 -s quiet.scn leds leds", "PATH=" + file("bin") + ":/usr/bin:/bin"), 0)
+        << read("err.txt");
+    run_output("rm -f " + counter);
+    write("fail-until", "3\n");
+    EXPECT_EQ(grade_as_student("-j 1 -s quiet.scn leds leds", "PATH=" + file("bin") + ":/usr/bin:/bin"), 1);
+    EXPECT_EQ(out.substr(0, out.find("runs passed")),
+              "PROGRAM  SCENARIO   VERDICT       LINE  WHAT FAILED\n"
+              "leds     quiet.scn  cannot start        bwrap: Creating new namespace failed: No space left on device\n"
+              "leds     quiet.scn  passed\n"
+              "1 of 2 ")
+        << read("err.txt");
+    EXPECT_EQ(left_behind(), "tries\n");
 }

@@ -4,14 +4,19 @@
 #define _GNU_SOURCE
 #include <wena.h>
 
+#include <errno.h>
 #include <fcntl.h>
+#include <linux/keyctl.h>
 #include <net/if.h>
 #include <signal.h>
 #include <sys/syscall.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 static void forge_and_quit(void)
@@ -175,9 +180,10 @@ static void swap_scenario(void)
 static void allocate_much(void)
 {
     size_t size = (size_t)512 << 20;
-    char *block = malloc(size);
+    volatile char *block = malloc(size); /* volatile: every page is really touched */
     if (block) {
-        memset(block, 1, size);
+        for (size_t at = 0; at < size; at += 4096)
+            block[at] = 1;
         PDR8 = 1;
     }
 }
@@ -197,6 +203,108 @@ static void write_one_big_file(void)
     if (fd >= 0 && fstat(fd, &st) == 0 && st.st_size > (1 << 20))
         PDR8 = 1;
     unlink("big");
+}
+
+/* Six children of 100 MiB each, every page touched, all alive at once:
+ * under one budget for the run they cannot all have it. Dark LEDs when
+ * they did not, lit when they did. */
+static void hog_memory(void)
+{
+    int pipes[2];
+    if (pipe(pipes) != 0)
+        return;
+    for (int i = 0; i < 6; ++i)
+        if (fork() == 0) {
+            size_t size = 100u << 20;
+            char *p = mmap(NULL, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (p == MAP_FAILED)
+                _exit(1);
+            memset(p, 1, size);
+            if (write(pipes[1], "x", 1) != 1)
+                _exit(1);
+            pause();
+        }
+    close(pipes[1]);
+    char got[6];
+    ssize_t n = 0, k;
+    while (n < 6 && (k = read(pipes[0], got, sizeof got)) > 0)
+        n += k;
+    sim_poll();
+    PDR8 = n == 6 ? 1 : 0;
+}
+
+/* Processes until fork fails, each waiting for ever. */
+static void fork_bomb(void)
+{
+    for (int i = 0; i < 100000; ++i) {
+        pid_t pid = fork();
+        if (pid < 0)
+            break;
+        if (pid == 0) {
+            pause();
+            _exit(0);
+        }
+    }
+}
+
+/* The disk, in two ways: many empty files, then one big reservation. */
+static void fill_disk(void)
+{
+    mkdir("many", 0700);
+    for (int i = 0; i < 28000; ++i) {
+        char name[32];
+        snprintf(name, sizeof name, "many/%d", i);
+        if (close(open(name, O_WRONLY | O_CREAT, 0600)) != 0)
+            break;
+    }
+    int fd = open("big", O_WRONLY | O_CREAT, 0600);
+    if (fd >= 0)
+        posix_fallocate(fd, 0, (off_t)1 << 30);
+    close(fd);
+}
+
+/* 1.2 MiB at the bottom of 200 directories of 30 letters each, a path past
+ * PATH_MAX, the deepest of them locked, and a locked one beside them. */
+static void write_deep(void)
+{
+    static char block[60 * 1024];
+    mkdir("locked", 0700);
+    close(open("locked/file", O_WRONLY | O_CREAT, 0600));
+    chmod("locked", 0);
+    int dir = open(".", O_RDONLY | O_DIRECTORY);
+    for (int i = 0; i < 200 && dir >= 0; ++i) {
+        const char *name = "abcdefghijklmnopqrstuvwxyz0123";
+        mkdirat(dir, name, 0700);
+        int next = openat(dir, name, O_RDONLY | O_DIRECTORY);
+        close(dir);
+        dir = next;
+    }
+    for (int f = 0; f < 2; ++f) { /* each under a limit of 1 MiB */
+        int fd = openat(dir, f ? "bottom1" : "bottom0", O_WRONLY | O_CREAT, 0600);
+        for (int k = 0; fd >= 0 && k < 10; ++k)
+            if (write(fd, block, sizeof block) < 0)
+                break;
+        close(fd);
+    }
+    fchmod(dir, 0);
+    close(dir);
+    usleep(600 * 1000);
+}
+
+/* What should not reach a run, as LED bits: CI's secret, the teacher's
+ * bound for the library, a key in the teacher's session keyring, and a
+ * HOME that is not the run's directory. */
+static void look_for_secrets(void)
+{
+    unsigned leaks = 0;
+    leaks |= getenv("CI_JOB_TOKEN") ? 0x01 : 0;
+    leaks |= getenv("WENA_POLL_LIMIT") ? 0x02 : 0;
+    leaks |= syscall(SYS_keyctl, KEYCTL_SEARCH, KEY_SPEC_SESSION_KEYRING, "user", "teacher", 0) >= 0 ? 0x04 : 0;
+    char here[4096];
+    const char *home = getenv("HOME");
+    leaks |= home && getcwd(here, sizeof here) && strcmp(home, here) == 0 ? 0 : 0x08;
+    sim_poll();
+    PDR8 = (uint8_t)leaks;
 }
 
 int main(int argc, char **argv)
@@ -258,6 +366,16 @@ int main(int argc, char **argv)
         dprintf(open("/dev/tty", O_WRONLY), "\r\nFAKE: all runs passed\r\n");
     if (IS("peeks"))
         peek();
+    if (IS("hogs-memory"))
+        hog_memory();
+    if (IS("forks-a-bomb"))
+        fork_bomb();
+    if (IS("fills-the-disk"))
+        fill_disk();
+    if (IS("writes-deep"))
+        write_deep();
+    if (IS("looks-for-secrets"))
+        look_for_secrets();
     for (;;)
         sim_poll();
 }

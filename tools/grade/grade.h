@@ -21,6 +21,7 @@ enum Verdict {
     VERDICT_NOT_RUN,      // the grading was cut short first
     VERDICT_OVER_LIMIT,   // stopped at a limit on CPU time or bytes written
     VERDICT_INTERFERED,   // the program broke the grader's link to its run
+    VERDICT_CANNOT_START, // the grader could not start it, twice
     VERDICT_COUNT
 };
 
@@ -53,6 +54,9 @@ struct GradeRun {
     std::string decided_message;
     bool over_write_limit = false;  // stopped for writing too much
     bool sandboxed = false;         // exit statuses above 128 came from bubblewrap
+    bool out_of_memory = false;     // the kernel killed a process of it for the run's memory
+    std::string start_failure;      // why the grader could not start it, or ""
+    int tries = 0;
 };
 
 struct GradeOptions {
@@ -62,7 +66,7 @@ struct GradeOptions {
     std::string ini_text;   // the WENA.ini each run starts with
     std::string keep_dir;   // keep the run directories here; "" removes them
     // Limits of every run; 0 leaves memory and CPU time unbounded.
-    bool sandbox = true;            // bubblewrap, where it works
+    bool sandbox = true;            // bubblewrap; refused when it does not work
     long long memory_mib = 1024;    // address space
     int processes = 64;             // at once, for each run going at once
     int cpu_s = 10;

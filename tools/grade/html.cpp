@@ -53,7 +53,7 @@ std::string grade_html_text(const std::string &text)
 // The CSS class of each verdict, in the order of Verdict.
 static const char *const verdict_classes[] = {"passed",     "failed", "timed-out", "ended-early", "malformed",
                                               "dump-failed", "hung",  "crashed",   "cannot-run",  "exit",
-                                              "not-run",    "over-limit", "interfered"};
+                                              "not-run",    "over-limit", "interfered", "cannot-start"};
 static_assert(sizeof verdict_classes / sizeof verdict_classes[0] == VERDICT_COUNT, "a colour for every verdict");
 
 static const char page_style[] =
@@ -84,12 +84,12 @@ static const char page_style[] =
     ".timed-out,.ended-early,.interfered{background:#fff1e5;color:#953800}\n"
     ".malformed,.dump-failed{background:#ddf4ff;color:#0a3069}\n"
     ".hung,.crashed,.over-limit{background:#fbefff;color:#6e2a8c}\n"
-    ".cannot-run,.exit,.not-run{background:#eaeef2;color:#424a53}\n"
+    ".cannot-run,.cannot-start,.exit,.not-run{background:#eaeef2;color:#424a53}\n"
     ".run.failed{border-left-color:#cf222e}\n"
     ".run.timed-out,.run.ended-early,.run.interfered{border-left-color:#bc4c00}\n"
     ".run.malformed,.run.dump-failed{border-left-color:#0969da}\n"
     ".run.hung,.run.crashed,.run.over-limit{border-left-color:#8250df}\n"
-    ".run.cannot-run,.run.exit,.run.not-run{border-left-color:#6e7781}\n"
+    ".run.cannot-run,.run.cannot-start,.run.exit,.run.not-run{border-left-color:#6e7781}\n"
     ".run{background:#ffffff;color:#1f2328}\n";
 
 static std::string verdict_label(const GradeRun &run)

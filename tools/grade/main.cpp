@@ -2,6 +2,7 @@
 // wena-grade [OPTIONS] -s SCENARIO... PROGRAM... many programs, each scenario
 // Exit status 0 when every run passed, 1 when one did not, 2 when the
 // grading itself could not be done.
+#include "tools/grade/cgroup.h"
 #include "tools/grade/grade.h"
 
 #include "console/platform.h"
@@ -266,16 +267,21 @@ int main(int argc, char **argv)
     check_not_an_input("--html", html_path, inputs);
     check_keep_dir(options.keep_dir);
     check_keep_apart(options.keep_dir, {{"--junit", options.junit_path}, {"--html", html_path}});
+    cgroup_enter_scope(argv);
+    // Without the sandbox every run goes as the teacher: only when asked.
     std::string unsandboxed = options.sandbox ? grade_sandbox_missing() : "--no-sandbox was given";
     if (options.sandbox && !unsandboxed.empty()) {
-        say("runs go without a sandbox: " + unsandboxed);
-        options.sandbox = false;
+        say(unsandboxed);
+        fputs("--no-sandbox runs the programs without it, as you, seeing all you see\n", stderr);
+        exit(STATUS_CANNOT_GRADE);
     }
+    std::string ungrouped = cgroup_prepare();
     // A sandbox's set-up and tear-down mostly wait on the kernel, not the CPU.
     if (options.sandbox && !jobs_given)
         options.jobs = (int)std::min(256L, 4 * cores());
     show_progress_line = isatty(STDERR_FILENO);
     bool graded = grade_runs(runs, options, error);
+    cgroup_finish();
     if (show_progress_line)
         fprintf(stderr, "\r\x1b[K");
     fputs(grade_table(runs).c_str(), stdout);
@@ -285,6 +291,9 @@ int main(int argc, char **argv)
     printf("%zu of %zu runs passed\n", passed, runs.size());
     if (!unsandboxed.empty())
         printf("runs were not sandboxed: %s\n", grade_shown(unsandboxed).c_str());
+    if (!ungrouped.empty())
+        printf("runs had no control group of their own, only limits of each process: %s\n",
+               grade_shown(ungrouped).c_str());
     fflush(stdout);
     if (!options.junit_path.empty() && !grade_write_junit(options.junit_path, runs)) {
         say(options.junit_path + ": " + strerror(errno));

@@ -25,7 +25,7 @@ enum {
 
 static const char *const verdict_names[] = {"passed",  "failed", "timed out",  "ended early", "malformed",
                                             "dump failed", "hung", "crashed", "cannot run",  "exit", "not run",
-                                            "over limit", "interfered"};
+                                            "over limit", "interfered", "cannot start"};
 static_assert(sizeof verdict_names / sizeof verdict_names[0] == VERDICT_COUNT, "a name for every verdict");
 
 static const char link_lost[] = "the program closed the descriptor the grader gave it";
@@ -133,13 +133,18 @@ static std::string without_verdict(const GradeRun &run)
 // tells: the signal from its wait status, or from bubblewrap's status.
 void grade_judge(GradeRun &run)
 {
+    if (!run.start_failure.empty()) {
+        run.verdict = VERDICT_CANNOT_START;
+        run.message = run.start_failure;
+        return;
+    }
     if (run.decided) {
         judge_decision(run);
         return;
     }
     std::string doubt;
     int signal = signal_of(run, doubt);
-    if (run.over_write_limit) {
+    if (run.over_write_limit || run.out_of_memory) {
         run.verdict = VERDICT_OVER_LIMIT;
     } else if (run.killed_at_limit) {
         run.verdict = VERDICT_HUNG;
