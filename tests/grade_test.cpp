@@ -37,7 +37,7 @@ protected:
                    "leaves-a-daemon writes-much locks-its-directory writes-to-terminal peeks forks-and-returns forks-brute-force "
                    "closes-descriptors closes-in-constructor reads-scenario-first returns-after-poll plants-picture "
                    "exits-139 forges-signals swaps-scenario allocates-much writes-one-big-file hogs-memory forks-a-bomb "
-                   "fills-the-disk writes-deep looks-for-secrets; do ln -s " MISBEHAVING
+                   "fills-the-disk writes-deep looks-for-secrets swaps-links; do ln -s " MISBEHAVING
                    " $name; done");
         write("moving.scn", "start boards 1 11 0\nwait 1200\ncheck PDR8 != 0\nkey q\n");
         write("leds_on.scn", "start boards 1 11 0\nkeys 13\nwait 100\ncheck PDR8 == 0x0A\n");
@@ -618,7 +618,17 @@ TEST_F(GradeAsStudent, TreesSecretsAndKeyringsStayWithTheirRun)
         EXPECT_EQ(run_output("cd " + shell_quote(dir) + " && find kept -type d -perm 0 | wc -l"), "0\n")
             << "kept directories opened up";
         run_output("rm -rf " + shell_quote(file("kept")));
-        EXPECT_EQ(grade_as_student(mode + " -t 10 --write-limit 1 -s quiet.scn writes-deep leds"), 1) << mode;
+        // The teacher's files, where the grader could remove them, named as
+        // those of the run that swaps links to them with its directories.
+        run_output("cd " + shell_quote(dir) + " && for f in $(seq 0 19); do : > teacher/f$f; done && chmod 0755 teacher" +
+                   (geteuid() == 0 ? " && chown -R nobody teacher" : ""));
+        EXPECT_EQ(grade_as_student(mode + " -t 10 --write-limit 1 -s quiet.scn writes-deep swaps-links leds"), 1)
+            << mode;
+        EXPECT_EQ(out.substr(out.find("swaps-links"), out.find("leds ") - out.find("swaps-links")),
+                  "swaps-links  quiet.scn  passed\n")
+            << mode;
+        EXPECT_EQ(run_output("cd " + shell_quote(dir) + " && stat -c %a teacher && ls teacher | wc -l"), "755\n21\n")
+            << mode << ": the teacher's directory as it was";
         EXPECT_EQ(left_behind(), "") << mode << ": what the runs left behind";
     }
 }

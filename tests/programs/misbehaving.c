@@ -291,6 +291,34 @@ static void write_deep(void)
     usleep(600 * 1000);
 }
 
+/* Directories of files beside links to the teacher's directory (three
+ * levels up from a run's directory without the sandbox), swapped with each
+ * other by processes in sessions of their own for as long as they live:
+ * a tree walked by names would follow a link into the teacher's files. */
+static void swap_links(void)
+{
+    char a[16], l[16], name[48];
+    for (int k = 0; k < 8; ++k) {
+        snprintf(a, sizeof a, "a%d", k);
+        snprintf(l, sizeof l, "l%d", k);
+        mkdir(a, 0700);
+        for (int f = 0; f < 20; ++f) {
+            snprintf(name, sizeof name, "%s/f%d", a, f);
+            close(open(name, O_WRONLY | O_CREAT, 0600));
+        }
+        if (symlink("../../../teacher", l) != 0)
+            return;
+    }
+    for (int k = 0; k < 8; ++k)
+        if (fork() == 0) {
+            setsid();
+            snprintf(a, sizeof a, "a%d", k);
+            snprintf(l, sizeof l, "l%d", k);
+            for (;;)
+                renameat2(AT_FDCWD, a, AT_FDCWD, l, RENAME_EXCHANGE);
+        }
+}
+
 /* What should not reach a run, as LED bits: CI's secret, the teacher's
  * bound for the library, a key in the teacher's session keyring, and a
  * HOME that is not the run's directory. */
@@ -374,6 +402,8 @@ int main(int argc, char **argv)
         fill_disk();
     if (IS("writes-deep"))
         write_deep();
+    if (IS("swaps-links"))
+        swap_links();
     if (IS("looks-for-secrets"))
         look_for_secrets();
     for (;;)
