@@ -123,14 +123,15 @@ static std::string html_row(int y)
     return row + "</div>\n";
 }
 
-bool dump_html(const char *path)
+std::string dump_html_page()
 {
     std::string page = html_head();
     for (int y = 0; y < SCREEN_ROWS; ++y)
         page += html_row(y);
-    page += "</div>\n</body>\n</html>\n";
-    return write_file(path, page);
+    return page + "</div>\n</body>\n</html>\n";
 }
+
+bool dump_html(const char *path) { return write_file(path, dump_html_page()); }
 
 bool dump_lcd(const char *path)
 {

@@ -9,6 +9,9 @@ bool dump_text(const char *path);
 bool dump_html(const char *path);
 bool dump_lcd(const char *path);
 
+// The HTML picture dump_html writes, as text.
+std::string dump_html_page();
+
 // The style rules that give the HTML picture its cells and colours, for a
 // page that shows such pictures inside its own.
 std::string dump_html_screen_style();

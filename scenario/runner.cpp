@@ -114,26 +114,47 @@ static bool dump_at_exit()
 // Once the run is ending, a slow final dump is no hung program.
 static void stop_watchdog() { plat_every_second(nullptr); }
 
-// WENA_DUMP_ON_FAILURE: the screen at the moment the run failed, as an HTML
-// picture, for a grader to show; best effort, the verdict stays as it is.
-static void dump_failure_screen()
+// The screen at the moment the run failed, as an HTML picture, for a
+// grader to show: on the grader's descriptor, or wherever
+// WENA_DUMP_ON_FAILURE names; best effort, the verdict stays as it is.
+// Never from a child the program forked: only the run's own process speaks.
+static void send_failure_screen()
 {
+    if (!verdict_from_starter())
+        return;
+    if (verdict_takes_picture()) {
+        verdict_send_picture(dump_html_page());
+        return;
+    }
     const char *path = getenv("WENA_DUMP_ON_FAILURE");
     if (path && *path)
         dump_html(path);
 }
 
+static const char link_lost[] = "the program closed the descriptor the grader gave it";
+
+// The verdict has nowhere to go: the exit status alone tells the grader why.
+[[noreturn]] static void end_link_lost()
+{
+    plat_write_message((std::string("wena: ") + run.path + ": " + link_lost + "\n").c_str());
+    fflush(nullptr);
+    _exit(SCENARIO_LINK_LOST);
+}
+
+// The verdict goes first: a picture that cannot be written, however slow,
+// never holds it back.
 static void finish(int status, const std::string &message)
 {
     stop_watchdog();
-    if (status != SCENARIO_PASSED)
-        dump_failure_screen();
     run.verdict = message;
     run.active = false;
     if (!dump_at_exit() && status == SCENARIO_PASSED)
         status = SCENARIO_DUMP_FAILED;
     run.status = status;
-    verdict_send(status, run.verdict);
+    if (!verdict_send(status, run.verdict))
+        end_link_lost();
+    if (status != SCENARIO_PASSED)
+        send_failure_screen();
     exit(status);
 }
 
@@ -155,7 +176,8 @@ static const char *current_line()
     return text.c_str();
 }
 
-static void print_verdict_at_exit()
+// exit_status is what the program gave exit(), or -1 when not known.
+static void verdict_at_exit(int exit_status)
 {
     if (run.active && !watchdog_fired)
         stop_watchdog();
@@ -170,7 +192,9 @@ static void print_verdict_at_exit()
         run.status = SCENARIO_TIME_LIMIT;
     } else if (run.active && run.next < run.steps.size()) {
         const ScenarioStep &step = run.steps[run.next];
-        run.verdict = where(step) + "the program ended before this step: " + step.source;
+        run.verdict = where(step) + "the program ended" +
+                      (exit_status >= 0 ? " with exit status " + std::to_string(exit_status) : std::string()) +
+                      " before this step: " + step.source;
         override_status = SCENARIO_ENDED_EARLY;
     } else if (run.active) {
         // Said, so that a grader tells this run from one whose program ended
@@ -184,9 +208,11 @@ static void print_verdict_at_exit()
         if (scripted && override_status < 0 && run.status <= SCENARIO_PASSED)
             override_status = SCENARIO_DUMP_FAILED;
     }
-    if (scripted)
-        verdict_send(override_status >= 0 ? override_status : run.status >= 0 ? run.status : SCENARIO_PASSED,
-                     run.verdict);
+    if (scripted && !verdict_send(override_status >= 0 ? override_status : run.status >= 0 ? run.status : SCENARIO_PASSED,
+                                  run.verdict)) {
+        run.verdict = run.path + ": " + link_lost;
+        override_status = SCENARIO_LINK_LOST;
+    }
     if (run.record)
         fclose(run.record);
     if (override_status >= 0)
@@ -194,6 +220,12 @@ static void print_verdict_at_exit()
     if (!run.verdict.empty())
         plat_write_message(("wena: " + run.verdict + "\n").c_str());
 }
+
+#ifdef __GLIBC__
+static void on_program_exit(int exit_status, void *) { verdict_at_exit(exit_status); }
+#else
+static void on_program_exit() { verdict_at_exit(-1); }
+#endif
 
 // The bounds of a whole run: the program's time and its polls.
 static void check_bounds()
@@ -276,6 +308,7 @@ static bool carry_out(const ScenarioStep &step)
     case STEP_WAIT_UNTIL:
         if (condition_holds(step.cond, seen)) {
             run.waiting = false;
+            ++run.checks_held;  // a check that may wait: counted as the grader counts it
             return true;
         }
         if (deadline_passed(step))
@@ -381,10 +414,10 @@ static void show_warnings_if_they_stay()
 static void end_hung_run()
 {
     con_take_over_for_exit();
-    dump_failure_screen();
     if (trace_on)
         trace_end();
-    print_verdict_at_exit();
+    verdict_at_exit(-1);
+    send_failure_screen();
     _exit(SCENARIO_TIME_LIMIT);
 }
 
@@ -416,6 +449,8 @@ static void start_scenario(const char *path)
 {
     run.path = path;
     std::string text, error;
+    if (verdict_link_broken())
+        refuse(SCENARIO_LINK_LOST, std::string(path) + ": " + link_lost);
     if (!verdict_link_scenario(text))
         text = read_scenario(path);
     if (!script_parse(text, run.steps, error))
@@ -536,7 +571,11 @@ void scenario_begin()
     show_warnings_if_they_stay();
     // Registered before the console takes the terminal, so it runs after the
     // terminal has been given back.
-    atexit(print_verdict_at_exit);
+#ifdef __GLIBC__
+    on_exit(on_program_exit, nullptr);
+#else
+    atexit(on_program_exit);
+#endif
     // Ahead of the verdict, which may end the process at once.
     if (trace_on)
         atexit(trace_end);

@@ -12,7 +12,8 @@ enum {
     SCENARIO_TIME_LIMIT = 4,
     SCENARIO_MALFORMED = 5,
     SCENARIO_DUMP_FAILED = 6,
-    SCENARIO_ENDED_EARLY = 7
+    SCENARIO_ENDED_EARLY = 7,
+    SCENARIO_LINK_LOST = 8  // the program closed a descriptor the grader gave it
 };
 
 // True while a scenario or a recording needs to see every poll. Without

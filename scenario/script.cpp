@@ -488,3 +488,11 @@ bool script_parse(const std::string &text, std::vector<ScenarioStep> &steps, std
     }
     return true;
 }
+
+int script_check_count(const std::vector<ScenarioStep> &steps)
+{
+    int checks = 0;
+    for (const ScenarioStep &step : steps)
+        checks += step.kind == STEP_CHECK || step.kind == STEP_WAIT_UNTIL;
+    return checks;
+}

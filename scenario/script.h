@@ -45,6 +45,10 @@ struct ScenarioStep {
 // message naming the line.
 bool script_parse(const std::string &text, std::vector<ScenarioStep> &steps, std::string &error);
 
+// The checks a run that passes has held: every check, and every wait until
+// (a check that may wait). A scenario run and the grader count alike.
+int script_check_count(const std::vector<ScenarioStep> &steps);
+
 // The name a key has in a scenario ("space", "I", "code 7").
 std::string script_key_name(int key);
 

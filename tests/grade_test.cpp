@@ -34,7 +34,10 @@ protected:
         run_output("cd " + shell_quote(dir) + " && mkdir tmp && ln -s " STEPPER " stepper && ln -s " HEX_COUNTER
                    " hex-counter && ln -s " EXAMPLE_PROGRAM " leds && ln -s " SPIN_PROGRAM " spins && for name in "
                    "forges-stderr atexit-forges debug-no-newline exits-3 crashes-midway signals-grader "
-                   "leaves-a-daemon writes-much locks-its-directory writes-to-terminal peeks; do ln -s " MISBEHAVING
+                   "leaves-a-daemon writes-much locks-its-directory writes-to-terminal peeks forks-and-returns forks-brute-force "
+                   "closes-descriptors closes-in-constructor reads-scenario-first returns-after-poll plants-picture "
+                   "exits-139 forges-signals swaps-scenario allocates-much writes-one-big-file hogs-memory forks-a-bomb "
+                   "fills-the-disk writes-deep looks-for-secrets swaps-links; do ln -s " MISBEHAVING
                    " $name; done");
         write("moving.scn", "start boards 1 11 0\nwait 1200\ncheck PDR8 != 0\nkey q\n");
         write("leds_on.scn", "start boards 1 11 0\nkeys 13\nwait 100\ncheck PDR8 == 0x0A\n");
@@ -126,6 +129,11 @@ print(root.get('failures'), root.get('errors'), cases)
 TEST_F(Grade, RefusesWhatItCannotUseBeforeAnyRun)
 {
     write("broken.scn", "start boards 1 11 0\nwait soon\n");
+    write("escape.scn", "check PDR8 == \x1b]0;owned\x07\n");
+    write("empty.scn", "");
+    write("comments.scn", "# nothing to check\n\n   # at all\n");
+    write("bom.scn", "\xEF\xBB\xBF");
+    write("boards-only.scn", "start boards 1 11 0\nkeys 13\nwait 100\n");
     write("text-program", "not a program\n");
     run_output("cd " + shell_quote(dir) + " && mkfifo fifo fifo.scn && mkdir adir kept && chmod +x text-program");
     const std::string hint = "Try 'wena-grade --help' for the options.\n", scenario = " leds leds_on.scn";
@@ -139,6 +147,21 @@ TEST_F(Grade, RefusesWhatItCannotUseBeforeAnyRun)
         {"--html no-such-dir/report.html" + scenario, "--html no-such-dir/report.html: No such file or directory\n"},
         {"--keep kept" + scenario, "--keep " + file("kept") + ": it exists already; the runs are kept in a new directory\n"},
         {"--html leds_on.scn" + scenario, "--html leds_on.scn: the same file as leds_on.scn, which would be lost\n"},
+        {"--junit leds" + scenario, "--junit leds: the same file as leds, which would be lost\n"},
+        {"--junit r.xml --html r.xml" + scenario, "--html r.xml: the same file as r.xml, which would be lost\n"},
+        {"--html r.html --junit ./r.html" + scenario, "--html r.html: the same file as ./r.html, which would be lost\n"},
+        {"--html tmp/../r.html --junit r.html" + scenario,
+         "--html tmp/../r.html: the same file as r.html, which would be lost\n"},
+        {"--keep new --html new" + scenario, "--html new: the same place as --keep " + file("new") + "\n"},
+        {"--keep new --junit ./new" + scenario, "--junit ./new: the same place as --keep " + file("new") + "\n"},
+        {"--junit ''" + scenario, "--junit needs a file, not ''\n" + hint},
+        {"--html ''" + scenario, "--html needs a file, not ''\n" + hint},
+        {"leds empty.scn", "empty.scn: no check or wait until: it would pass every program\n"},
+        {"leds quiet.scn comments.scn", "comments.scn: no check or wait until: it would pass every program\n"},
+        {"leds bom.scn", "bom.scn: no check or wait until: it would pass every program\n"},
+        {"leds boards-only.scn", "boards-only.scn: no check or wait until: it would pass every program\n"},
+        {"leds escape.scn", "escape.scn:1: '\\x1B]0;owned\\x07' is not a number (value)\n"},
+        {"-s quiet.scn leds \"$(printf '\\033[2Jgone')\"", "\\x1B[2Jgone: No such file or directory: cannot be run\n"},
         {"--junit -s" + scenario, "--junit needs a file, not '-s' (./-s names such a file)\n" + hint},
         {"--bogus" + scenario, "unknown option --bogus\n" + hint},
         {"-t 0" + scenario, "--time-limit '0' is not a whole number from 1 to 86400\n" + hint},
@@ -157,6 +180,8 @@ TEST_F(Grade, RefusesWhatItCannotUseBeforeAnyRun)
         EXPECT_EQ(out, "") << args << ": nothing graded";
     }
     EXPECT_EQ(run_output("ls " + shell_quote(file("kept")) + " | wc -l"), "0\n");
+    EXPECT_EQ(run_output("cd " + shell_quote(dir) + " && ls -d new r.xml r.html 2>/dev/null | wc -l"), "0\n")
+        << "neither --keep nor a report made";
     EXPECT_EQ(grade("--version"), 0);
     EXPECT_EQ(out, "wena-grade " WENA_VERSION "\n");
 }
@@ -188,12 +213,13 @@ TEST(CommandLines, HelpVersionAndManualPages)
 
 // The page a teacher opens, as a real browser reads it: the class grid by
 // verdict, and the board's screen at the moment a check failed, compared
-// whole. Two programs write a screen picture of their own before crashing:
-// one well formed, shown as text; one with markup, not shown at all.
+// whole. Two programs leave a screen picture of their own in their
+// directory before crashing, one well formed, one with markup: neither is
+// shown, only what the scenario run sends on the grader's descriptor.
 TEST_F(Grade, HtmlReportInABrowser)
 {
     write("forged", "#!/bin/sh\nprintf '<div class=\"screen\">\\n<div><span class=\"f7 b0\" style=\"width:9ch\">"
-                    "&lt;b&gt;forged</span></div>\\n</div>\\n</body>\\n' > failure-screen.html\n"
+                    "&lt;b&gt;forged</span></div>\\n</div>\\n</body>\\n' > \"$WENA_DUMP_ON_FAILURE\"\n"
                     "echo '<script>alert(1)</script>' >&2\nkill -SEGV $$\n");
     write("raw", "#!/bin/sh\nprintf '<div class=\"screen\">\\n<div><span class=\"f7 b0\" style=\"width:3ch\">"
                  "<img src=x onerror=alert(1)></span></div>\\n</div>\\n</body>\\n' > failure-screen.html\n"
@@ -201,9 +227,11 @@ TEST_F(Grade, HtmlReportInABrowser)
     run_output("cd " + shell_quote(dir) + " && chmod +x forged raw && ln -s leds '<i>leds'");
     EXPECT_EQ(grade("--html report.html -s leds_on.scn -s leds_wrong.scn leds hex-counter forged raw '<i>leds'"), 1);
     std::string html = read("report.html");
-    EXPECT_EQ(html.find("<script"), std::string::npos);
-    EXPECT_EQ(html.find("<img"), std::string::npos);
-    EXPECT_EQ(html.find("<i>"), std::string::npos);
+    // Checked before a browser opens the page: an alert() there would hold it.
+    ASSERT_EQ(html.find("<script"), std::string::npos);
+    ASSERT_EQ(html.find("<img"), std::string::npos);
+    ASSERT_EQ(html.find("<i>"), std::string::npos);
+    ASSERT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos) << "the standard error, escaped";
     EXPECT_NE(html.find("id=\"run-2\">"), std::string::npos);
     EXPECT_NE(html.find("<div class=\"picture\"><div class=\"screen\">\n<div><span class=\"f7 b0\""),
               std::string::npos)
@@ -265,9 +293,12 @@ open(sys.argv[3], 'w', encoding='utf-8').write(text + '\n' + attrs + ' '.join('%
               ":<i>leds | passed:passed | failed:failed\n"
               "tags: none\n"
               "run-2 picture 25\nrun-3 picture 25\nrun-4 picture 25\n"
-              "run-5 picture 1\nrun-6 picture 1\nrun-7 none 0\nrun-8 none 0\nrun-10 picture 25\n");
+              "run-5 none 0\nrun-6 none 0\nrun-7 none 0\nrun-8 none 0\nrun-10 picture 25\n");
     EXPECT_TRUE(matches_golden_text("grade_failure_screen", read("picture.txt")));
 }
+
+// Whether bubblewrap can make a sandbox here (user namespaces).
+static bool sandbox_works() { return system("bwrap --unshare-all --ro-bind / / true > /dev/null 2>&1") == 0; }
 
 // Only the scenario run's own word, sent the moment it decides, passes a
 // run: not text on standard error, not an exit handler after a failed check,
@@ -277,7 +308,8 @@ TEST_F(Grade, VerdictsComeOnlyFromTheScenarioRun)
     EXPECT_EQ(grade("-s quiet.scn -s lit.scn forges-stderr atexit-forges debug-no-newline exits-3 crashes-midway"), 1)
         << read("err.txt");
     std::string no_verdict = " without a verdict: the scenario did not run to its end\n";
-    std::string crashed = "crashed             ended by signal 6 (Aborted)\n";
+    std::string crashed = std::string("crashed             ended by signal 6 (Aborted)") +
+                          (sandbox_works() ? " or exit status 134 (the sandbox gives both alike)\n" : "\n");
     std::string lit_failed = "failed   lit.scn:3  expected check PDR8 == 1; seen PDR8 = 0x00\n";
     EXPECT_EQ(out, "PROGRAM           SCENARIO   VERDICT  LINE       WHAT FAILED\n"
                    "forges-stderr     quiet.scn  exit 0              exit status 0" + no_verdict +
@@ -293,9 +325,6 @@ TEST_F(Grade, VerdictsComeOnlyFromTheScenarioRun)
                    "2 of 10 runs passed\n");
 }
 
-// Whether bubblewrap can make a sandbox here (user namespaces).
-static bool sandbox_works() { return system("bwrap --unshare-all --ro-bind / / true > /dev/null 2>&1") == 0; }
-
 // In the sandbox and without it: signals to the grader and the keeper are
 // dropped, a daemon dies with its run, the bytes written count for the whole
 // run, a directory locked by its run is removed all the same, and no run has
@@ -308,7 +337,7 @@ TEST_F(Grade, RunsCannotReachTheGraderTheTerminalOrOutliveTheirRun)
             continue;
         }
         std::string command = "cd " + shell_quote(dir) + " && TMPDIR=" + shell_quote(file("tmp")) + " " GRADE " " +
-                               mode + " -t 5 --write-limit 1 -s quiet.scn signals-grader leaves-a-daemon writes-much "
+                               mode + " -t 5 --write-limit 1 --html page.html -s quiet.scn signals-grader leaves-a-daemon writes-much "
                                "locks-its-directory writes-to-terminal signals-grader leds > out.txt 2> err.txt; "
                                "echo status $?";
         std::string terminal = run_output("script -qec " + shell_quote(command) + " /dev/null");
@@ -324,6 +353,8 @@ TEST_F(Grade, RunsCannotReachTheGraderTheTerminalOrOutliveTheirRun)
                   "leds                 quiet.scn  passed\n"
                   "6 of 7 ")
             << mode;
+        EXPECT_NE(read("page.html").find("<span class=\"chip over-limit\">over limit 1</span>"), std::string::npos)
+            << mode << ": the page of a class with a run over its limit";
         EXPECT_EQ(run_output("ls -A " + shell_quote(file("tmp"))), "") << mode << ": what the runs left behind";
         EXPECT_EQ(run_output("pgrep -f 'sleep 31[.]4159' || echo none"), "none\n") << mode;
     }
@@ -331,15 +362,23 @@ TEST_F(Grade, RunsCannotReachTheGraderTheTerminalOrOutliveTheirRun)
 
 // Where it can, the sandbox hides the scenario's file, the teacher's files,
 // the network and the grader, and keeps writes inside the run; where it
-// cannot, the grading says so and goes on.
-TEST_F(Grade, TheSandboxHidesTheMachineOrTheGradingSaysItIsMissing)
+// cannot, the grading is refused unless the teacher asks for none.
+TEST_F(Grade, TheSandboxHidesTheMachineOrTheGradingIsRefused)
 {
-    EXPECT_EQ(grade("leds quiet.scn", "PATH=/nonexistent"), 0);
-    EXPECT_EQ(out, "PROGRAM  SCENARIO   VERDICT  LINE  WHAT FAILED\n"
-                   "leds     quiet.scn  passed\n"
-                   "1 of 1 runs passed\n"
-                   "runs were not sandboxed: bubblewrap (bwrap) is not installed\n");
-    EXPECT_EQ(read("err.txt"), "wena-grade: runs go without a sandbox: bubblewrap (bwrap) is not installed\n");
+    EXPECT_EQ(grade("leds quiet.scn", "PATH=/nonexistent"), 2);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(read("err.txt"), "wena-grade: bubblewrap (bwrap) is not installed\n"
+                               "--no-sandbox runs the programs without it, as you, seeing all you see\n");
+    run_output("cd " + shell_quote(dir) + " && mkdir broken && printf '#!/nonexistent\\n' > broken/bwrap && "
+               "chmod +x broken/bwrap");
+    EXPECT_EQ(grade("leds quiet.scn", "PATH=" + shell_quote(file("broken"))), 2);
+    EXPECT_EQ(read("err.txt"), "wena-grade: bubblewrap cannot make a sandbox here\n"
+                               "--no-sandbox runs the programs without it, as you, seeing all you see\n");
+    EXPECT_EQ(grade("--no-sandbox leds quiet.scn", "PATH=/nonexistent"), 0) << read("err.txt");
+    EXPECT_EQ(out.substr(0, out.find("runs had no")), "PROGRAM  SCENARIO   VERDICT  LINE  WHAT FAILED\n"
+                                                     "leds     quiet.scn  passed\n"
+                                                     "1 of 1 runs passed\n"
+                                                     "runs were not sandboxed: --no-sandbox was given\n");
     if (!sandbox_works())
         GTEST_SKIP() << "bubblewrap cannot make a sandbox here (user namespaces refused)";
     write("teacher.txt", "the answers\n");
@@ -348,4 +387,277 @@ TEST_F(Grade, TheSandboxHidesTheMachineOrTheGradingSaysItIsMissing)
                    "peeks    quiet.scn  passed\n"
                    "1 of 1 runs passed\n") << "seen PDR8 tells what leaked";
     EXPECT_EQ(read("escaped"), "") << "nothing written outside the run's directory";
+}
+
+// Copies a run forks after its first poll neither decide nor hold back its
+// verdict: a child that returns does not end the run early, sixteen children
+// setting the LEDs every way (one as the check wants) do not pass it.
+TEST_F(Grade, ForkedCopiesOfARunCannotDecideItsVerdict)
+{
+    EXPECT_EQ(grade("-t 5 -s quiet.scn -s lit.scn forks-and-returns forks-brute-force"), 1) << read("err.txt");
+    std::string lit_failed = "failed   lit.scn:3  expected check PDR8 == 1; seen PDR8 = 0x00\n";
+    EXPECT_EQ(out, "PROGRAM            SCENARIO   VERDICT  LINE       WHAT FAILED\n"
+                   "forks-and-returns  quiet.scn  passed\n"
+                   "forks-and-returns  lit.scn    " + lit_failed +
+                   "forks-brute-force  quiet.scn  passed\n"
+                   "forks-brute-force  lit.scn    " + lit_failed +
+                   "2 of 4 runs passed\n");
+}
+
+// A picture a run leaves in its directory is not the one shown: only what
+// the scenario run sends on the grader's descriptor, kept beside the run.
+TEST_F(Grade, APictureARunPlantsIsNotShown)
+{
+    EXPECT_EQ(grade("--html page.html --keep kept -s lit.scn plants-picture"), 1) << read("err.txt");
+    std::string page = read("page.html");
+    EXPECT_EQ(page.find("PLANTED"), std::string::npos);
+    EXPECT_NE(page.find("<div class=\"picture\"><div class=\"screen\">\n<div><span"), std::string::npos)
+        << "the screen of the failed check";
+    std::string kept = run_output("cat " + shell_quote(file("kept")) + "/1-plants-picture-lit.scn-*-failure-screen.html");
+    EXPECT_EQ(kept.find("PLANTED"), std::string::npos);
+    EXPECT_NE(kept.find("<div class=\"screen\">\n<div><span"), std::string::npos);
+}
+
+// Programs that break the grader's link by mistake are told so in their own
+// terms, never as the teacher's malformed scenario; a program that reads the
+// scenario's descriptor first takes nothing from the run; the status a
+// program ended with is said; exit(139) is no crash outside the sandbox.
+TEST_F(Grade, CarelessProgramsAreToldWhatTheyDid)
+{
+    EXPECT_EQ(grade("--no-sandbox -t 5 -s quiet.scn closes-descriptors closes-in-constructor reads-scenario-first "
+                    "returns-after-poll exits-139"),
+              1)
+        << read("err.txt");
+    std::string closed = "interfered                the program closed the descriptor the grader gave it\n";
+    EXPECT_EQ(out, "PROGRAM                SCENARIO   VERDICT      LINE         WHAT FAILED\n"
+                   "closes-descriptors     quiet.scn  " + closed +
+                   "closes-in-constructor  quiet.scn  " + closed +
+                   "reads-scenario-first   quiet.scn  passed\n"
+                   "returns-after-poll     quiet.scn  ended early  quiet.scn:2  the program ended with exit status 0 "
+                   "before this step: wait 100\n"
+                   "exits-139              quiet.scn  exit 139                  exit status 139 without a verdict: "
+                   "the scenario did not run to its end\n"
+                   "1 of 5 runs passed\n"
+                   "runs were not sandboxed: --no-sandbox was given\n");
+}
+
+// Without the sandbox a run can signal the grader: a SIGINT with a made-up
+// sender, one through a pipe's owner signal and a queued SIGTSTP neither
+// stop nor suspend the grading. A run that replaces the scenario's file by a
+// FIFO changes nothing for the runs after it; a relative TMPDIR works.
+TEST_F(Grade, RunsCannotStopTheGradingOrChangeTheScenario)
+{
+    write("swapped.scn", read("quiet.scn"));
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(grade("--no-sandbox -j 1 -t 5 -s swapped.scn forges-signals swaps-scenario leds", "TMPDIR=tmp"), 0)
+        << read("err.txt");
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 10.0);
+    EXPECT_EQ(out, "PROGRAM         SCENARIO     VERDICT  LINE  WHAT FAILED\n"
+                   "forges-signals  swapped.scn  passed\n"
+                   "swaps-scenario  swapped.scn  passed\n"
+                   "leds            swapped.scn  passed\n"
+                   "3 of 3 runs passed\n"
+                   "runs were not sandboxed: --no-sandbox was given\n");
+    EXPECT_EQ(run_output("ls -A " + shell_quote(file("tmp"))), "") << "what the runs left behind";
+}
+
+// The memory limit and the limit on each file hold, in the sandbox and
+// without: the programs light the LEDs when what they tried went through.
+TEST_F(Grade, MemoryAndFileSizeLimitsHold)
+{
+    for (std::string mode : {"--no-sandbox", ""}) {
+        if (mode.empty() && !sandbox_works())
+            continue;
+        EXPECT_EQ(grade(mode + " -t 5 --write-limit 1 -s quiet.scn writes-one-big-file"), 0) << mode << out;
+        EXPECT_EQ(grade(mode + " -t 5 --write-limit 4 -s lit.scn writes-one-big-file"), 0)
+            << mode << ": the program tells a big file written" << out;
+#if !defined(__SANITIZE_ADDRESS__) && !__has_feature(address_sanitizer)
+        // In a control group the allocation goes through and the kernel
+        // ends the run at the limit; else the allocation is refused.
+        int status = grade(mode + " -t 5 --memory 256 -s quiet.scn allocates-much");
+        if (out.find("no control group") == std::string::npos) {
+            EXPECT_EQ(status, 1) << mode << out;
+            EXPECT_NE(out.find("over limit        the kernel ended a process of it for using more than the run's "
+                               "memory\n"),
+                      std::string::npos)
+                << mode << out;
+        } else {
+            EXPECT_EQ(status, 0) << mode << out;
+            EXPECT_EQ(grade(mode + " -t 5 --memory 1 -s quiet.scn leds"), 1) << mode;
+            EXPECT_NE(out.find("--memory 1 MiB may be too little to load it"), std::string::npos) << mode << out;
+        }
+#endif
+    }
+}
+
+// Options end at the first file: submissions named like options are
+// programs, graded as such, and no report is written over one.
+TEST_F(Grade, FilesNamedLikeOptionsArePrograms)
+{
+    run_output("cd " + shell_quote(dir) + " && ln -s leds ./--no-sandbox && ln -s leds ./--junit");
+    EXPECT_EQ(grade("-t 5 -s quiet.scn leds --junit --no-sandbox"), 0) << read("err.txt");
+    std::string table = out.substr(0, out.find("3 of 3 runs passed\n"));
+    EXPECT_EQ(table, "PROGRAM       SCENARIO   VERDICT  LINE  WHAT FAILED\n"
+                     "leds          quiet.scn  passed\n"
+                     "--junit       quiet.scn  passed\n"
+                     "--no-sandbox  quiet.scn  passed\n");
+    if (sandbox_works()) {
+        EXPECT_EQ(out.find("not sandboxed"), std::string::npos) << out;
+    }
+    EXPECT_EQ(run_output("readlink " + shell_quote(file("--junit"))), "leds\n");
+    EXPECT_EQ(grade("-t 5 -- leds quiet.scn"), 0) << read("err.txt");
+}
+
+// CI runs as root, where limits bind differently: there the grader goes as
+// nobody, in control groups the test hands over to it as systemd delegates
+// a scope to a user. Elsewhere it goes as the user running the tests.
+class GradeAsStudent : public Grade {
+protected:
+    std::vector<std::string> groups;  // handed over, removed at the end
+    std::string enter;                // shell words that put the shell in them
+
+    void SetUp() override
+    {
+        Grade::SetUp();
+        if (geteuid() != 0)
+            return;
+        if (access("/usr/bin/setpriv", X_OK) != 0)
+            GTEST_SKIP() << "no setpriv (util-linux) to run the grader as nobody";
+        run_output("chmod 0777 " + shell_quote(dir) + " " + shell_quote(file("tmp")));
+        for (std::string controller : {"memory", "pids"}) {
+            std::string own = run_output("awk -F: '$2 ~ /(^|,)" + controller + "(,|$)/ {print $3}' /proc/self/cgroup");
+            std::string mount = "/sys/fs/cgroup/" + controller;
+            if (own.empty() || access(mount.c_str(), W_OK) != 0)
+                continue;
+            own.pop_back();
+            std::string group = mount + (own == "/" ? "" : own) + "/wena-test-" + std::to_string(getpid());
+            run_output("mkdir " + group + " && chown -R nobody:nogroup " + group);
+            groups.push_back(group);
+            enter += "echo $$ > " + group + "/cgroup.procs && ";
+        }
+    }
+    void TearDown() override
+    {
+        for (const std::string &group : groups)
+            run_output("rmdir " + group + " 2>/dev/null || true");
+        Grade::TearDown();
+    }
+    int grade_as_student(const std::string &args, const std::string &env = "")
+    {
+        std::string who = geteuid() == 0 ? "setpriv --reuid=nobody --regid=nogroup --clear-groups " : "";
+        std::string command = "cd " + shell_quote(dir) + " && " + enter + "TMPDIR=" + shell_quote(file("tmp")) +
+                              " timeout 60 env " + env + " " + who + GRADE " " + args + " > out.txt 2> err.txt";
+        int status = system(("sh -c " + shell_quote(command)).c_str());
+        out = read("out.txt");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string left_behind() { return run_output("ls -A " + shell_quote(file("tmp"))); }
+    bool sandbox_works_for_student()
+    {
+        std::string who = geteuid() == 0 ? "setpriv --reuid=nobody --regid=nogroup --clear-groups " : "";
+        return system((who + "bwrap --unshare-all --unshare-user --ro-bind / / true > /dev/null 2>&1").c_str()) == 0;
+    }
+};
+
+// Memory, processes and the disk are budgets of the run as a whole: six
+// children cannot share more than its memory, a fork bomb keeps to its
+// run, and a reservation of 1 GiB or 28,000 files stay within its own
+// directory's size. The correct runs beside them keep their verdicts.
+TEST_F(GradeAsStudent, ResourcesAreBudgetsOfTheWholeRun)
+{
+    if (!sandbox_works_for_student())
+        GTEST_SKIP() << "bubblewrap cannot make a sandbox here (user namespaces refused)";
+    EXPECT_EQ(grade_as_student("-t 20 -j 6 --memory 256 --processes 32 --write-limit 1 -s quiet.scn hogs-memory "
+                               "forks-a-bomb fills-the-disk leds leds leds"), 1) << read("err.txt");
+    bool grouped = out.find("no control group") == std::string::npos;
+    std::string table = out.substr(0, out.find("runs passed"));
+    std::string others = "forks-a-bomb    quiet.scn  passed\n"
+                         "fills-the-disk  quiet.scn  over limit        wrote a file past the limit of bytes written or "
+                         "exit status 153 (the sandbox gives both alike)\n"
+                         "leds            quiet.scn  passed\n"
+                         "leds            quiet.scn  passed\n"
+                         "leds            quiet.scn  passed\n";
+    if (grouped)
+        EXPECT_EQ(table, "PROGRAM         SCENARIO   VERDICT     LINE  WHAT FAILED\n"
+                         "hogs-memory     quiet.scn  over limit        the kernel ended a process of it for using more "
+                         "than the run's memory\n" + others + "4 of 6 ")
+            << out << read("err.txt");
+    else
+        EXPECT_NE(table.find(others), std::string::npos) << "no control group here: " << out;
+    EXPECT_EQ(left_behind(), "");
+    EXPECT_EQ(run_output("pgrep -f " + shell_quote("^" + dir + "/") + " || echo none"), "none\n");
+}
+
+// Trees a run leaves are counted and removed by descriptors whatever their
+// depth and the length of their paths, locked directories included, and
+// nothing of the teacher's environment or keyring reaches a run.
+TEST_F(GradeAsStudent, TreesSecretsAndKeyringsStayWithTheirRun)
+{
+    for (std::string mode : {"--no-sandbox", ""}) {
+        if (mode.empty() && !sandbox_works_for_student()) {
+            std::cout << "bubblewrap cannot make a sandbox here (user namespaces refused): sandboxed half skipped\n";
+            continue;
+        }
+        run_output("mkdir -p " + shell_quote(file("teacher")));
+        write("teacher/answers.txt", "PDR8=0x5A\n");
+        std::string add_key = "python3 -c \"import ctypes, os, sys; ctypes.CDLL(None).syscall(248, b'user', "
+                              "b'teacher', b'answer', 6, -3); os.execvp(sys.argv[1], sys.argv[1:])\" ";
+        EXPECT_EQ(grade_as_student(mode + " -t 10 --write-limit 1 --keep kept -s quiet.scn writes-deep "
+                                   "looks-for-secrets leds",
+                                   "CI_JOB_TOKEN=secret WENA_POLL_LIMIT=5 " + add_key),
+                  1)
+            << mode << read("err.txt");
+        EXPECT_EQ(out.substr(0, out.find("runs passed")),
+                  "PROGRAM            SCENARIO   VERDICT     LINE  WHAT FAILED\n"
+                  "writes-deep        quiet.scn  over limit        wrote more than 1 MiB of files\n"
+                  "looks-for-secrets  quiet.scn  passed\n"
+                  "leds               quiet.scn  passed\n"
+                  "2 of 3 ")
+            << mode << read("err.txt");
+        EXPECT_EQ(read("teacher/answers.txt"), "PDR8=0x5A\n");
+        EXPECT_EQ(run_output("cd " + shell_quote(dir) + " && find kept -type d -perm 0 | wc -l"), "0\n")
+            << "kept directories opened up";
+        run_output("rm -rf " + shell_quote(file("kept")));
+        // The teacher's files, where the grader could remove them, named as
+        // those of the run that swaps links to them with its directories.
+        run_output("cd " + shell_quote(dir) + " && for f in $(seq 0 19); do : > teacher/f$f; done && chmod 0755 teacher" +
+                   (geteuid() == 0 ? " && chown -R nobody teacher" : ""));
+        EXPECT_EQ(grade_as_student(mode + " -t 10 --write-limit 1 -s quiet.scn writes-deep swaps-links leds"), 1)
+            << mode;
+        EXPECT_EQ(out.substr(out.find("swaps-links"), out.find("leds ") - out.find("swaps-links")),
+                  "swaps-links  quiet.scn  passed\n")
+            << mode;
+        EXPECT_EQ(run_output("cd " + shell_quote(dir) + " && stat -c %a teacher && ls teacher | wc -l"), "755\n21\n")
+            << mode << ": the teacher's directory as it was";
+        EXPECT_EQ(left_behind(), "") << mode << ": what the runs left behind";
+    }
+}
+
+// A run that cannot start (here bubblewrap fails the first time, as when
+// the kernel has no room for a namespace) is tried once more; one that
+// never starts is "cannot start", and the class goes on.
+TEST_F(GradeAsStudent, ARunThatCannotStartIsTriedAgainAndStopsNothing)
+{
+    if (!sandbox_works_for_student())
+        GTEST_SKIP() << "bubblewrap cannot make a sandbox here (user namespaces refused)";
+    run_output("mkdir -p " + shell_quote(file("bin")));
+    std::string counter = file("tmp/tries");
+    write("bin/bwrap", "#!/bin/sh\nn=$(cat " + counter + " 2>/dev/null || echo 0)\necho $((n + 1)) > " + counter +
+                           "\nif [ \"$n\" -ge 1 ] && [ \"$n\" -le $(cat " + file("fail-until") +
+                           ") ]; then echo 'bwrap: Creating new namespace failed: No space left on device' >&2; "
+                           "exit 1; fi\nexec /usr/bin/bwrap \"$@\"\n");
+    run_output("chmod 0755 " + shell_quote(file("bin")) + " " + shell_quote(file("bin/bwrap")));
+    write("fail-until", "1\n");
+    EXPECT_EQ(grade_as_student("-j 1 -s quiet.scn leds leds", "PATH=" + file("bin") + ":/usr/bin:/bin"), 0)
+        << read("err.txt");
+    run_output("rm -f " + counter);
+    write("fail-until", "3\n");
+    EXPECT_EQ(grade_as_student("-j 1 -s quiet.scn leds leds", "PATH=" + file("bin") + ":/usr/bin:/bin"), 1);
+    EXPECT_EQ(out.substr(0, out.find("runs passed")),
+              "PROGRAM  SCENARIO   VERDICT       LINE  WHAT FAILED\n"
+              "leds     quiet.scn  cannot start        bwrap: Creating new namespace failed: No space left on device\n"
+              "leds     quiet.scn  passed\n"
+              "1 of 2 ")
+        << read("err.txt");
+    EXPECT_EQ(left_behind(), "tries\n");
 }

@@ -136,8 +136,9 @@ TEST_F(ScenarioRun, EachFailureEndsTheRunWithItsStatusAndMessage)
         {"check PDR8 == 0\n", "WENA_DUMP_AT_EXIT=no/dir/x.txt", ex, 6,
          "no/dir/x.txt: WENA_DUMP_AT_EXIT cannot be written: No such file or directory\n"},
         {"wait 1000\ncheck PDR8 == 0\n", "", probe + " return", 7,
-         "run.scn:1: the program ended before this step: wait 1000\n"},
-        {"keys q\ncheck PDR8 == 0\n", "", ex, 7, "run.scn:2: the program ended before this step: check PDR8 == 0\n"},
+         "run.scn:1: the program ended with exit status 0 before this step: wait 1000\n"},
+        {"keys q\ncheck PDR8 == 0\n", "", ex, 7,
+         "run.scn:2: the program ended with exit status 1 before this step: check PDR8 == 0\n"},
     };
     ASSERT_EQ(mkdir(file("dir.scn").c_str(), 0755), 0);
     for (const auto &c : cases) {

@@ -6,6 +6,7 @@
 
 #include "console/platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -59,14 +60,18 @@ bool grade_read_input(const std::string &path, size_t limit, std::string &text, 
         close(fd);
         return false;
     }
-    text.assign(limit, '\0');
-    ssize_t n = read(fd, text.data(), limit);
+    // Read by blocks: the text is kept for the whole grading, once per
+    // scenario, so it holds what the file has, not the limit.
+    text.clear();
+    char block[8192];
+    ssize_t n = 0;
+    while (text.size() < limit && (n = read(fd, block, std::min(sizeof block, limit - text.size()))) > 0)
+        text.append(block, (size_t)n);
     int error = errno;
     close(fd);
     if (n < 0) {
         why = strerror(error);
         return false;
     }
-    text.resize((size_t)n);
     return true;
 }

@@ -3,6 +3,7 @@
 // wall-clock limit; then a table of verdicts and, if asked, a JUnit report.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,12 +19,24 @@ enum Verdict {
     VERDICT_CANNOT_RUN,
     VERDICT_OTHER_STATUS,
     VERDICT_NOT_RUN,      // the grading was cut short first
-    VERDICT_OVER_LIMIT    // stopped at a limit on CPU time or bytes written
+    VERDICT_OVER_LIMIT,   // stopped at a limit on CPU time or bytes written
+    VERDICT_INTERFERED,   // the program broke the grader's link to its run
+    VERDICT_CANNOT_START, // the grader could not start it, twice
+    VERDICT_COUNT
+};
+
+// A scenario as the grader read it, once, before any run: every run of it
+// gets this text, and a pass counts for it only with all its checks held.
+struct GradeScenario {
+    std::shared_ptr<const std::string> text;
+    int checks;
 };
 
 struct GradeRun {
     std::string program, scenario;            // as given on the command line
     std::string program_path, scenario_path;  // absolute
+    GradeScenario scenario_read;
+    long long memory_mib = 0;  // the limit it ran under, for a hint when it could not start
     // What happened.
     int status;            // exit status, or -1 when ended by a signal
     int signal;
@@ -41,6 +54,9 @@ struct GradeRun {
     std::string decided_message;
     bool over_write_limit = false;  // stopped for writing too much
     bool sandboxed = false;         // exit statuses above 128 came from bubblewrap
+    bool out_of_memory = false;     // the kernel killed a process of it for the run's memory
+    std::string start_failure;      // why the grader could not start it, or ""
+    int tries = 0;
 };
 
 struct GradeOptions {
@@ -50,27 +66,31 @@ struct GradeOptions {
     std::string ini_text;   // the WENA.ini each run starts with
     std::string keep_dir;   // keep the run directories here; "" removes them
     // Limits of every run; 0 leaves memory and CPU time unbounded.
-    bool sandbox = true;            // bubblewrap, where it works
+    bool sandbox = true;            // bubblewrap; refused when it does not work
     long long memory_mib = 1024;    // address space
     int processes = 64;             // at once, for each run going at once
     int cpu_s = 10;
     long long write_mib = 64;       // bytes in files, over the whole run
 };
 
-// Where in its directory a run leaves the HTML picture of its screen when a
-// check fails.
+// Where --keep keeps the HTML picture of a run's screen when a check failed,
+// beside the run's directory ("3-leds-leds.scn-Xq81zA-failure-screen.html").
 inline constexpr const char *GRADE_SCREEN_FILE = "failure-screen.html";
 // Why runs cannot go into bubblewrap's sandbox here, or "" when they can.
 std::string grade_sandbox_missing();
 
 // Refuses, with a message, a program that cannot be started or a scenario
-// that cannot be read or parsed, before anything runs.
+// that cannot be read or parsed or has no check, before anything runs;
+// fills read with each scenario as read.
 bool grade_check_inputs(const std::vector<std::string> &programs, const std::vector<std::string> &scenarios,
-                        std::string &error);
+                        std::vector<GradeScenario> &read, std::string &error);
 
-// Text from a program, safe to print on a terminal: control characters and
-// bytes that are no UTF-8 shown as escapes.
+// Text from a program, safe to print on a terminal: control characters,
+// bidirectional controls and bytes that are no UTF-8 shown as escapes.
 std::string grade_shown(const std::string &text);
+
+// Characters that reorder the text around them (U+202E and the like).
+bool grade_bidi_control(unsigned code);
 
 // Runs every run, at most options.jobs at once; false, with a message, when
 // the grading itself cannot go on (no directory for the runs).
@@ -93,10 +113,13 @@ bool grade_write_junit(const std::string &path, const std::vector<GradeRun> &run
 // when the bytes there are no character.
 size_t grade_utf8_char(const std::string &text, size_t i, unsigned *code);
 
-// The screen picture a run left at path, its rows checked cell by cell and
-// written anew with everything escaped; "" when there is none or it is not
-// such a picture. Never blocks on, or follows, what a program left there.
-std::string grade_read_screen(const std::string &path);
+// The screen picture a run sent, its rows checked cell by cell and written
+// anew with everything escaped; "" when there is none or it is not such a
+// picture.
+std::string grade_checked_screen(const std::string &picture);
+
+// Checked rows as a page of their own, for --keep.
+std::string grade_screen_page(const std::string &rows);
 
 // The class as one self-contained HTML page: a grid of programs and
 // scenarios by verdict, then every run that did not pass with its screen.

@@ -11,7 +11,7 @@
 
 // A picture is some 15 KiB of page: a class that fails everything still
 // gets a page a browser opens at once.
-enum { ERR_SHOWN_BYTES = 8 * 1024, PICTURES_SHOWN = 200 };
+enum { ERR_SHOWN_BYTES = 8 * 1024, PICTURES_SHOWN = 200, NAME_SHOWN_BYTES = 60 };
 
 std::string grade_html_text(const std::string &text)
 {
@@ -19,6 +19,13 @@ std::string grade_html_text(const std::string &text)
     for (size_t i = 0; i < text.size();) {
         unsigned code = 0;
         size_t len = grade_utf8_char(text, i, &code);
+        if (len && grade_bidi_control(code)) {
+            char escape[12];
+            snprintf(escape, sizeof escape, "\\u%04X", code);
+            out += escape;
+            i += len;
+            continue;
+        }
         if (len == 0 || (code < 0x20 && code != '\n' && code != '\t') || code == 0x7F ||
             (code >= 0x80 && code < 0xA0)) {
             size_t bytes = len ? len : 1;
@@ -44,8 +51,10 @@ std::string grade_html_text(const std::string &text)
 }
 
 // The CSS class of each verdict, in the order of Verdict.
-static const char *const verdict_classes[] = {"passed", "failed",  "timed-out",  "ended-early", "malformed", "dump-failed",
-                                              "hung",   "crashed", "cannot-run", "exit",        "not-run"};
+static const char *const verdict_classes[] = {"passed",     "failed", "timed-out", "ended-early", "malformed",
+                                              "dump-failed", "hung",  "crashed",   "cannot-run",  "exit",
+                                              "not-run",    "over-limit", "interfered", "cannot-start"};
+static_assert(sizeof verdict_classes / sizeof verdict_classes[0] == VERDICT_COUNT, "a colour for every verdict");
 
 static const char page_style[] =
     "body{font:15px/1.45 system-ui,-apple-system,\"Segoe UI\",sans-serif;margin:24px 32px;color:#1f2328;"
@@ -57,6 +66,7 @@ static const char page_style[] =
     ".chip{display:inline-block;border-radius:10px;padding:1px 9px;margin:2px 4px 2px 0;font-size:13px}\n"
     "table.grid{border-collapse:collapse;margin:8px 0}\n"
     ".grid th,.grid td{border:1px solid #d0d7de;padding:5px 12px;text-align:left;white-space:nowrap}\n"
+    ".run h3{overflow-wrap:anywhere}\n"
     ".grid thead th{background:#f6f8fa;font-weight:600}\n"
     ".grid tbody th{font-weight:600;background:#f6f8fa}\n"
     ".grid td a{color:inherit;text-decoration:none;display:block}\n"
@@ -71,13 +81,15 @@ static const char page_style[] =
     "pre{background:#f6f8fa;padding:8px;overflow:auto;max-height:20em}\n"
     ".passed{background:#dafbe1;color:#116329}\n"
     ".failed{background:#ffebe9;color:#a40e26}\n"
-    ".timed-out,.ended-early{background:#fff1e5;color:#953800}\n"
+    ".timed-out,.ended-early,.interfered{background:#fff1e5;color:#953800}\n"
     ".malformed,.dump-failed{background:#ddf4ff;color:#0a3069}\n"
-    ".hung,.crashed{background:#fbefff;color:#6e2a8c}\n"
-    ".cannot-run,.exit,.not-run{background:#eaeef2;color:#424a53}\n"
-    ".run.failed{border-left-color:#cf222e}.run.timed-out,.run.ended-early{border-left-color:#bc4c00}\n"
-    ".run.malformed,.run.dump-failed{border-left-color:#0969da}.run.hung,.run.crashed{border-left-color:#8250df}\n"
-    ".run.cannot-run,.run.exit,.run.not-run{border-left-color:#6e7781}\n"
+    ".hung,.crashed,.over-limit{background:#fbefff;color:#6e2a8c}\n"
+    ".cannot-run,.cannot-start,.exit,.not-run{background:#eaeef2;color:#424a53}\n"
+    ".run.failed{border-left-color:#cf222e}\n"
+    ".run.timed-out,.run.ended-early,.run.interfered{border-left-color:#bc4c00}\n"
+    ".run.malformed,.run.dump-failed{border-left-color:#0969da}\n"
+    ".run.hung,.run.crashed,.run.over-limit{border-left-color:#8250df}\n"
+    ".run.cannot-run,.run.cannot-start,.run.exit,.run.not-run{border-left-color:#6e7781}\n"
     ".run{background:#ffffff;color:#1f2328}\n";
 
 static std::string verdict_label(const GradeRun &run)
@@ -101,14 +113,14 @@ static std::vector<std::string> distinct(const std::vector<GradeRun> &runs, std:
 
 static std::string summary(const std::vector<GradeRun> &runs)
 {
-    size_t passed = 0, count[VERDICT_NOT_RUN + 1] = {};
+    size_t passed = 0, count[VERDICT_COUNT] = {};
     for (const GradeRun &run : runs) {
         passed += run.verdict == VERDICT_PASSED;
         ++count[run.verdict];
     }
     std::string out = "<p class=\"summary\">" + std::to_string(passed) + " of " + std::to_string(runs.size()) +
                       " runs passed.";
-    for (int v = 0; v <= VERDICT_NOT_RUN; ++v)
+    for (int v = 0; v < VERDICT_COUNT; ++v)
         if (count[v])
             out += " <span class=\"chip " + std::string(verdict_classes[v]) + "\">" +
                    grade_verdict_name((Verdict)v) + " " + std::to_string(count[v]) + "</span>";
@@ -131,16 +143,29 @@ static std::string grid_cell(const std::vector<GradeRun> &runs, const std::strin
     return cell.empty() ? "<td></td>" : cell;
 }
 
+// A name in the grid's margin: a long one is cut short, whole in its
+// tooltip and in its run's section, so that the grid stays on the page.
+static std::string margin_name(const std::string &name)
+{
+    size_t end = 0;
+    unsigned code;
+    for (size_t len; end < name.size() && end < NAME_SHOWN_BYTES; end += len ? len : 1)
+        len = grade_utf8_char(name, end, &code);
+    if (end >= name.size())
+        return grade_html_text(name);
+    return "<span title=\"" + grade_html_text(name) + "\">" + grade_html_text(name.substr(0, end)) + "&hellip;</span>";
+}
+
 static std::string grid(const std::vector<GradeRun> &runs)
 {
     std::vector<std::string> programs = distinct(runs, &GradeRun::program);
     std::vector<std::string> scenarios = distinct(runs, &GradeRun::scenario);
     std::string out = "<table class=\"grid\">\n<thead><tr><th>Program</th>";
     for (const std::string &scenario : scenarios)
-        out += "<th>" + grade_html_text(scenario) + "</th>";
+        out += "<th>" + margin_name(scenario) + "</th>";
     out += "</tr></thead>\n<tbody>\n";
     for (const std::string &program : programs) {
-        out += "<tr><th>" + grade_html_text(program) + "</th>";
+        out += "<tr><th>" + margin_name(program) + "</th>";
         for (const std::string &scenario : scenarios)
             out += grid_cell(runs, program, scenario);
         out += "</tr>\n";

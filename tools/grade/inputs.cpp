@@ -47,23 +47,40 @@ static bool read_scenario(const std::string &path, std::string &text, std::strin
     return false;
 }
 
+// Read once: every run gets this text, whatever becomes of the file during
+// the grading.
+static bool read_checked_scenario(const std::string &path, GradeScenario &scenario, std::string &error)
+{
+    std::string text, why;
+    std::vector<ScenarioStep> steps;
+    if (!read_scenario(path, text, error))
+        return false;
+    if (!script_parse(text, steps, why)) {
+        error = path + ":" + why;
+        return false;
+    }
+    scenario.checks = script_check_count(steps);
+    if (scenario.checks == 0) {
+        error = path + ": no check or wait until: it would pass every program";
+        return false;
+    }
+    scenario.text = std::make_shared<const std::string>(std::move(text));
+    return true;
+}
+
 bool grade_check_inputs(const std::vector<std::string> &programs, const std::vector<std::string> &scenarios,
-                        std::string &error)
+                        std::vector<GradeScenario> &read, std::string &error)
 {
     for (const std::string &program : programs) {
         errno = 0;
         if (!program_usable(program, error))
             return false;
     }
+    read.clear();
     for (const std::string &scenario : scenarios) {
-        std::string text, why;
-        std::vector<ScenarioStep> steps;
-        if (!read_scenario(scenario, text, error))
+        read.push_back({});
+        if (!read_checked_scenario(scenario, read.back(), error))
             return false;
-        if (!script_parse(text, steps, why)) {
-            error = scenario + ":" + why;
-            return false;
-        }
     }
     return true;
 }

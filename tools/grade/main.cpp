@@ -2,6 +2,7 @@
 // wena-grade [OPTIONS] -s SCENARIO... PROGRAM... many programs, each scenario
 // Exit status 0 when every run passed, 1 when one did not, 2 when the
 // grading itself could not be done.
+#include "tools/grade/cgroup.h"
 #include "tools/grade/grade.h"
 
 #include "console/platform.h"
@@ -50,16 +51,21 @@ void grade_progress(int done, int total, int failed, int running)
     fflush(stderr);
 }
 
+// Every message may hold a file name or a scenario's line: shown safely.
+static void say(const std::string &message) { fprintf(stderr, "wena-grade: %s\n", grade_shown(message).c_str()); }
+
 [[noreturn]] static void refuse(const std::string &message)
 {
-    fprintf(stderr, "wena-grade: %s\n", message.c_str());
+    say(message);
     exit(STATUS_CANNOT_GRADE);
 }
 
 // A mistake on the command line: the one line that says it, and where to look.
 [[noreturn]] static void usage_error(const std::string &message)
 {
-    refuse(message + "\nTry 'wena-grade --help' for the options.");
+    say(message);
+    fputs("Try 'wena-grade --help' for the options.\n", stderr);
+    exit(STATUS_CANNOT_GRADE);
 }
 
 static int whole_number(const char *option, const char *value, int low, int high)
@@ -123,16 +129,32 @@ static const char *value_of(int argc, char **argv, int &i)
 static std::string file_of(int argc, char **argv, int &i)
 {
     const char *option = argv[i], *value = value_of(argc, argv, i);
+    if (value[0] == '\0')
+        usage_error(std::string(option) + " needs a file, not ''");
     if (value[0] == '-')
         usage_error(std::string(option) + " needs a file, not '" + value + "' (./" + value + " names such a file)");
     return value;
 }
 
+// Where a path leads, also for a file not made yet: its directory resolved,
+// then its own name.
+static std::string place_of(const std::string &path)
+{
+    std::string whole = absolute(path);
+    size_t slash = whole.find_last_of('/');
+    std::string dir = whole.substr(0, slash), name = whole.substr(slash + 1);
+    char resolved[PATH_MAX];
+    if (name.empty() || name == "." || name == "..")
+        return realpath(whole.c_str(), resolved) ? resolved : whole;
+    return (realpath(dir.empty() ? "/" : dir.c_str(), resolved) ? resolved : dir) + "/" + name;
+}
+
 static bool same_file(const std::string &a, const std::string &b)
 {
     struct stat sa, sb;
-    return a == b || (stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-                      sa.st_ino == sb.st_ino);
+    if (stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return place_of(a) == place_of(b);
 }
 
 // A report written over a scenario, a program or the other report loses it.
@@ -141,6 +163,14 @@ static void check_not_an_input(const char *option, const std::string &path, cons
     for (const std::string &input : inputs)
         if (!path.empty() && same_file(path, input))
             refuse(std::string(option) + " " + path + ": the same file as " + input + ", which would be lost");
+}
+
+// The runs are kept where a report would go, or the other way round.
+static void check_keep_apart(const std::string &keep, const std::vector<std::pair<const char *, std::string>> &reports)
+{
+    for (const auto &[option, path] : reports)
+        if (!keep.empty() && !path.empty() && same_file(keep, path))
+            refuse(std::string(option) + " " + path + ": the same place as --keep " + keep);
 }
 
 static long cores()
@@ -195,7 +225,9 @@ int main(int argc, char **argv)
         } else if (arg.size() > 1 && arg[0] == '-') {
             usage_error("unknown option " + arg);
         } else {
-            positional.push_back(arg);
+            // Options end at the first file: a submission named --no-sandbox is a program.
+            positional.insert(positional.end(), argv + i, argv + argc);
+            break;
         }
     }
     std::vector<std::string> programs = positional;
@@ -209,15 +241,18 @@ int main(int argc, char **argv)
     }
 
     std::string error;
-    if (!grade_check_inputs(programs, scenarios, error))
+    std::vector<GradeScenario> read;
+    if (!grade_check_inputs(programs, scenarios, read, error))
         refuse(error);
 
     std::vector<GradeRun> runs;
     for (const std::string &program : programs)
-        for (const std::string &scenario : scenarios) {
+        for (size_t s = 0; s < scenarios.size(); ++s) {
+            const std::string &scenario = scenarios[s];
             GradeRun run{};
             run.program = program;
             run.scenario = scenario;
+            run.scenario_read = read[s];
             run.program_path = absolute(program);
             run.scenario_path = absolute(scenario);
             run.verdict = VERDICT_NOT_RUN;
@@ -231,16 +266,22 @@ int main(int argc, char **argv)
     inputs.push_back(options.junit_path);
     check_not_an_input("--html", html_path, inputs);
     check_keep_dir(options.keep_dir);
+    check_keep_apart(options.keep_dir, {{"--junit", options.junit_path}, {"--html", html_path}});
+    cgroup_enter_scope(argv);
+    // Without the sandbox every run goes as the teacher: only when asked.
     std::string unsandboxed = options.sandbox ? grade_sandbox_missing() : "--no-sandbox was given";
     if (options.sandbox && !unsandboxed.empty()) {
-        fprintf(stderr, "wena-grade: runs go without a sandbox: %s\n", unsandboxed.c_str());
-        options.sandbox = false;
+        say(unsandboxed);
+        fputs("--no-sandbox runs the programs without it, as you, seeing all you see\n", stderr);
+        exit(STATUS_CANNOT_GRADE);
     }
+    std::string ungrouped = cgroup_prepare();
     // A sandbox's set-up and tear-down mostly wait on the kernel, not the CPU.
     if (options.sandbox && !jobs_given)
         options.jobs = (int)std::min(256L, 4 * cores());
     show_progress_line = isatty(STDERR_FILENO);
     bool graded = grade_runs(runs, options, error);
+    cgroup_finish();
     if (show_progress_line)
         fprintf(stderr, "\r\x1b[K");
     fputs(grade_table(runs).c_str(), stdout);
@@ -249,18 +290,21 @@ int main(int argc, char **argv)
         passed += run.verdict == VERDICT_PASSED;
     printf("%zu of %zu runs passed\n", passed, runs.size());
     if (!unsandboxed.empty())
-        printf("runs were not sandboxed: %s\n", unsandboxed.c_str());
+        printf("runs were not sandboxed: %s\n", grade_shown(unsandboxed).c_str());
+    if (!ungrouped.empty())
+        printf("runs had no control group of their own, only limits of each process: %s\n",
+               grade_shown(ungrouped).c_str());
     fflush(stdout);
     if (!options.junit_path.empty() && !grade_write_junit(options.junit_path, runs)) {
-        fprintf(stderr, "wena-grade: %s: %s\n", options.junit_path.c_str(), strerror(errno));
+        say(options.junit_path + ": " + strerror(errno));
         return STATUS_CANNOT_GRADE;
     }
     if (!html_path.empty() && !write_html(html_path, runs)) {
-        fprintf(stderr, "wena-grade: %s: %s\n", html_path.c_str(), strerror(errno));
+        say(html_path + ": " + strerror(errno));
         return STATUS_CANNOT_GRADE;
     }
     if (!graded) {
-        fprintf(stderr, "wena-grade: %s\n", error.c_str());
+        say(error);
         return STATUS_CANNOT_GRADE;
     }
     return passed == runs.size() ? STATUS_ALL_PASSED : STATUS_SOME_FAILED;

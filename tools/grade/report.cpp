@@ -18,12 +18,17 @@ enum {
     STATUS_MALFORMED = 5,
     STATUS_DUMP_FAILED = 6,
     STATUS_ENDED_EARLY = 7,
-    STATUS_CANNOT_RUN = 127
+    STATUS_LINK_LOST = 8,
+    STATUS_CANNOT_RUN = 127,
+    SMALL_MEMORY_MIB = 64  // below it, a program may not even start
 };
 
 static const char *const verdict_names[] = {"passed",  "failed", "timed out",  "ended early", "malformed",
                                             "dump failed", "hung", "crashed", "cannot run",  "exit", "not run",
-                                            "over limit"};
+                                            "over limit", "interfered", "cannot start"};
+static_assert(sizeof verdict_names / sizeof verdict_names[0] == VERDICT_COUNT, "a name for every verdict");
+
+static const char link_lost[] = "the program closed the descriptor the grader gave it";
 
 const char *grade_verdict_name(Verdict verdict) { return verdict_names[verdict]; }
 
@@ -63,9 +68,25 @@ static Verdict verdict_of_status(int status)
     case STATUS_MALFORMED: return VERDICT_MALFORMED;
     case STATUS_DUMP_FAILED: return VERDICT_DUMP_FAILED;
     case STATUS_ENDED_EARLY: return VERDICT_ENDED_EARLY;
+    case STATUS_LINK_LOST: return VERDICT_INTERFERED;
     case STATUS_CANNOT_RUN: return VERDICT_CANNOT_RUN;
     default: return VERDICT_OTHER_STATUS;
     }
+}
+
+// "passed, 3 checks held": a pass counts only with every check of the
+// scenario as the grader read it; fewer means the run did not get it whole.
+static void judge_pass(GradeRun &run, const std::string &text)
+{
+    static const char said[] = "passed, ";
+    int held = -1;
+    if (text.compare(0, sizeof said - 1, said) == 0)
+        held = atoi(text.c_str() + sizeof said - 1);
+    if (held == run.scenario_read.checks)
+        return;
+    run.verdict = VERDICT_INTERFERED;
+    run.message = "said it passed with " + std::to_string(held < 0 ? 0 : held) + " of the scenario's " +
+                  std::to_string(run.scenario_read.checks) + " checks: the program kept the scenario from it";
 }
 
 // The scenario run's own word: "SCENARIO: passed, 3 checks held",
@@ -83,40 +104,66 @@ static void judge_decision(GradeRun &run)
     }
     text.erase(0, prefix.size());
     if (run.verdict == VERDICT_PASSED)
-        run.message = text.erase(0, std::min(text.size(), text.find_first_not_of(' ')));
+        judge_pass(run, text.erase(0, std::min(text.size(), text.find_first_not_of(' '))));
     else
         read_message(run, text);
 }
 
+// bubblewrap ends with 128 + N when the program was ended by signal N, and
+// so it does for a program that exits with 128 + N: in the sandbox both are
+// taken as the signal, and said so.
+static int signal_of(const GradeRun &run, std::string &doubt)
+{
+    if (run.signal || !run.sandboxed || run.status <= 128 || run.status >= 128 + 65)
+        return run.signal;
+    doubt = " or exit status " + std::to_string(run.status) + " (the sandbox gives both alike)";
+    return run.status - 128;
+}
+
+static std::string without_verdict(const GradeRun &run)
+{
+    std::string text = "exit status " + std::to_string(run.status) + " without a verdict: ";
+    if (run.status == STATUS_CANNOT_RUN && run.memory_mib > 0 && run.memory_mib < SMALL_MEMORY_MIB)
+        return text + "the program could not start; --memory " + std::to_string(run.memory_mib) +
+               " MiB may be too little to load it";
+    return text + "the scenario did not run to its end";
+}
+
 // Without a verdict from the scenario run, only how the process ended
-// tells; a sandboxed run's signal comes back from bubblewrap as 128 + N.
+// tells: the signal from its wait status, or from bubblewrap's status.
 void grade_judge(GradeRun &run)
 {
+    if (!run.start_failure.empty()) {
+        run.verdict = VERDICT_CANNOT_START;
+        run.message = run.start_failure;
+        return;
+    }
     if (run.decided) {
         judge_decision(run);
         return;
     }
-    int signal = run.signal;
-    if (run.sandboxed && !signal && run.status > 128 && run.status < 128 + 65)
-        signal = run.status - 128;
-    if (run.over_write_limit) {
+    std::string doubt;
+    int signal = signal_of(run, doubt);
+    if (run.over_write_limit || run.out_of_memory) {
         run.verdict = VERDICT_OVER_LIMIT;
     } else if (run.killed_at_limit) {
         run.verdict = VERDICT_HUNG;
         run.message = "killed after " + std::to_string((int)(run.seconds + 0.5)) + " s of real time";
     } else if (signal == SIGXCPU) {
         run.verdict = VERDICT_OVER_LIMIT;
-        run.message = "used up its CPU time";
+        run.message = "used up its CPU time" + doubt;
     } else if (signal == SIGXFSZ) {
         run.verdict = VERDICT_OVER_LIMIT;
-        run.message = "wrote a file past the limit of bytes written";
+        run.message = "wrote a file past the limit of bytes written" + doubt;
     } else if (signal) {
         run.verdict = VERDICT_CRASHED;
-        run.message = "ended by signal " + std::to_string(signal) + " (" + strsignal(signal) + ")";
+        run.message = "ended by signal " + std::to_string(signal) + " (" + strsignal(signal) + ")" + doubt;
+    } else if (run.status == STATUS_LINK_LOST) {
+        run.verdict = VERDICT_INTERFERED;
+        run.message = link_lost;
     } else {
         run.verdict = VERDICT_OTHER_STATUS;
-        run.message = "exit status " + std::to_string(run.status) +
-                      " without a verdict: the scenario did not run to its end";
+        run.message = without_verdict(run);
     }
 }
 
@@ -201,6 +248,12 @@ static size_t utf8_length(const std::string &text, size_t i)
     return grade_utf8_char(text, i, &code);
 }
 
+bool grade_bidi_control(unsigned code)
+{
+    return code == 0x061C || code == 0x200E || code == 0x200F || (code >= 0x202A && code <= 0x202E) ||
+           (code >= 0x2066 && code <= 0x2069);
+}
+
 // Escapes, so that no program's text moves the cursor, clears the screen or
 // retitles the teacher's window.
 std::string grade_shown(const std::string &text)
@@ -209,12 +262,18 @@ std::string grade_shown(const std::string &text)
     for (size_t i = 0; i < text.size();) {
         size_t len = utf8_length(text, i);
         unsigned c = (unsigned char)text[i];
+        unsigned code = 0;
         bool c1 = len == 2 && c == 0xC2 && (unsigned char)text[i + 1] < 0xA0;
         if (len == 0 || c1 || (len == 1 && (c < 0x20 || c == 0x7F))) {
             char escape[8];
             snprintf(escape, sizeof escape, "\\x%02X", c);
             out += escape;
             i += 1;
+        } else if (grade_utf8_char(text, i, &code) && grade_bidi_control(code)) {
+            char escape[12];
+            snprintf(escape, sizeof escape, "\\u%04X", code);
+            out += escape;
+            i += len;
         } else {
             out.append(text, i, len);
             i += len;
@@ -224,8 +283,10 @@ std::string grade_shown(const std::string &text)
 }
 
 // Valid UTF-8 and no characters XML forbids: a program's output may hold
-// anything, and one bad byte would make the whole report unreadable.
-static std::string xml_text(const std::string &text)
+// anything, and one bad byte would make the whole report unreadable. In an
+// attribute a reader turns tabs and line ends into spaces, so that names
+// differing only there would be one: they are written as references.
+static std::string xml_text(const std::string &text, bool attribute = false)
 {
     static const char replacement[] = "\xEF\xBF\xBD";  // U+FFFD
     std::string out;
@@ -234,6 +295,8 @@ static std::string xml_text(const std::string &text)
         char c = text[i];
         if (len == 0 || (len == 1 && (unsigned char)c < 0x20 && c != '\t' && c != '\n' && c != '\r'))
             out += replacement;
+        else if (attribute && (c == '\t' || c == '\n' || c == '\r'))
+            out += "&#" + std::to_string((int)c) + ";";
         else if (c == '&')
             out += "&amp;";
         else if (c == '<')
@@ -249,7 +312,11 @@ static std::string xml_text(const std::string &text)
     return out;
 }
 
-static bool is_failure(Verdict v) { return v == VERDICT_FAILED || v == VERDICT_TIMED_OUT || v == VERDICT_ENDED_EARLY; }
+// The program's doing, as against a run that could not be judged.
+static bool is_failure(Verdict v)
+{
+    return v == VERDICT_FAILED || v == VERDICT_TIMED_OUT || v == VERDICT_ENDED_EARLY || v == VERDICT_INTERFERED;
+}
 
 namespace {
 
@@ -271,12 +338,12 @@ static void count(Counts &counts, const GradeRun &run)
 
 static void write_case(FILE *f, const GradeRun &run)
 {
-    fprintf(f, "    <testcase classname=\"%s\" name=\"%s\" time=\"%.3f\">\n", xml_text(run.program).c_str(),
-            xml_text(run.scenario).c_str(), run.seconds);
+    fprintf(f, "    <testcase classname=\"%s\" name=\"%s\" time=\"%.3f\">\n", xml_text(run.program, true).c_str(),
+            xml_text(run.scenario, true).c_str(), run.seconds);
     if (run.verdict != VERDICT_PASSED) {
         std::string message = (run.where.empty() ? "" : run.where + ": ") + failing_text(run);
         fprintf(f, "      <%s type=\"%s\" message=\"%s\"/>\n", is_failure(run.verdict) ? "failure" : "error",
-                grade_verdict_name(run.verdict), xml_text(message).c_str());
+                grade_verdict_name(run.verdict), xml_text(message, true).c_str());
     }
     if (!run.err.empty())
         fprintf(f, "      <system-err>%s</system-err>\n", xml_text(run.err).c_str());
@@ -291,7 +358,7 @@ static void write_suite(FILE *f, const std::vector<GradeRun> &runs, const std::s
         if (run.program == program)
             count(counts, run);
     fprintf(f, "  <testsuite name=\"%s\" tests=\"%zu\" failures=\"%d\" errors=\"%d\" skipped=\"0\" time=\"%.3f\">\n",
-            xml_text(program).c_str(), counts.tests, counts.failures, counts.errors, counts.seconds);
+            xml_text(program, true).c_str(), counts.tests, counts.failures, counts.errors, counts.seconds);
     for (const GradeRun &run : runs)
         if (run.program == program)
             write_case(f, run);

@@ -5,21 +5,30 @@
 // signals synchronously, drops those that come from a run, and is a
 // subreaper itself, so that nothing a run leaves behind outlives it.
 #include "tools/grade/grade.h"
+#include "tools/grade/cgroup.h"
 #include "tools/grade/sandbox.h"
+#include "tools/grade/tree.h"
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/keyctl.h>
+#include <linux/magic.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,10 +36,18 @@ enum {
     ERR_TAIL_BYTES = 64 * 1024,  // of a run's standard error, the end is kept
     VERDICT_BYTES = 64 * 1024,
     LONGEST_WAIT_MS = 100,       // how often the bytes a run wrote are counted
-    DEEPEST_TREE = 128,
+    START_ERROR_BYTES = 512,
+    PICTURE_BYTES = 1 << 20,
     SCENARIO_FD = 3,
-    VERDICT_FD = 4
+    VERDICT_FD = 4,
+    PICTURE_FD = 5,              // the picture of a failed run's screen
+    INI_FD = 6,                  // WENA.ini, copied into a sandboxed run's directory
+    START_FD = 7,                // why a run could not start; closed as the program starts
+    RUN_FDS = 8,
+    TRIES = 2                    // a run that cannot start is tried once more
 };
+
+static const double EMPTYING_S = 5.0;  // for the kernel to end every process of a killed run
 
 static const double KEEPER_GRACE_S = 1.0;  // for a keeper to end its run before it is killed itself
 
@@ -44,6 +61,10 @@ struct Running {
     double stop_sent;  // when the run was told to stop, or 0
     int verdict_fd;    // read end of the verdict channel
     std::string dir;
+    int picture_fd;    // read end of the picture's channel
+    int scenario_fd;   // the grader's copy: a run that never started never read it
+    int start_fd;      // read end of the start channel
+    RunGroup group;
 };
 
 // What every run starts with.
@@ -53,6 +74,8 @@ struct Setup {
     bool keep;
     rlim_t process_limit;
     pid_t grader;
+    bool run_dir_in_memory;  // a tmpfs of the write limit's size in the sandbox
+    std::string bwrap;
 };
 
 }  // namespace
@@ -64,64 +87,11 @@ static double now_s()
     return (double)t.tv_sec + (double)t.tv_nsec / 1e9;
 }
 
-// Calls visit with the path of each entry of the directory. A run may have
-// locked itself out of it (chmod 0): it is opened up (u+rwx) when it cannot
-// be read, or always when asked.
-template <typename Visit> static void for_each_entry(const std::string &dir, bool open_always, Visit visit)
-{
-    if (open_always)
-        chmod(dir.c_str(), 0700);
-    DIR *d = opendir(dir.c_str());
-    if (!d && errno == EACCES && chmod(dir.c_str(), 0700) == 0)
-        d = opendir(dir.c_str());
-    if (!d)
-        return;
-    while (struct dirent *e = readdir(d))
-        if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
-            visit(dir + "/" + e->d_name);
-    closedir(d);
-}
-
-// Links are removed, never followed.
-static bool remove_tree(const std::string &path, std::string &failed, int depth = 0)
-{
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0)
-        return errno == ENOENT;
-    if (S_ISDIR(st.st_mode) && depth < DEEPEST_TREE)
-        for_each_entry(path, true, [&](const std::string &entry) { remove_tree(entry, failed, depth + 1); });
-    if ((S_ISDIR(st.st_mode) ? rmdir(path.c_str()) : unlink(path.c_str())) == 0)
-        return true;
-    if (failed.empty())
-        failed = path + ": " + strerror(errno);
-    return false;
-}
-
 static void remove_or_name(const std::string &path)
 {
     std::string failed;
-    if (!remove_tree(path, failed))
-        fprintf(stderr, "\r\x1b[Kwena-grade: left behind, cannot be removed: %s\n", failed.c_str());
-}
-
-// A kept run's directories, opened up for the teacher to read and remove.
-static void open_up(const std::string &path, int depth = 0)
-{
-    struct stat st;
-    if (lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && depth < DEEPEST_TREE)
-        for_each_entry(path, true, [&](const std::string &entry) { open_up(entry, depth + 1); });
-}
-
-// Bytes the files under path take on the disk.
-static long long tree_bytes(const std::string &path, int depth = 0)
-{
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0)
-        return 0;
-    long long bytes = (long long)st.st_blocks * 512;
-    if (S_ISDIR(st.st_mode) && depth < DEEPEST_TREE)
-        for_each_entry(path, false, [&](const std::string &entry) { bytes += tree_bytes(entry, depth + 1); });
-    return bytes;
+    if (!tree_remove(path, failed))
+        fprintf(stderr, "\r\x1b[Kwena-grade: left behind, cannot be removed: %s\n", grade_shown(failed).c_str());
 }
 
 static bool write_file(const std::string &path, const std::string &text)
@@ -151,15 +121,23 @@ static std::string read_tail(const std::string &path)
     return text;
 }
 
+// What the scenario run sent on one of its channels, as far as the channel
+// holds; the descriptor is closed.
+static std::string read_channel(int fd, size_t limit)
+{
+    std::string text;
+    char block[8192];
+    ssize_t n;
+    while (text.size() < limit && (n = read(fd, block, sizeof block)) > 0)
+        text.append(block, (size_t)n);
+    close(fd);
+    return text;
+}
+
 // The scenario run's verdict, when it sent one: "STATUS MESSAGE\n".
 static void read_verdict(int fd, GradeRun &run)
 {
-    std::string text;
-    char block[4096];
-    ssize_t n;
-    while (text.size() < VERDICT_BYTES && (n = read(fd, block, sizeof block)) > 0)
-        text.append(block, (size_t)n);
-    close(fd);
+    std::string text = read_channel(fd, VERDICT_BYTES);
     size_t space = text.find(' ');
     if (space == std::string::npos || space == 0 || space > 4 ||
         text.find_first_not_of("0123456789") != space)
@@ -176,51 +154,81 @@ static void set_limit(int resource, rlim_t soft, rlim_t hard)
     setrlimit(resource, &limit);
 }
 
-static void set_limits(const Setup &setup)
+// Where a control group holds the run, memory and processes are its
+// budgets as a whole; the limits of each process stay for the rest.
+static void set_limits(const Setup &setup, bool in_group)
 {
     const GradeOptions &o = *setup.options;
     rlim_t written = (rlim_t)o.write_mib << 20;
     set_limit(RLIMIT_FSIZE, written, written);
-    if (o.memory_mib > 0)
+    if (o.memory_mib > 0 && !in_group)
         set_limit(RLIMIT_AS, (rlim_t)o.memory_mib << 20, (rlim_t)o.memory_mib << 20);
     if (o.cpu_s > 0)
         set_limit(RLIMIT_CPU, (rlim_t)o.cpu_s, (rlim_t)o.cpu_s + 1);
-    set_limit(RLIMIT_NPROC, setup.process_limit, setup.process_limit);
+    if (!in_group)
+        set_limit(RLIMIT_NPROC, setup.process_limit, setup.process_limit);
     set_limit(RLIMIT_CORE, 0, 0);
 }
 
-// fds: standard input, output and error, the scenario, the verdict channel.
-static bool place_descriptors(const int (&fds)[5])
+// fds: standard input, output and error, the scenario, the verdict and
+// the picture channels, WENA.ini (or -1) and the start channel, the last
+// closed as the program or bubblewrap starts.
+static bool place_descriptors(const int (&fds)[RUN_FDS])
 {
-    int high[5];
-    for (int i = 0; i < 5; ++i)
-        if ((high[i] = fcntl(fds[i], F_DUPFD, 10)) < 0)
+    int high[RUN_FDS];
+    for (int i = 0; i < RUN_FDS; ++i)
+        if ((high[i] = fds[i] < 0 ? -1 : fcntl(fds[i], F_DUPFD, 10)) < 0 && fds[i] >= 0)
             return false;
-    for (int i = 0; i < 5; ++i)
-        if (dup2(high[i], i) < 0)
+    for (int i = 0; i < RUN_FDS; ++i)
+        if (high[i] >= 0 && dup2(high[i], i) < 0)
             return false;
-    close_range(5, ~0U, 0);
-    return true;
+    close_range(RUN_FDS, ~0U, 0);
+    return fcntl(START_FD, F_SETFD, FD_CLOEXEC) == 0;
 }
 
-// In the child: no terminal, only the scenario's variables, the limits,
-// then the sandbox or the keeper.
+// Nothing of the teacher's environment: no secrets of CI, and none of the
+// library's bounds the teacher may have set for a program of their own.
+static void fixed_environment(const GradeRun &run, const std::string &dir)
+{
+    clearenv();
+    setenv("PATH", "/usr/local/bin:/usr/bin:/bin", 1);
+    setenv("LANG", "C.UTF-8", 1);
+    setenv("HOME", dir.c_str(), 1);
+    setenv("WENA_SCENARIO", run.scenario_path.c_str(), 1);
+    setenv("WENA_GRADE_FDS", "3,4,5", 1);
+    setenv("WENA_TIME_LIMIT", "3600", 1);
+    setenv("WENA_WATCHDOG", "10", 1);
+}
+
+[[noreturn]] static void cannot_start(const char *what)
+{
+    dprintf(START_FD, "%s: %s", what, strerror(errno));
+    _exit(127);
+}
+
+// In the child: its control group, no terminal, a session keyring of its
+// own (not the teacher's), a fixed environment, the limits, then the
+// sandbox or the keeper.
 [[noreturn]] static void become_run(const GradeRun &run, const Setup &setup, const std::string &dir,
-                                    const int (&fds)[5])
+                                    const RunGroup &group, const int (&fds)[RUN_FDS])
 {
     setsid();
-    if (!place_descriptors(fds) || chdir(dir.c_str()) != 0)
+    if (!place_descriptors(fds))
         _exit(127);
-    set_limits(setup);
-    for (const char *name : {"WENA_RECORD", "WENA_REALTIME", "WENA_TRACE", "WENA_DUMP_AT_EXIT"})
-        unsetenv(name);
-    setenv("WENA_SCENARIO", run.scenario_path.c_str(), 1);
-    setenv("WENA_DUMP_ON_FAILURE", GRADE_SCREEN_FILE, 1);
-    setenv("WENA_GRADE_FDS", "3,4", 1);
+    if (!group.dirs.empty() && !cgroup_join(group))
+        cannot_start("cannot join the run's control group");
+    if (chdir(dir.c_str()) != 0)
+        cannot_start("cannot enter the run's directory");
+    // Where keyctl() is refused altogether (a container's seccomp), no
+    // keyring can be reached either.
+    if (syscall(SYS_keyctl, KEYCTL_JOIN_SESSION_KEYRING, 0) < 0 && errno != ENOSYS && errno != EPERM)
+        cannot_start("cannot give the run a keyring of its own");
+    set_limits(setup, !group.dirs.empty());
+    fixed_environment(run, dir);
     if (!setup.options->sandbox)
-        keeper_run(run.program_path.c_str(), setup.grader);
-    std::vector<std::string> args =
-        sandbox_command(run.program_path, dir, (long long)setup.options->write_mib << 20);
+        keeper_run(run.program_path.c_str(), setup.grader, START_FD);
+    std::vector<std::string> args = sandbox_command(run.program_path, dir, (long long)setup.options->write_mib << 20,
+                                                    setup.run_dir_in_memory ? INI_FD : -1);
     std::vector<char *> argv;
     for (std::string &arg : args)
         argv.push_back(arg.data());
@@ -228,9 +236,8 @@ static bool place_descriptors(const int (&fds)[5])
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
-    execvp(argv[0], argv.data());
-    dprintf(VERDICT_FD, "127 wena-grade: cannot start bwrap: %s\n", strerror(errno));
-    _exit(127);
+    execv(setup.bwrap.c_str(), argv.data());
+    cannot_start("cannot start bwrap");
 }
 
 // "3-myboard-leds.scn-Xq81zA": the number and names let a teacher find a
@@ -252,55 +259,172 @@ static bool make_run_dir(const std::vector<GradeRun> &runs, const std::string &b
     return mkdtemp(dir.data()) != nullptr;
 }
 
-static void close_all(std::initializer_list<int> fds)
+
+static void close_fds(const int *fds, size_t n)
 {
-    for (int fd : fds)
-        if (fd >= 0)
-            close(fd);
+    for (size_t i = 0; i < n; ++i)
+        if (fds[i] >= 0)
+            close(fds[i]);
 }
 
-static bool start_run(std::vector<GradeRun> &runs, size_t index, const Setup &setup, std::vector<Running> &running)
+static void close_all(std::initializer_list<int> fds) { close_fds(fds.begin(), fds.size()); }
+
+// A memory file holding text, read from its start; sealed, when asked, so
+// that no run can change what the next one reads.
+static int memory_file(const char *name, const std::string &text, bool sealed = false)
+{
+    int fd = memfd_create(name, MFD_CLOEXEC | (sealed ? MFD_ALLOW_SEALING : 0));
+    if (fd < 0)
+        return -1;
+    for (size_t done = 0; done < text.size();) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n <= 0) {
+            close(fd);
+            return -1;
+        }
+        done += (size_t)n;
+    }
+    if ((sealed && fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) ||
+        lseek(fd, 0, SEEK_SET) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+static std::string group_name(const Setup &setup, size_t index, int tries)
+{
+    return "wena-run-" + std::to_string(setup.grader) + "-" + std::to_string(index + 1) + "-" + std::to_string(tries);
+}
+
+// The descriptors a run starts with (see place_descriptors), and the
+// grader's ends of its channels.
+static bool open_run_fds(const GradeRun &run, const Setup &setup, const std::string &dir, int (&fds)[RUN_FDS],
+                         int (&mine)[3])
+{
+    int verdict[2] = {-1, -1}, picture[2] = {-1, -1}, start[2] = {-1, -1};
+    fds[0] = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    fds[1] = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    fds[2] = open((dir + ".err").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    fds[3] = memory_file("wena-scenario", *run.scenario_read.text, true);
+    bool piped = pipe2(verdict, O_CLOEXEC | O_NONBLOCK) == 0 && pipe2(picture, O_CLOEXEC | O_NONBLOCK) == 0 &&
+                 pipe2(start, O_CLOEXEC | O_NONBLOCK) == 0;
+    if (piped)
+        fcntl(picture[1], F_SETPIPE_SZ, PICTURE_BYTES);  // a whole picture, without the grader reading meanwhile
+    fds[4] = verdict[1];
+    fds[5] = picture[1];
+    fds[6] = setup.run_dir_in_memory ? memory_file("WENA.ini", setup.options->ini_text) : -1;
+    fds[7] = start[1];
+    mine[0] = verdict[0];
+    mine[1] = picture[0];
+    mine[2] = start[0];
+    bool ready = piped && (fds[6] >= 0 || !setup.run_dir_in_memory);
+    for (int i = 0; i < 6; ++i)
+        ready = ready && fds[i] >= 0;
+    return ready;
+}
+
+// "" when the run started, else why not.
+static std::string start_run(std::vector<GradeRun> &runs, size_t index, const Setup &setup,
+                             std::vector<Running> &running)
 {
     std::string dir;
-    if (!make_run_dir(runs, setup.base, index, dir) || !write_file(dir + "/WENA.ini", setup.options->ini_text))
-        return false;
-    int channel[2] = {-1, -1};
-    int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    int out = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    int err = open((dir + ".err").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    int scenario = open(runs[index].scenario_path.c_str(), O_RDONLY | O_CLOEXEC);
-    bool ready = in >= 0 && out >= 0 && err >= 0 && scenario >= 0 && pipe2(channel, O_CLOEXEC | O_NONBLOCK) == 0;
+    if (!make_run_dir(runs, setup.base, index, dir))
+        return std::string("cannot make its directory: ") + strerror(errno);
+    if (!setup.run_dir_in_memory && !write_file(dir + "/WENA.ini", setup.options->ini_text)) {
+        std::string why = std::string("cannot write its WENA.ini: ") + strerror(errno);
+        remove_or_name(dir);
+        return why;
+    }
+    RunGroup group;
+    if (cgroup_ready() && !cgroup_make(group_name(setup, index, runs[index].tries), *setup.options, group)) {
+        std::string why = std::string("cannot make its control group: ") + strerror(errno);
+        remove_or_name(dir);
+        return why;
+    }
+    int fds[RUN_FDS] = {-1, -1, -1, -1, -1, -1, -1, -1}, mine[3] = {-1, -1, -1};
+    int scenario = -1;
+    bool ready = open_run_fds(runs[index], setup, dir, fds, mine) && (scenario = dup(fds[3])) >= 0;
     pid_t pid = ready ? fork() : -1;
     if (pid == 0)
-        become_run(runs[index], setup, dir, {in, out, err, scenario, channel[1]});
-    int saved = errno;
-    close_all({in, out, err, scenario, channel[1]});
+        become_run(runs[index], setup, dir, group, fds);
+    std::string why = std::string("cannot start it: ") + strerror(errno);
+    close_fds(fds, RUN_FDS);
     if (pid < 0) {
-        close_all({channel[0]});
-        errno = saved;
-        return false;
+        close_fds(mine, 3);
+        if (scenario >= 0)
+            close(scenario);
+        cgroup_remove(group);
+        remove_or_name(dir);
+        remove_or_name(dir + ".err");
+        return why;
     }
     runs[index].sandboxed = setup.options->sandbox;
-    running.push_back({index, pid, now_s(), false, 0, channel[0], dir});
-    return true;
+    runs[index].memory_mib = setup.options->memory_mib;
+    running.push_back({index, pid, now_s(), false, 0, mine[0], dir, mine[1], scenario, mine[2], group});
+    return "";
+}
+
+// Every process of the run is gone before anything of it is read or
+// removed: the kernel's word where a control group holds it.
+static void wait_until_gone(const Running &r)
+{
+    double until = now_s() + EMPTYING_S;
+    while (!cgroup_empty(r.group) && now_s() < until) {
+        cgroup_kill(r.group);
+        usleep(1000);
+    }
+    if (!cgroup_empty(r.group))
+        fprintf(stderr, "\r\x1b[Kwena-grade: %s\n",
+                grade_shown("processes of a run outlived it in " + r.group.dirs[0]).c_str());
+}
+
+static std::string first_line(const std::string &text)
+{
+    return grade_shown(text.substr(0, std::min(text.find('\n'), (size_t)START_ERROR_BYTES)));
+}
+
+// A run whose program never started: the grader's child said why, or
+// bubblewrap failed before the program could read its scenario.
+static std::string start_failure(const Running &r, const GradeRun &run)
+{
+    char said[START_ERROR_BYTES];
+    ssize_t n = read(r.start_fd, said, sizeof said);
+    if (n > 0)
+        return first_line(std::string(said, (size_t)n));
+    bool untouched = lseek(r.scenario_fd, 0, SEEK_CUR) == 0;
+    if (run.sandboxed && !r.killed && run.status == 1 && untouched && run.err.compare(0, 6, "bwrap:") == 0)
+        return first_line(run.err);
+    return "";
 }
 
 static void end_run(std::vector<GradeRun> &runs, const Running &r, int wait_status, bool keep)
 {
     GradeRun &run = runs[r.index];
+    cgroup_kill(r.group);
+    wait_until_gone(r);
     run.seconds = now_s() - r.started;
     run.killed_at_limit = r.killed;
     run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
     run.signal = WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
+    run.out_of_memory = run.out_of_memory || cgroup_out_of_memory(r.group);
     read_verdict(r.verdict_fd, run);
     run.err = read_tail(r.dir + ".err");
-    run.screen = grade_read_screen(r.dir + "/" + GRADE_SCREEN_FILE);
+    run.start_failure = start_failure(r, run);
+    run.screen = grade_checked_screen(read_channel(r.picture_fd, PICTURE_BYTES));
+    close_all({r.scenario_fd, r.start_fd});
+    if (cgroup_empty(r.group))
+        cgroup_remove(r.group);
     if (keep) {
-        open_up(r.dir);
+        if (!run.screen.empty())
+            write_file(r.dir + "-" + GRADE_SCREEN_FILE, grade_screen_page(run.screen));
+        tree_open_up(r.dir);
     } else {
         remove_or_name(r.dir);
         remove_or_name(r.dir + ".err");
     }
+    if (run.out_of_memory && !run.decided)
+        run.message = "the kernel ended a process of it for using more than the run's memory";
     grade_judge(run);
 }
 
@@ -310,11 +434,23 @@ static bool from_a_run(pid_t sender);
 // from a run are dropped.
 static bool teacher_stopped;
 
+// Who may stop the grading: the terminal (the kernel's own signals), or a
+// process that is no run, as kill(2) and tgkill(2) name it. A run can forge
+// the sender of a queued signal and the code of one sent through a
+// descriptor it owns (F_SETSIG), but not these.
+static bool trusted(const siginfo_t &info)
+{
+    if (info.si_code == SI_KERNEL)
+        return true;
+    return (info.si_code == SI_USER || info.si_code == SI_TKILL) && !from_a_run(info.si_pid);
+}
+
 static void take_signal(int sig, const siginfo_t &info)
 {
-    if (sig <= 0 || sig == SIGCHLD || (info.si_code <= 0 && from_a_run(info.si_pid)))
+    if (sig <= 0 || sig == SIGCHLD || !trusted(info))
         return;
-    if (sig == SIGTSTP)
+    // Only Ctrl-Z stops the grader: a job control key, never a run's say-so.
+    if (sig == SIGTSTP && info.si_code == SI_KERNEL)
         raise(SIGSTOP);
     teacher_stopped = teacher_stopped || sig == SIGINT || sig == SIGTERM || sig == SIGHUP || sig == SIGQUIT;
 }
@@ -333,11 +469,24 @@ static void take_signals(const sigset_t &signals, double timeout_s)
     }
 }
 
+// A run that could not start goes back in line once; true when it did.
+static bool try_again(GradeRun &run, std::deque<size_t> &waiting, size_t index)
+{
+    if (run.start_failure.empty() || ++run.tries >= TRIES)
+        return false;
+    run.start_failure.clear();
+    run.decided = false;
+    run.decided_message.clear();
+    run.message.clear();
+    waiting.push_back(index);
+    return true;
+}
+
 // Reaps the runs that have ended, and whatever a run left behind that came
 // to the grader; the latter is killed first. Each process is reaped only
 // after the signals it sent are taken, so that they can still be traced to it.
 static void reap(std::vector<GradeRun> &runs, std::vector<Running> &running, bool keep, const sigset_t &signals,
-                 int &done, int &failed)
+                 std::deque<size_t> &waiting, int &done, int &failed)
 {
     for (pid_t pid : children_of_self())
         if (std::none_of(running.begin(), running.end(), [pid](const Running &r) { return r.pid == pid; }))
@@ -353,40 +502,80 @@ static void reap(std::vector<GradeRun> &runs, std::vector<Running> &running, boo
         if (r == running.end())
             continue;
         end_run(runs, *r, status, keep);
-        ++done;
-        failed += runs[r->index].verdict != VERDICT_PASSED;
+        if (!try_again(runs[r->index], waiting, r->index)) {
+            ++done;
+            failed += runs[r->index].verdict != VERDICT_PASSED;
+        }
         running.erase(r);
     }
 }
 
-// bubblewrap takes its whole sandbox down when killed; a keeper is asked to
-// end its run, and killed if it does not (what it leaves comes to the grader).
+// A control group is killed whole. bubblewrap's sandbox ends with its first
+// process, whose end the kernel holds back until every other one is gone:
+// that one is killed, and bubblewrap only if it lingers. A keeper is asked
+// to end its run, and killed if it does not (what it leaves comes to the
+// grader).
 static void stop_run(Running &r, bool sandbox)
 {
-    if (sandbox || (r.stop_sent > 0 && now_s() - r.stop_sent > KEEPER_GRACE_S)) {
+    if (!r.group.dirs.empty()) {
+        cgroup_kill(r.group);
+        return;
+    }
+    bool lingers = r.stop_sent > 0 && now_s() - r.stop_sent > KEEPER_GRACE_S;
+    if (sandbox && r.stop_sent == 0) {
+        std::vector<pid_t> first = children_of(r.pid);
+        for (pid_t pid : first)
+            kill(pid, SIGKILL);
+        r.stop_sent = now_s();
+        lingers = first.empty();
+    }
+    if (lingers) {
         kill(r.pid, SIGKILL);
         return;
     }
-    if (r.stop_sent == 0) {
+    if (!sandbox && r.stop_sent == 0) {
         kill(r.pid, SIGCONT);
         kill(r.pid, SIGTERM);
         r.stop_sent = now_s();
     }
 }
 
-static void stop_overdue(std::vector<GradeRun> &runs, std::vector<Running> &running, const GradeOptions &options)
+// A run directory in memory is full when its tmpfs (or the run's /tmp) is:
+// seen from the sandbox's first process, whose root it is.
+static bool directory_full(const Running &r)
 {
+    for (pid_t first : children_of(r.pid)) {
+        std::string root = "/proc/" + std::to_string(first) + "/root";
+        for (const std::string &place : {root + r.dir, root + "/tmp"}) {
+            struct statfs fs;
+            if (statfs(place.c_str(), &fs) == 0 && fs.f_type == TMPFS_MAGIC && fs.f_bfree == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+static bool wrote_too_much(const Running &r, const Setup &setup)
+{
+    if (setup.run_dir_in_memory)
+        return directory_full(r);
+    return tree_bytes(r.dir) > setup.options->write_mib << 20;
+}
+
+static void stop_overdue(std::vector<GradeRun> &runs, std::vector<Running> &running, const Setup &setup)
+{
+    const GradeOptions &options = *setup.options;
     double now = now_s();
-    long long limit = options.write_mib << 20;
     for (Running &r : running) {
         GradeRun &run = runs[r.index];
         if (!r.killed && !run.over_write_limit && now - r.started >= options.time_limit_s)
             r.killed = true;
-        if (!r.killed && !run.over_write_limit && tree_bytes(r.dir) > limit) {
+        if (!r.killed && !run.over_write_limit && wrote_too_much(r, setup)) {
             run.over_write_limit = true;
             run.message = "wrote more than " + std::to_string(options.write_mib) + " MiB of files";
         }
-        if (r.killed || run.over_write_limit)
+        run.out_of_memory = run.out_of_memory || cgroup_out_of_memory(r.group);
+        if (r.killed || run.over_write_limit || run.out_of_memory)
             stop_run(r, options.sandbox);
     }
 }
@@ -439,8 +628,14 @@ static bool make_base(const GradeOptions &options, std::string &base, std::strin
         }
         return true;
     }
+    // A relative TMPDIR would name another place once a run is in its directory.
     const char *tmp = getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/wena-grade-XXXXXX";
+    std::string pattern = std::string(tmp && *tmp == '/' ? tmp : "/tmp") + "/wena-grade-XXXXXX";
+    if (tmp && *tmp && *tmp != '/') {
+        char here[PATH_MAX];
+        if (getcwd(here, sizeof here))
+            pattern = std::string(here) + "/" + tmp + "/wena-grade-XXXXXX";
+    }
     if (!mkdtemp(pattern.data())) {
         error = pattern + ": " + strerror(errno);
         return false;
@@ -452,11 +647,16 @@ static bool make_base(const GradeOptions &options, std::string &base, std::strin
 static void abandon(std::vector<Running> &running)
 {
     for (const Running &r : running) {
+        cgroup_kill(r.group);
         kill(r.pid, SIGKILL);
-        close(r.verdict_fd);
+        close_all({r.verdict_fd, r.picture_fd, r.scenario_fd, r.start_fd});
+    }
+    sweep_children();
+    for (const Running &r : running) {
+        wait_until_gone(r);
+        cgroup_remove(r.group);
     }
     running.clear();
-    sweep_children();
 }
 
 // The user's processes now, and room for every run going at once.
@@ -473,34 +673,47 @@ static rlim_t process_limit(const GradeOptions &options)
     return mine + (rlim_t)options.processes * (rlim_t)options.jobs;
 }
 
+// Starts runs from the line while there is room; a run that cannot start
+// is tried again later, once, and never stops the others.
+static void start_waiting(std::vector<GradeRun> &runs, std::deque<size_t> &waiting, const Setup &setup,
+                          std::vector<Running> &running, int &done, int &failed)
+{
+    while (!waiting.empty() && (int)running.size() < setup.options->jobs) {
+        size_t index = waiting.front();
+        waiting.pop_front();
+        GradeRun &run = runs[index];
+        run.start_failure = start_run(runs, index, setup, running);
+        if (run.start_failure.empty() || try_again(run, waiting, index))
+            continue;
+        grade_judge(run);
+        ++done;
+        ++failed;
+    }
+}
+
 bool grade_runs(std::vector<GradeRun> &runs, const GradeOptions &options, std::string &error)
 {
-    Setup setup = {&options, "", !options.keep_dir.empty(), process_limit(options), getpid()};
+    Setup setup = {&options, "", !options.keep_dir.empty(), process_limit(options), getpid(),
+                   options.sandbox && options.keep_dir.empty(), sandbox_program()};
     if (!make_base(options, setup.base, error))
         return false;
     prctl(PR_SET_CHILD_SUBREAPER, 1);
     sigset_t signals = taken_signals(), old;
     sigprocmask(SIG_BLOCK, &signals, &old);
     std::vector<Running> running;
-    size_t next = 0;
+    std::deque<size_t> waiting;
+    for (size_t i = 0; i < runs.size(); ++i)
+        waiting.push_back(i);
     int done = 0, failed = 0, total = (int)runs.size();
     bool interrupted = false;
     teacher_stopped = false;
     while (done < total && !interrupted) {
-        while (next < runs.size() && (int)running.size() < options.jobs) {
-            if (!start_run(runs, next, setup, running)) {
-                error = setup.base + ": cannot start a run: " + strerror(errno);
-                interrupted = true;
-                break;
-            }
-            ++next;
-        }
+        start_waiting(runs, waiting, setup, running, done, failed);
         grade_progress(done, total, failed, (int)running.size());
-        if (!interrupted)
-            wait_for_news(running, options.time_limit_s, signals);
-        stop_overdue(runs, running, options);
-        reap(runs, running, setup.keep, signals, done, failed);
-        if (teacher_stopped && !interrupted) {
+        wait_for_news(running, options.time_limit_s, signals);
+        stop_overdue(runs, running, setup);
+        reap(runs, running, setup.keep, signals, waiting, done, failed);
+        if (teacher_stopped) {
             error = "interrupted";
             interrupted = true;
         }

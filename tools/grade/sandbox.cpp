@@ -4,6 +4,7 @@
 // (also after setsid) and kills it all when the program ends.
 #include "tools/grade/sandbox.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -15,23 +16,45 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-std::vector<std::string> sandbox_command(const std::string &program, const std::string &dir, long long tmp_bytes)
+std::vector<std::string> sandbox_command(const std::string &program, const std::string &dir, long long bytes,
+                                         int ini_fd)
 {
-    std::vector<std::string> args = {"bwrap", "--unshare-all", "--die-with-parent", "--new-session",
-                                      "--ro-bind", "/usr", "/usr"};
+    std::vector<std::string> args = {"bwrap", "--unshare-all", "--unshare-user", "--disable-userns",
+                                      "--die-with-parent", "--new-session", "--ro-bind", "/usr", "/usr"};
     for (const char *system : {"/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32", "/etc"})
         args.insert(args.end(), {"--ro-bind-try", system, system});
     // The root and /dev are bubblewrap's own, writable until remounted.
-    args.insert(args.end(), {"--proc", "/proc", "--dev", "/dev", "--remount-ro", "/dev", "--size",
-                             std::to_string(tmp_bytes), "--tmpfs", "/tmp", "--ro-bind", program, program, "--bind",
-                             dir, dir, "--remount-ro", "/", "--chdir", dir, "--", program});
+    std::string size = std::to_string(bytes);
+    args.insert(args.end(), {"--proc", "/proc", "--dev", "/dev", "--remount-ro", "/dev", "--size", size, "--tmpfs",
+                             "/tmp"});
+    if (ini_fd >= 0)
+        args.insert(args.end(), {"--size", size, "--tmpfs", dir, "--file", std::to_string(ini_fd), dir + "/WENA.ini"});
+    else
+        args.insert(args.end(), {"--bind", dir, dir});
+    args.insert(args.end(), {"--ro-bind", program, program, "--remount-ro", "/", "--chdir", dir, "--", program});
     return args;
 }
 
-std::vector<pid_t> children_of_self()
+std::string sandbox_program()
+{
+    const char *path = getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    for (size_t at = 0; at <= dirs.size();) {
+        size_t end = std::min(dirs.find(':', at), dirs.size());
+        std::string candidate = (end > at ? dirs.substr(at, end - at) : ".") + "/bwrap";
+        if (access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        at = end + 1;
+    }
+    return "";
+}
+
+std::vector<pid_t> children_of_self() { return children_of(getpid()); }
+
+std::vector<pid_t> children_of(pid_t parent)
 {
     std::vector<pid_t> pids;
-    std::string path = "/proc/self/task/" + std::to_string(getpid()) + "/children";
+    std::string path = "/proc/" + std::to_string(parent) + "/task/" + std::to_string(parent) + "/children";
     FILE *f = fopen(path.c_str(), "r");
     if (!f)
         return pids;
@@ -126,7 +149,7 @@ static void kill_children_unreaped()
 
 // Only the grader may stop the run early (SIGTERM), or its death; the
 // program's signals to its keeper are taken and dropped.
-void keeper_run(const char *program, pid_t grader)
+void keeper_run(const char *program, pid_t grader, int start_fd)
 {
     prctl(PR_SET_CHILD_SUBREAPER, 1);
     sigset_t all;
@@ -138,12 +161,13 @@ void keeper_run(const char *program, pid_t grader)
         _exit(137);
     pid_t keeper = getpid();
     pid_t pid = fork();
-    if (pid < 0)
+    if (pid < 0) {
+        dprintf(start_fd, "cannot start the program: %s", strerror(errno));
         _exit(127);
+    }
     if (pid == 0)
         start_program(program, keeper);
-    close(3);
-    close(4);
+    close_range(3, ~0U, 0);
     for (;;) {
         siginfo_t info{};
         if (sigwaitinfo(&all, &info) < 0)
@@ -173,13 +197,16 @@ std::string grade_sandbox_missing()
         dup2(null, 0);
         dup2(null, 1);
         dup2(out[1], 2);
-        std::vector<std::string> args = sandbox_command("/usr/bin/true", "/tmp", 1 << 20);
+        std::vector<std::string> args = sandbox_command("/usr/bin/true", "/tmp", 1 << 20, -1);
         std::vector<char *> argv;
         for (std::string &arg : args)
             argv.push_back(arg.data());
         argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(errno == ENOENT ? 127 : 126);
+        std::string bwrap = sandbox_program();
+        if (bwrap.empty())
+            _exit(127);
+        execv(bwrap.c_str(), argv.data());
+        _exit(126);
     }
     close(out[1]);
     std::string said;

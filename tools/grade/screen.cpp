@@ -1,31 +1,15 @@
-// The picture of the screen a failed run leaves in its directory. The
-// program could have written anything there, so the picture is read as the
-// scenario run writes it, span by span, and written anew: a file that is
-// anything else shows no picture rather than the program's markup.
+// The picture of the screen a failed run sends on the grader's descriptor.
+// The program could have written anything there, so the picture is read as
+// the scenario run writes it, span by span, and written anew: anything else
+// shows no picture rather than the program's markup.
 #include "tools/grade/grade.h"
+
+#include "scenario/dump.h"
 
 #include <cctype>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-enum { SCREEN_FILE_LIMIT = 1 << 20, COLUMNS = 80, ROWS = 25, CELL_BYTES = 4 };
-
-static bool read_regular(const std::string &path, std::string &text)
-{
-    int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st;
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= SCREEN_FILE_LIMIT;
-    if (ok) {
-        text.assign((size_t)st.st_size, '\0');
-        ok = read(fd, text.data(), text.size()) == (ssize_t)text.size();
-    }
-    close(fd);
-    return ok;
-}
+enum { COLUMNS = 80, ROWS = 25, CELL_BYTES = 4 };
 
 namespace {
 
@@ -110,11 +94,8 @@ static bool read_row(Reader &r, std::string &out)
     return true;
 }
 
-std::string grade_read_screen(const std::string &path)
+std::string grade_checked_screen(const std::string &text)
 {
-    std::string text;
-    if (!read_regular(path, text))
-        return "";
     static const char start[] = "<div class=\"screen\">\n";
     size_t at = text.find(start);
     if (at == std::string::npos)
@@ -127,4 +108,12 @@ std::string grade_read_screen(const std::string &path)
             return "";
     }
     return count == 0 ? "" : rows;
+}
+
+std::string grade_screen_page(const std::string &rows)
+{
+    return "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n<title>wena screen</title>\n"
+           "<style>\nbody{background:#000000;margin:8px}\n" +
+           dump_html_screen_style() + "</style>\n</head>\n<body>\n<div class=\"screen\">\n" + rows +
+           "</div>\n</body>\n</html>\n";
 }
