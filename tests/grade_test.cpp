@@ -633,6 +633,23 @@ TEST_F(GradeAsStudent, TreesSecretsAndKeyringsStayWithTheirRun)
     }
 }
 
+// Where the grader may make no control group (a user without a delegated
+// one), the table says so and each process keeps the limits of its own:
+// the allocation is refused, and a limit too small to load a program says so.
+TEST_F(GradeAsStudent, WithoutAControlGroupEachProcessKeepsItsLimits)
+{
+#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
+    GTEST_SKIP() << "programs built with AddressSanitizer cannot start within an address space limit";
+#endif
+    enter.clear();
+    int status = grade_as_student("--no-sandbox -t 5 --memory 256 -s quiet.scn allocates-much");
+    if (out.find("runs had no control group of their own") == std::string::npos)
+        GTEST_SKIP() << "this user may make control groups: " << out;
+    EXPECT_EQ(status, 0) << out << read("err.txt");
+    EXPECT_EQ(grade_as_student("--no-sandbox -t 5 --memory 1 -s quiet.scn leds"), 1);
+    EXPECT_NE(out.find("--memory 1 MiB may be too little to load it"), std::string::npos) << out;
+}
+
 // A run that cannot start (here bubblewrap fails the first time, as when
 // the kernel has no room for a namespace) is tried once more; one that
 // never starts is "cannot start", and the class goes on.
