@@ -2,6 +2,7 @@
 // names a reader or a browser would mangle, a picture a program wrote, and
 // how a run's ending is read when it sent no verdict.
 #include "tools/grade/grade.h"
+#include "tests/support/golden.h"
 
 #include <gtest/gtest.h>
 
@@ -171,4 +172,41 @@ TEST(GradeReport, RunsAreJudgedByWhatTheyReallyDid)
         EXPECT_EQ(ended.verdict, expected.first) << expected.second;
         EXPECT_EQ(ended.message, expected.second);
     }
+}
+
+static std::string trace_header(const std::string &pdr8_name = "PDR8")
+{
+    return "$version wena port trace $end\n$timescale 1us $end\n$scope module board $end\n"
+           "$var wire 8 ! PDR5 [7:0] $end\n$var wire 8 \" " + pdr8_name + " [7:0] $end\n"
+           "$var wire 10 # ADDA [9:0] $end\n$upscope $end\n$enddefinitions $end\n";
+}
+
+// The ports over a run: PDR8 bit by bit, an A/D level, the end marked; one
+// drawing compared whole.
+TEST(GradeReport, TheTimingDiagramDrawsEveryChange)
+{
+    std::string vcd = trace_header() + "#1000\n$dumpvars\nb00000000 !\nb00000000 \"\nb0000000000 #\n$end\n"
+                                       "#101000\nb00000101 \"\n#301000\nb1000000000 #\nb00000001 \"\n#501000\n";
+    EXPECT_TRUE(matches_golden_text("grade_timing", grade_timing_svg(vcd, "failed")));
+    EXPECT_EQ(grade_timing_svg("", "failed"), "");
+    EXPECT_EQ(grade_timing_svg(trace_header(), "failed"), "") << "a header and no sample";
+}
+
+// What a run wrote in its trace draws nothing but numbers: names and
+// values not its own are left out, stamps that go back end the reading,
+// and a flood of changes makes a drawing of a bounded size.
+TEST(GradeReport, ATraceFromARunIsReadAsNumbersOnly)
+{
+    std::string svg = grade_timing_svg(trace_header("<script>") + "#0\nb00000001 \"\n#10\nb2<b> \"\n", "<b>ended</b>");
+    EXPECT_EQ(svg.find("<script"), std::string::npos);
+    EXPECT_EQ(svg.find("<b>"), std::string::npos);
+    EXPECT_NE(svg.find("&lt;b&gt;ended&lt;/b&gt; at 0.0 ms"), std::string::npos);
+
+    std::string back = trace_header() + "#0\nb00000000 \"\n#500\nb00000001 \"\n#100\nb00000000 \"\n#900\n";
+    EXPECT_NE(grade_timing_svg(back, "x").find("0.5 ms"), std::string::npos) << "read up to the stamp that went back";
+
+    std::string flood = trace_header() + "#0\nb00000000 \"\n";
+    for (int us = 1; us <= 200000; ++us)
+        flood += "#" + std::to_string(us) + "\nb0000000" + (us % 2 ? "1" : "0") + " \"\n";
+    EXPECT_LT(grade_timing_svg(flood, "x").size(), (size_t)32 * 1024);
 }

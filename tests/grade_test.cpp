@@ -295,6 +295,9 @@ open(sys.argv[3], 'w', encoding='utf-8').write(text + '\n' + attrs + ' '.join('%
               "run-2 picture 25\nrun-3 picture 25\nrun-4 picture 25\n"
               "run-5 none 0\nrun-6 none 0\nrun-7 none 0\nrun-8 none 0\nrun-10 picture 25\n");
     EXPECT_TRUE(matches_golden_text("grade_failure_screen", read("picture.txt")));
+    // The ports over each library run that did not pass; the scripts have no trace.
+    EXPECT_EQ(run_output("cd " + shell_quote(dir) + " && grep -o '<svg class=\"timing\"' dom.html | wc -l"), "4\n");
+    EXPECT_EQ(run_output("cd " + shell_quote(dir) + " && grep -o '<path d=\"M' dom.html | wc -l"), "80\n");
 }
 
 // Whether bubblewrap can make a sandbox here (user namespaces).

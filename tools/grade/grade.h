@@ -48,6 +48,7 @@ struct GradeRun {
     std::string where;     // "scenario:line" of the first failing step
     std::string expected, seen, message;
     std::string screen;    // the board's screen when the run failed, as checked HTML rows, or ""
+    std::string trace;     // the ports' trace of a run that did not pass, or ""
     // The scenario run's own verdict, sent once on the grader's channel.
     bool decided = false;
     int decided_status = 0;
@@ -124,6 +125,10 @@ std::string grade_screen_page(const std::string &rows);
 // The class as one self-contained HTML page: a grid of programs and
 // scenarios by verdict, then every run that did not pass with its screen.
 std::string grade_html(const std::vector<GradeRun> &runs);
+
+// The ports over a run, from the trace the scenario run wrote, as an SVG
+// drawing whose end is marked with end_label; "" when there is no trace.
+std::string grade_timing_svg(const std::string &vcd, const std::string &end_label);
 
 // Text from anywhere made safe for HTML: markup characters escaped, and
 // control characters and bytes that are no UTF-8 shown as \xNN.

@@ -75,6 +75,7 @@ static const char page_style[] =
     ".run dl{display:grid;grid-template-columns:max-content 1fr;gap:4px 16px;margin:0 0 12px}\n"
     ".run dt{font-weight:600;color:#57606a}\n"
     ".run dd{margin:0;font-family:ui-monospace,\"DejaVu Sans Mono\",monospace;white-space:pre-wrap}\n"
+    ".ports svg{display:block;background:#ffffff;margin-top:4px}.ports text{fill:#424a53}\n"
     ".picture{display:inline-block;background:#000000;padding:8px;border-radius:4px}\n"
     ".none{color:#57606a;font-style:italic}\n"
     "details{margin-top:8px}\n"
@@ -185,7 +186,16 @@ static std::string err_tail(const std::string &err)
     return "...\n" + err.substr(err.size() - ERR_SHOWN_BYTES);
 }
 
-static std::string failure(const std::vector<GradeRun> &runs, size_t index, int &pictures)
+// The ports over the run, its end marked with the verdict.
+static std::string diagram(const GradeRun &run, int &drawn)
+{
+    std::string svg = grade_timing_svg(run.trace, grade_verdict_name(run.verdict));
+    if (svg.empty() || drawn++ >= PICTURES_SHOWN)
+        return "";
+    return "<details class=\"ports\" open><summary>The ports over the run</summary>\n" + svg + "</details>\n";
+}
+
+static std::string failure(const std::vector<GradeRun> &runs, size_t index, int &pictures, int &drawn)
 {
     const GradeRun &run = runs[index];
     std::string out = "<section class=\"run " + std::string(verdict_classes[run.verdict]) + "\" id=\"" +
@@ -201,6 +211,7 @@ static std::string failure(const std::vector<GradeRun> &runs, size_t index, int 
     else if (run.verdict == VERDICT_FAILED || run.verdict == VERDICT_TIMED_OUT)
         out += "<p class=\"none\">No picture of the screen: one is taken when a check fails or a wait runs "
                "out.</p>\n";
+    out += diagram(run, drawn);
     if (!run.err.empty())
         out += "<details><summary>Standard error</summary><pre>" + grade_html_text(err_tail(run.err)) +
                "</pre></details>\n";
@@ -217,10 +228,10 @@ std::string grade_html(const std::vector<GradeRun> &runs)
                        " runs passed</title>\n<style>\n" + page_style + dump_html_screen_style() +
                        "</style>\n</head>\n<body>\n<h1>wena-grade</h1>\n" + summary(runs) + grid(runs);
     std::string failures;
-    int pictures = 0;
+    int pictures = 0, drawn = 0;
     for (size_t i = 0; i < runs.size(); ++i)
         if (runs[i].verdict != VERDICT_PASSED)
-            failures += failure(runs, i, pictures);
+            failures += failure(runs, i, pictures, drawn);
     if (!failures.empty())
         page += "<h2>Runs that did not pass</h2>\n" + failures;
     return page + "</body>\n</html>\n";

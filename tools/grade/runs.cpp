@@ -42,8 +42,10 @@ enum {
     VERDICT_FD = 4,
     PICTURE_FD = 5,              // the picture of a failed run's screen
     INI_FD = 6,                  // WENA.ini, copied into a sandboxed run's directory
-    START_FD = 7,                // why a run could not start; closed as the program starts
-    RUN_FDS = 8,
+    TRACE_FD = 7,                // the ports' trace, for the report of a run that did not pass
+    START_FD = 8,                // why a run could not start; closed as the program starts
+    RUN_FDS = 9,
+    TRACE_BYTES = 4 << 20,
     TRIES = 2                    // a run that cannot start is tried once more
 };
 
@@ -62,6 +64,7 @@ struct Running {
     int verdict_fd;    // read end of the verdict channel
     std::string dir;
     int picture_fd;    // read end of the picture's channel
+    int trace_fd;      // the grader's copy of the trace's memory file
     int scenario_fd;   // the grader's copy: a run that never started never read it
     int start_fd;      // read end of the start channel
     RunGroup group;
@@ -134,6 +137,18 @@ static std::string read_channel(int fd, size_t limit)
     return text;
 }
 
+// The ports' trace the run wrote, from its start; the descriptor is closed.
+static std::string read_trace(int fd)
+{
+    std::string text;
+    char block[8192];
+    ssize_t n;
+    for (off_t at = 0; text.size() < TRACE_BYTES && (n = pread(fd, block, sizeof block, at)) > 0; at += n)
+        text.append(block, (size_t)n);
+    close(fd);
+    return text;
+}
+
 // The scenario run's verdict, when it sent one: "STATUS MESSAGE\n".
 static void read_verdict(int fd, GradeRun &run)
 {
@@ -171,7 +186,7 @@ static void set_limits(const Setup &setup, bool in_group)
 }
 
 // fds: standard input, output and error, the scenario, the verdict and
-// the picture channels, WENA.ini (or -1) and the start channel, the last
+// the picture channels, WENA.ini (or -1), the trace and the start channel, the last
 // closed as the program or bubblewrap starts.
 static bool place_descriptors(const int (&fds)[RUN_FDS])
 {
@@ -196,6 +211,7 @@ static void fixed_environment(const GradeRun &run, const std::string &dir)
     setenv("HOME", dir.c_str(), 1);
     setenv("WENA_SCENARIO", run.scenario_path.c_str(), 1);
     setenv("WENA_GRADE_FDS", "3,4,5", 1);
+    setenv("WENA_TRACE", ("/dev/fd/" + std::to_string(TRACE_FD)).c_str(), 1);
     setenv("WENA_TIME_LIMIT", "3600", 1);
     setenv("WENA_WATCHDOG", "10", 1);
 }
@@ -300,7 +316,7 @@ static std::string group_name(const Setup &setup, size_t index, int tries)
 // The descriptors a run starts with (see place_descriptors), and the
 // grader's ends of its channels.
 static bool open_run_fds(const GradeRun &run, const Setup &setup, const std::string &dir, int (&fds)[RUN_FDS],
-                         int (&mine)[3])
+                         int (&mine)[4])
 {
     int verdict[2] = {-1, -1}, picture[2] = {-1, -1}, start[2] = {-1, -1};
     fds[0] = open("/dev/null", O_RDONLY | O_CLOEXEC);
@@ -314,11 +330,13 @@ static bool open_run_fds(const GradeRun &run, const Setup &setup, const std::str
     fds[4] = verdict[1];
     fds[5] = picture[1];
     fds[6] = setup.run_dir_in_memory ? memory_file("WENA.ini", setup.options->ini_text) : -1;
-    fds[7] = start[1];
+    fds[7] = memory_file("wena-trace", "");
+    fds[8] = start[1];
     mine[0] = verdict[0];
     mine[1] = picture[0];
     mine[2] = start[0];
-    bool ready = piped && (fds[6] >= 0 || !setup.run_dir_in_memory);
+    mine[3] = fds[7] >= 0 ? dup(fds[7]) : -1;
+    bool ready = piped && (fds[6] >= 0 || !setup.run_dir_in_memory) && mine[3] >= 0;
     for (int i = 0; i < 6; ++i)
         ready = ready && fds[i] >= 0;
     return ready;
@@ -342,7 +360,7 @@ static std::string start_run(std::vector<GradeRun> &runs, size_t index, const Se
         remove_or_name(dir);
         return why;
     }
-    int fds[RUN_FDS] = {-1, -1, -1, -1, -1, -1, -1, -1}, mine[3] = {-1, -1, -1};
+    int fds[RUN_FDS] = {-1, -1, -1, -1, -1, -1, -1, -1, -1}, mine[4] = {-1, -1, -1, -1};
     int scenario = -1;
     bool ready = open_run_fds(runs[index], setup, dir, fds, mine) && (scenario = dup(fds[3])) >= 0;
     pid_t pid = ready ? fork() : -1;
@@ -351,7 +369,7 @@ static std::string start_run(std::vector<GradeRun> &runs, size_t index, const Se
     std::string why = std::string("cannot start it: ") + strerror(errno);
     close_fds(fds, RUN_FDS);
     if (pid < 0) {
-        close_fds(mine, 3);
+        close_fds(mine, 4);
         if (scenario >= 0)
             close(scenario);
         cgroup_remove(group);
@@ -361,7 +379,7 @@ static std::string start_run(std::vector<GradeRun> &runs, size_t index, const Se
     }
     runs[index].sandboxed = setup.options->sandbox;
     runs[index].memory_mib = setup.options->memory_mib;
-    running.push_back({index, pid, now_s(), false, 0, mine[0], dir, mine[1], scenario, mine[2], group});
+    running.push_back({index, pid, now_s(), false, 0, mine[0], dir, mine[1], mine[3], scenario, mine[2], group});
     return "";
 }
 
@@ -412,6 +430,7 @@ static void end_run(std::vector<GradeRun> &runs, const Running &r, int wait_stat
     run.err = read_tail(r.dir + ".err");
     run.start_failure = start_failure(r, run);
     run.screen = grade_checked_screen(read_channel(r.picture_fd, PICTURE_BYTES));
+    run.trace = read_trace(r.trace_fd);
     close_all({r.scenario_fd, r.start_fd});
     if (cgroup_empty(r.group))
         cgroup_remove(r.group);
@@ -426,6 +445,8 @@ static void end_run(std::vector<GradeRun> &runs, const Running &r, int wait_stat
     if (run.out_of_memory && !run.decided)
         run.message = "the kernel ended a process of it for using more than the run's memory";
     grade_judge(run);
+    if (run.verdict == VERDICT_PASSED)
+        std::string().swap(run.trace);  // only a run that did not pass is drawn
 }
 
 static bool from_a_run(pid_t sender);
@@ -649,7 +670,7 @@ static void abandon(std::vector<Running> &running)
     for (const Running &r : running) {
         cgroup_kill(r.group);
         kill(r.pid, SIGKILL);
-        close_all({r.verdict_fd, r.picture_fd, r.scenario_fd, r.start_fd});
+        close_all({r.verdict_fd, r.picture_fd, r.trace_fd, r.scenario_fd, r.start_fd});
     }
     sweep_children();
     for (const Running &r : running) {
