@@ -144,6 +144,7 @@ static void first_layout()
 static void poll_once(bool programs_own)
 {
     lcd_show_waiting_bytes();
+    con_frame_begin();
     first_layout();
     if (scenario_hooks && programs_own)
         scenario_on_poll();
@@ -159,6 +160,7 @@ static void poll_once(bool programs_own)
     refresh_output();
     if (trace_on)
         trace_poll();
+    con_frame_end();
     // The picture of this poll is shown now, even if the program spins next.
     con_flush();
 }

@@ -23,7 +23,7 @@ static void adopt_terminal_size()
 // terminal announces. Any other WENA_COLOR is reported once and ignored.
 static bool truecolor_chosen()
 {
-    const char *choice = getenv("WENA_COLOR");
+    const char *choice = plat_getenv("WENA_COLOR");
     if (choice && strcmp(choice, "16") == 0)
         return false;
     if (choice && strcmp(choice, "truecolor") == 0)
@@ -38,7 +38,7 @@ static bool truecolor_chosen()
         snprintf(message + n, sizeof message - (size_t)n, " ignored: it is 16 or truecolor");
         plat_report(message);
     }
-    const char *announced = getenv("COLORTERM");
+    const char *announced = plat_getenv("COLORTERM");
     return announced && (strcmp(announced, "truecolor") == 0 || strcmp(announced, "24bit") == 0);
 }
 
@@ -49,10 +49,12 @@ static void send_waiting_at_signal();
 // Changes wait for the next pause, key check or poll, so that the terminal
 // gets only the difference between the picture it shows and the final one,
 // however many times the painters went over a cell meanwhile. A change that
-// waits longer than a watch period or two (a program that paints without
-// pausing, or one that spins) is sent by the watch.
+// waits longer than a watch period or two while the program has stopped
+// painting (it waits for something of its own), or after it has painted or
+// spun for a whole period of its own CPU time, is sent by the watch.
 enum {
     WATCH_PERIOD_MS = 20,
+    IDLE_CPU_US = 1000,  // CPU time a waiting thread may use in a period
     // How long a fatal signal waits for the watch to finish sending, and an
     // ending run for the program's console call in progress.
     SIGNAL_WAIT_MS = 100,
@@ -166,28 +168,66 @@ void con_flush()
     flush_now();
 }
 
-static void show_model() { change_waiting = true; }
+static void show_model()
+{
+    change_waiting = true;
+    plat_note_painter();
+}
 
 // On the watch's thread: a change still waits that already waited at the
 // last look; and a stop, a continue or a resize that a program which neither
 // polls nor paints would never see. Output to a sink waits only for
 // con_flush, so that what tests and benchmarks see does not depend on the
 // clock.
+static int frames_painting;
+
+void con_frame_begin()
+{
+    Hold hold;
+    ++frames_painting;
+}
+
+void con_frame_end()
+{
+    Hold hold;
+    --frames_painting;
+}
+
+// Whether the program has stopped painting for now: its thread used next to
+// no CPU time since the last look and is not waiting for a CPU (it waits for
+// something of its own), or it has spun for a whole period of its own CPU
+// time. A busy machine that holds the program back between two of its
+// calls is no pause.
+static bool painter_paused(long long cpu_at_last_look, long long cpu_when_seen)
+{
+    long long cpu = plat_painter_cpu_us();
+    if (cpu < 0 || cpu_at_last_look < 0)
+        return true;
+    if (cpu - cpu_when_seen >= WATCH_PERIOD_MS * 1000LL)
+        return true;
+    return cpu - cpu_at_last_look < IDLE_CPU_US && !plat_painter_runnable();
+}
+
 static void watch_waiting_change()
 {
     static unsigned waiting_at_last_look = ~0u;
+    static long long cpu_at_last_look = -1, cpu_when_seen = -1;
     Hold hold;
-    if (watch_stopped || term_has_sink()) {
+    if (watch_stopped || term_has_sink() || frames_painting > 0) {
         waiting_at_last_look = ~0u;
         return;
     }
     take_events();
-    if (!change_waiting)
+    if (!change_waiting) {
         waiting_at_last_look = ~0u;
-    else if (waiting_at_last_look == flushes_done)
-        flush_now();
-    else
+    } else if (waiting_at_last_look != flushes_done) {
         waiting_at_last_look = flushes_done;
+        cpu_when_seen = cpu_at_last_look = plat_painter_cpu_us();
+    } else if (painter_paused(cpu_at_last_look, cpu_when_seen)) {
+        flush_now();
+    } else {
+        cpu_at_last_look = plat_painter_cpu_us();
+    }
 }
 
 // Nothing reaches the terminal once it has been given back.

@@ -47,6 +47,12 @@ int con_read_key();
 int con_next_typed_key();
 void con_sleep_ms(unsigned ms);
 
+// Around a picture painted in many calls (a board laid out, a board after
+// its key): the watch sends nothing of it until it is whole, however long
+// it takes to paint.
+void con_frame_begin();
+void con_frame_end();
+
 // From a thread other than the program's, to end a hung program: sends the
 // change still waiting, gives the terminal back, and keeps the console for
 // good, so that the program's console calls wait from then on. Waits at most

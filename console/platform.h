@@ -128,8 +128,21 @@ void plat_every_second(void (*tick)());
 // on a signal. Without a thread to spare, watch is never called.
 void plat_watch(void (*watch)(), unsigned period_ms);
 
+// The thread that paints, for the watch to tell a pause from painting: the
+// thread that made the last console call is noted (under the console's
+// lock), and the watch asks how much CPU time it has used (in microseconds,
+// or in a unit of the platform's own that is close to it; -1 when it cannot
+// be told) and whether it is on a CPU or waiting for one.
+void plat_note_painter();
+long long plat_painter_cpu_us();
+bool plat_painter_runnable();
+
 // Whether two paths name one existing file (through links of either kind).
 bool plat_same_file(const char *a, const char *b);
+
+// Whether a path names the console the board is drawn on as a device of its
+// own (Windows' CON), where a dump's bytes would land on the board's cells.
+bool plat_names_the_console(const char *path);
 
 // Cuts a regular file open as stream to `length` bytes; other kinds of file
 // are left alone.

@@ -126,9 +126,10 @@ static void send_failure_screen()
         verdict_send_picture(dump_html_page());
         return;
     }
-    const char *path = getenv("WENA_DUMP_ON_FAILURE");
-    if (path && *path)
-        dump_html(path);
+    const char *path = plat_getenv("WENA_DUMP_ON_FAILURE");
+    if (path && *path && !dump_html(path))
+        run.warnings += std::string("wena: ") + path + ": WENA_DUMP_ON_FAILURE cannot be written: " + strerror(errno) +
+                        "\n";
 }
 
 static const char link_lost[] = "the program closed the descriptor the grader gave it";
@@ -370,7 +371,7 @@ static bool realtime_asked()
 {
     static const char *const on[] = {"1", "yes", "true", "on", nullptr};
     static const char *const off[] = {"", "0", "no", "false", "off", nullptr};
-    const char *value = getenv("WENA_REALTIME");
+    const char *value = plat_getenv("WENA_REALTIME");
     if (!value || is_one_of(value, off))
         return false;
     if (is_one_of(value, on))
@@ -384,7 +385,7 @@ static bool realtime_asked()
 // warning when the value is something else.
 static long long limit_from(const char *name, long long fallback)
 {
-    const char *value = getenv(name);
+    const char *value = plat_getenv(name);
     if (!value || !*value)
         return fallback;
     char *end = nullptr;
@@ -521,6 +522,8 @@ static std::string input_named_by(const char *output)
         return "it is the scenario itself";
     if (plat_same_file(output, "WENA.ini"))
         return "it is WENA.ini, which the board starts from";
+    if (plat_names_the_console(output))
+        return "it is the console the board is drawn on";
     return "";
 }
 
@@ -536,7 +539,7 @@ static void refuse_outputs_over_inputs(const char *record, const char *dump_at_e
 {
     refuse_over_input(record, "WENA_RECORD");
     refuse_over_input(dump_at_exit, "WENA_DUMP_AT_EXIT");
-    refuse_over_input(getenv("WENA_TRACE"), "WENA_TRACE");
+    refuse_over_input(plat_getenv("WENA_TRACE"), "WENA_TRACE");
     for (const ScenarioStep &step : run.steps) {
         std::string why = step.kind == STEP_DUMP ? input_named_by(step.path.c_str()) : "";
         if (!why.empty())

@@ -61,7 +61,7 @@ static void give_up(int error)
     fclose(trace_file);
     trace_file = nullptr;
     trace_on = false;
-    std::string why = std::string(getenv("WENA_TRACE")) + ": WENA_TRACE cannot be written whole: " + strerror(error);
+    std::string why = std::string(plat_getenv("WENA_TRACE")) + ": WENA_TRACE cannot be written whole: " + strerror(error);
     if (whole_end > 0)
         why += "; it ends with the sample at " + std::to_string(last_stamp_us) + " us";
     scenario_trace_failed(why);

@@ -41,6 +41,19 @@ TEST(PipedKeys, EveryByteIsAKeyInOrderAndEndOfInputIsNoKey)
     EXPECT_EQ(keys_read_from(more_than_the_ring), more_than_the_ring) << "nothing waiting in a pipe is lost";
 }
 
+// Characters beyond ASCII a student may type by mistake: the IME's
+// full-width digits and letters, katakana, accented letters. Each is one
+// key that no board takes (its first UTF-8 byte); none of its other bytes
+// is a key of its own.
+static const char beyond_ascii[] = "\xEF\xBC\x90\xEF\xBC\x97\xEF\xBC\x92\xE3\x83\x8A\xC3\xAD\xC3\x8C"
+                                   "\xE3\x83\x90\xC3\xB2\xE3\x82\xB7\xE3\x83\x92\xEF\xBC\xA9";  // ０７２ナíÌバòシヒＩ
+static const char beyond_ascii_keys[] = "\xEF\xEF\xEF\xE3\xC3\xC3\xE3\xC3\xE3\xE3\xEF";
+
+TEST(PipedKeys, ACharacterBeyondAsciiIsOneKey)
+{
+    EXPECT_EQ(keys_read_from(std::string("a") + beyond_ascii + "b"), std::string("a") + beyond_ascii_keys + "b");
+}
+
 // Standard input replaced by a terminal (a pseudo-terminal in raw mode).
 class TerminalKeys : public ::testing::Test {
 protected:
@@ -107,6 +120,12 @@ TEST_F(TerminalKeys, BytesThatArriveFarApartInAPauseAreSeparateKeys)
     EXPECT_EQ(plat_sleep_ms(5), 0u);
     type("q");
     EXPECT_EQ(keys_now(), "\x1bOq");
+}
+
+TEST_F(TerminalKeys, ACharacterBeyondAsciiIsOneKey)
+{
+    type((std::string("a") + beyond_ascii + "b").c_str());
+    EXPECT_EQ(keys_now(), std::string("a") + beyond_ascii_keys + "b");
 }
 
 // A fast burst fills the keyboard buffer to its last place and no further.

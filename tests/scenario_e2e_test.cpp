@@ -135,6 +135,12 @@ TEST_F(ScenarioRun, EachFailureEndsTheRunWithItsStatusAndMessage)
         {"check PDR8 == 0\n", "WENA_TRACE=/dev/full", ex, 6, "/dev/full: WENA_TRACE cannot be written: No space left on device\n"},
         {"check PDR8 == 0\n", "WENA_DUMP_AT_EXIT=no/dir/x.txt", ex, 6,
          "no/dir/x.txt: WENA_DUMP_AT_EXIT cannot be written: No such file or directory\n"},
+        {"check PDR8 == 1\n", "WENA_DUMP_ON_FAILURE=no/dir/x.html", ex, 3,
+         "no/dir/x.html: WENA_DUMP_ON_FAILURE cannot be written: No such file or directory\n"
+         "wena: run.scn:1: failed: check PDR8 == 1; seen PDR8 = 0x00\n"},
+        {"check PDR8 == 0\n", utf8(u8"WENA_TIME_LIMIT=１０"), ex, 0,
+         utf8(u8"WENA_TIME_LIMIT='１０' ignored: it is a positive whole number; 3600 is kept\n"
+                                             "wena: run.scn: passed, 1 check held\n")},
         {"wait 1000\ncheck PDR8 == 0\n", "", probe + " return", 7,
          "run.scn:1: the program ended with exit status 0 before this step: wait 1000\n"},
         {"keys q\ncheck PDR8 == 0\n", "", ex, 7,

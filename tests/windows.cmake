@@ -45,6 +45,10 @@ endif()
 add_executable(paints-without-pause programs/paints_without_pause.c)
 target_link_libraries(paints-without-pause PRIVATE wena)
 wena_warnings(paints-without-pause)
+# Ends without exit handlers: abort, assert, an uncaught exception, ExitProcess.
+add_executable(ends-badly programs/ends_badly.cpp)
+target_link_libraries(ends-badly PRIVATE wena)
+wena_warnings(ends-badly)
 
 # One's own program against the installed copy: find_package and pkg-config.
 add_test(NAME wena-cross-build COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/scripts/cross_build_check.sh

@@ -264,3 +264,86 @@ TEST_F(WindowsBuild, AScenarioUnderWineKeepsNamesAsWrittenAndTellsItsVerdictInIt
     EXPECT_FALSE(read(utf8(u8"windows/結果.txt")).empty());
     EXPECT_FALSE(read("windows/dir with spaces/sp.txt").empty());
 }
+
+// Files and variables as POSIX has them, under a folder named in Japanese:
+// an output onto the scenario, onto WENA.ini or onto the console is
+// refused; WENA.ini as a symbolic link, or with a second name, is written
+// through; a Japanese WENA_DUMP_ON_FAILURE is written; full-width digits are
+// no number; a pipe that carries nothing yet holds up no poll.
+TEST_F(WindowsBuild, FilesVariablesAndPipesUnderWineActAsOnPosix)
+{
+    std::string folder = utf8(u8"windows/テスト");
+    std::filesystem::create_directory(file(folder));
+    std::string wine = "cd " + shell_quote(file(folder)) + " && WINEDEBUG=-all ";
+    std::string exe = " wine " + shell_quote(windows_build + "/switches-to-leds.exe") + " < /dev/null > /dev/null";
+    auto run_scn = [&](const std::string &scenario, const std::string &env = "") {
+        write(folder + "/run.scn", scenario);
+        std::string status = run_output("(" + wine + "WENA_SCENARIO=run.scn " + env + exe + " 2> err.txt; echo $?)");
+        return status + read(folder + "/err.txt");
+    };
+    EXPECT_EQ(run_scn("dump lcd run.scn\n"),
+              "6\nwena: run.scn:1: cannot write 'run.scn': it is the scenario itself\n");
+    write(folder + "/WENA.ini", "1,11,0");
+    EXPECT_EQ(run_scn(utf8(u8"dump lcd \"..\\テスト\\WENA.ini\"\n")),
+              utf8(u8"6\nwena: run.scn:1: cannot write '..\\テスト\\WENA.ini': it is WENA.ini, which the board "
+                   u8"starts from\n"));
+    EXPECT_EQ(run_scn("dump lcd CON\n"), "6\nwena: run.scn:1: cannot write 'CON': it is the console the board is drawn on\n");
+    EXPECT_EQ(read(folder + "/WENA.ini"), "1,11,0");
+
+    std::string failure_page = utf8(u8"失敗.html");
+    EXPECT_EQ(run_scn("check PDR8 == 1\n", "WENA_DUMP_ON_FAILURE=" + failure_page + utf8(u8" WENA_TIME_LIMIT=１０")),
+              utf8(u8"3\nwena: WENA_TIME_LIMIT='１０' ignored: it is a positive whole number; 3600 is kept\n"
+                   u8"wena: run.scn:1: failed: check PDR8 == 1; seen PDR8 = 0x00\n"));
+    EXPECT_NE(read(folder + "/" + failure_page).find("<div class=\"screen\">"), std::string::npos);
+
+    write(folder + "/real.ini", "1,11,0");
+    write(folder + "/shared.ini", "1,11,0");
+    run_output("cd " + shell_quote(file(folder)) + " && rm WENA.ini && ln -s real.ini WENA.ini && ln shared.ini other.ini");
+    EXPECT_EQ(run_scn("key O\ncheck boards == 1 12 0\n"), "0\nwena: run.scn: passed, 1 check held\n");
+    EXPECT_EQ(read(folder + "/real.ini"), "1,12,0") << "written through the link";
+    EXPECT_EQ(run_output("cd " + shell_quote(file(folder)) + " && readlink WENA.ini"), "real.ini\n");
+    run_output("cd " + shell_quote(file(folder)) + " && rm WENA.ini && ln shared.ini WENA.ini");
+    EXPECT_EQ(run_scn("key O\ncheck boards == 1 12 0\n"), "0\nwena: run.scn: passed, 1 check held\n");
+    EXPECT_EQ(read(folder + "/other.ini"), "1,12,0") << "the file's other name sees the change";
+
+    // The scenario ends long before the pipe's writer does; a poll that
+    // waited on the pipe would wait for it (timeout's 124).
+    write(folder + "/run.scn", "wait 200\ncheck PDR8 == 0\n");
+    EXPECT_EQ(run_output("(" + wine + "mkfifo keys; sleep 90 > keys & holder=$!; WENA_SCENARIO=run.scn timeout 80 wine " +
+                         shell_quote(windows_build + "/switches-to-leds.exe") +
+                         " < keys > /dev/null 2>&1; echo $?; kill $holder)"),
+              "0\n");
+}
+
+// abort(), a failed assert, an uncaught exception and ExitProcess() run no
+// exit handlers: the change the program left waiting still reaches the LCD,
+// the console is given back (the shell's line below the board in the
+// terminal's colours), and the runtime's message comes whole after it.
+TEST_F(WindowsBuild, EndingsWithoutExitHandlersGiveTheConsoleBackAndKeepTheirMessage)
+{
+    const struct {
+        const char *how, *status, *message;
+    } endings[] = {
+        {"abort", "3", ""},
+        {"assert", "3", "Assertion failed: strcmp(how, \"assert\") != 0, file"},
+        {"throw", "3", "what():  the board program's own exception"},
+        {"exitprocess", "9", ""},
+    };
+    std::string program = shell_quote(windows_build + "/tests/ends-badly.exe");
+    for (const auto &ending : endings) {
+        TmuxPane pane;
+        ASSERT_TRUE(tmux_start(pane, "sh -c " + shell_quote("cd " + shell_quote(file("windows")) +
+                                                            " && WINEDEBUG=-all wine " + program + " " + ending.how +
+                                                            "; echo AFTER-$?; sleep 60")));
+        ASSERT_TRUE(wait_until([&] { return tmux_capture(pane).find("AFTER-") != std::string::npos; }, 60000))
+            << ending.how;
+        usleep(300000);
+        std::string shown = tmux_capture(pane);
+        tmux_stop(pane);
+        EXPECT_NE(shown.find(std::string("AFTER-") + ending.status), std::string::npos) << shown;
+        EXPECT_NE(shown.find(ending.how), std::string::npos) << "the LCD's waiting line:\n" << shown;
+        EXPECT_NE(shown.find(ending.message), std::string::npos) << shown;
+        size_t after = shown.find("AFTER-"), message = *ending.message ? shown.find(ending.message) : 0;
+        EXPECT_LT(message, after) << "the message before the shell's next line:\n" << shown;
+    }
+}

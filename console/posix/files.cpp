@@ -441,6 +441,11 @@ bool plat_same_file(const char *a, const char *b)
     return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+// A terminal has no device name that stands for the board's console alone:
+// /dev/stdout may be a file, and what a dump to the terminal does is the
+// user's to see.
+bool plat_names_the_console(const char *) { return false; }
+
 void plat_cut_stream(FILE *stream, long long length)
 {
     struct stat st;

@@ -71,6 +71,11 @@ static void push_key(unsigned char key)
     ++source.count;
 }
 
+// A character beyond ASCII is one key, which no board takes: its first
+// byte stands for it, and the rest of its UTF-8 bytes are dropped, so that
+// none of them acts as a key of its own.
+static bool continues_a_character(unsigned char b) { return b >= 0x80 && b <= 0xBF; }
+
 static bool is_csi_final(unsigned char b) { return b >= 0x40 && b <= 0x7E; }
 static bool is_csi_inner(unsigned char b) { return b >= 0x20 && b <= 0x3F; }
 
@@ -116,7 +121,7 @@ static void take_byte(unsigned char b)
     if (b == ESC) {
         source.sequence = SEQ_ESC;
         source.sequence_started_ms = monotonic_ms();
-    } else {
+    } else if (!continues_a_character(b)) {
         push_key(b);
     }
 }
@@ -137,7 +142,8 @@ static bool read_some(size_t room)
     }
     if (!from_terminal()) {
         for (ssize_t i = 0; i < n; ++i)
-            push_key(chunk[i]);
+            if (!continues_a_character(chunk[i]))
+                push_key(chunk[i]);
         return true;
     }
     settle_stale_sequence(monotonic_ms());

@@ -31,19 +31,20 @@ static void push_key(unsigned char key)
     ++ring.count;
 }
 
-// A character beyond ASCII becomes its code page 932 bytes, as the board's
-// text is; one the code page lacks is dropped.
+// A character beyond ASCII (a full-width digit from the IME, an accented
+// letter, a katakana) is one key, which no board takes: the first byte of
+// its UTF-8 form, as a POSIX terminal gives it. Its code page 932 bytes
+// would be keys of their own, the second often an ASCII letter.
 static void push_character(wchar_t c)
 {
-    if (c < 0x80) {
+    if (c < 0x80)
         push_key((unsigned char)c);
-        return;
-    }
-    char bytes[4];
-    BOOL lost = FALSE;
-    int n = WideCharToMultiByte(932, 0, &c, 1, bytes, sizeof bytes, nullptr, &lost);
-    for (int i = 0; i < n && !lost; ++i)
-        push_key((unsigned char)bytes[i]);
+    else if (c < 0x800)
+        push_key((unsigned char)(0xC0 | (c >> 6)));
+    else if (c >= 0xD800 && c <= 0xDBFF)
+        push_key(0xF0);  // the first half of a character beyond the BMP
+    else if (c < 0xDC00 || c > 0xDFFF)
+        push_key((unsigned char)(0xE0 | (c >> 12)));
 }
 
 static void take_records(const INPUT_RECORD *records, DWORD n)

@@ -1,5 +1,7 @@
 // Windows whole-file writes that respect what the path names: a file is
-// replaced by a new one moved over it (a plain rename refuses to), a device
+// replaced by a new one moved over it (a plain rename refuses to) where it
+// truly is, through symbolic links, or rewritten in place when it has other
+// names (hard links), as on POSIX; a device
 // (NUL, CON, COM1...) is written in place, and /dev/stdout and /dev/stderr
 // name the handles this process holds, as on POSIX. Names are UTF-8 and
 // reach the system as UTF-16, so that every character is kept whatever the
@@ -36,14 +38,22 @@ static DWORD standard_handle_named(const std::string &path)
     return 0;
 }
 
-// NUL, CON, PRN, AUX, COM1-9, LPT1-9, in any folder and with any extension.
-static bool is_device_name(const std::string &path)
+// The name a device goes by in any folder and with any extension: "CON"
+// for "sub\\con.txt".
+static std::string device_base(const std::string &path)
 {
     size_t start = path.find_last_of("/\\:");
     std::string base = path.substr(start == std::string::npos ? 0 : start + 1);
     base = base.substr(0, base.find('.'));
     for (char &c : base)
         c = (char)toupper((unsigned char)c);
+    return base;
+}
+
+// NUL, CON, PRN, AUX, COM1-9, LPT1-9.
+static bool is_device_name(const std::string &path)
+{
+    std::string base = device_base(path);
     if (base == "NUL" || base == "CON" || base == "PRN" || base == "AUX")
         return true;
     return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
@@ -130,6 +140,55 @@ static bool replace_whole(const std::string &path, const char *bytes, size_t n, 
     return false;
 }
 
+// A file with other names (hard links) keeps them: it is rewritten where it
+// is, as POSIX does.
+static bool rewrite_shared(const std::string &path, const char *bytes, size_t n, bool durable)
+{
+    HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        errno = errno_of_last_error();
+        return false;
+    }
+    bool written = write_whole(file, bytes, n) && (!durable || FlushFileBuffers(file));
+    return CloseHandle(file) && written;
+}
+
+// Where a regular file is, through symbolic links, and how many names it
+// has; false when it cannot be opened to tell.
+static bool final_file(const std::string &path, std::string &final_path, DWORD &names)
+{
+    HANDLE file = CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    std::wstring wide(32768, L'\0');
+    DWORD n = GetFinalPathNameByHandleW(file, wide.data(), (DWORD)wide.size(), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    bool known = n > 0 && n < wide.size() && GetFileInformationByHandle(file, &info);
+    CloseHandle(file);
+    if (!known)
+        return false;
+    wide.resize(n);
+    final_path = narrow(wide);
+    names = info.nNumberOfLinks;
+    return true;
+}
+
+// A regular file is replaced whole where it truly is, so that a symbolic
+// link stays a link to the new text, and a file with several names keeps
+// them all.
+static bool replace_regular(const std::string &path, const char *bytes, size_t n, bool durable)
+{
+    std::string real;
+    DWORD names = 1;
+    if (!final_file(path, real, names))
+        real = path;
+    if (names > 1)
+        return rewrite_shared(real, bytes, n, durable);
+    return replace_whole(real, bytes, n, durable);
+}
+
 // A name that is no UTF-8 would reach the system with replacement
 // characters in it: another name than the one written.
 static bool is_utf8(const std::string &name)
@@ -176,6 +235,8 @@ bool plat_replace_file(const char *path, const char *bytes, size_t n, bool durab
         return write_whole(GetStdHandle(standard_handle_named(name)), bytes, n);
     if (kind == TARGET_IN_PLACE)
         return write_in_place(name, bytes, n);
+    if (kind == TARGET_REGULAR)
+        return replace_regular(name, bytes, n, durable);
     return replace_whole(name, bytes, n, durable);
 }
 
@@ -257,7 +318,7 @@ bool plat_read_whole(const char *path, size_t limit, std::string &text, std::str
 // The volume and index of the file a path names, through links.
 static bool file_identity(const char *path, BY_HANDLE_FILE_INFORMATION *info)
 {
-    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+    HANDLE file = CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
@@ -271,6 +332,12 @@ bool plat_same_file(const char *a, const char *b)
     BY_HANDLE_FILE_INFORMATION ia, ib;
     return file_identity(a, &ia) && file_identity(b, &ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+bool plat_names_the_console(const char *path)
+{
+    std::string base = device_base(path);
+    return base == "CON" || base == "CONOUT$";
 }
 
 void plat_cut_stream(FILE *stream, long long length)

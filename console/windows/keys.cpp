@@ -4,6 +4,8 @@
 #include "console/platform.h"
 #include "console/windows/console_state.h"
 
+#include <condition_variable>
+#include <mutex>
 #include <windows.h>
 
 enum { SOURCE_NONE, SOURCE_CONSOLE, SOURCE_PIPE, SOURCE_FILE };
@@ -42,21 +44,80 @@ static int byte_from_input()
     return b;
 }
 
+enum { PIPE_AHEAD = 256 };
+
+namespace {
+
+// A pipe that cannot be looked into (wine's for a POSIX pipe) is read on a
+// thread of its own, so that a poll never waits for its writer; the thread
+// reads at most PIPE_AHEAD bytes ahead of the keys taken, and nothing of
+// the pipe is lost.
+struct PipeReader {
+    std::mutex lock;
+    std::condition_variable room;
+    unsigned char bytes[PIPE_AHEAD];
+    int head, count;
+    bool ended;
+};
+
+}  // namespace
+
+static PipeReader reader;
+
+static DWORD WINAPI read_pipe(void *)
+{
+    for (;;) {
+        unsigned char b;
+        DWORD got = 0;
+        bool read = ReadFile(input_handle(), &b, 1, &got, nullptr) && got == 1;
+        std::unique_lock<std::mutex> held(reader.lock);
+        if (!read) {
+            reader.ended = true;
+            return 0;
+        }
+        reader.room.wait(held, [] { return reader.count < PIPE_AHEAD; });
+        reader.bytes[(reader.head + reader.count) % PIPE_AHEAD] = b;
+        ++reader.count;
+    }
+}
+
+static int key_read_ahead()
+{
+    static std::once_flag started;
+    std::call_once(started, [] {
+        HANDLE thread = CreateThread(nullptr, 0, read_pipe, nullptr, 0, nullptr);
+        if (thread)
+            CloseHandle(thread);
+        else
+            reader.ended = true;
+    });
+    std::lock_guard<std::mutex> held(reader.lock);
+    if (reader.count == 0) {
+        input_ended = reader.ended;
+        return -1;
+    }
+    int b = reader.bytes[reader.head];
+    reader.head = (reader.head + 1) % PIPE_AHEAD;
+    --reader.count;
+    reader.room.notify_one();
+    return b;
+}
+
 static int pipe_key()
 {
+    static bool unpeekable;
     DWORD waiting = 0;
-    if (PeekNamedPipe(input_handle(), nullptr, 0, nullptr, &waiting, nullptr))
+    if (!unpeekable && PeekNamedPipe(input_handle(), nullptr, 0, nullptr, &waiting, nullptr))
         return waiting > 0 ? byte_from_input() : -1;
-    if (GetLastError() == ERROR_BROKEN_PIPE) {
+    if (!unpeekable && GetLastError() == ERROR_BROKEN_PIPE) {
         input_ended = true;  // the writer has closed its end
         return -1;
     }
-    // A pipe that cannot be looked into (wine's for a POSIX pipe) is read
-    // like a file: each byte as it comes.
-    return byte_from_input();
+    unpeekable = true;
+    return key_read_ahead();
 }
 
-static int fetch_key()
+static int fetch_byte()
 {
     if (input_ended)
         return -1;
@@ -70,6 +131,17 @@ static int fetch_key()
     default:
         return -1;
     }
+}
+
+// A character beyond ASCII is one key, its first UTF-8 byte, as on POSIX:
+// the bytes that continue it are no keys of their own.
+static int fetch_key()
+{
+    int b;
+    do
+        b = fetch_byte();
+    while (b >= 0x80 && b <= 0xBF);
+    return b;
 }
 
 static bool key_ready()

@@ -8,6 +8,7 @@
 #include "console/windows/console_state.h"
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -183,7 +184,8 @@ static void restore_terminal()
 }
 
 // Once only, whichever thread comes first; keys typed and not read are
-// dropped, so that they do not reach the shell.
+// dropped, so that they do not reach the shell. What the program wrote to
+// standard error meanwhile comes after, below the board.
 static void give_back()
 {
     if (given_back.exchange(true))
@@ -192,7 +194,52 @@ static void give_back()
     taken ? restore_console() : restore_terminal();
     console_drop_unread_keys();
     console_given_back_unlock();
+    fflush(stderr);
     write_deferred_message();
+}
+
+static void (*send_waiting_change)();
+
+// abort() (a failed assert, an uncaught C++ exception) and a crash end the
+// process without atexit functions: the change still waiting is sent and the
+// console given back first. The runtime's message was held in standard
+// error's buffer, so it comes whole, below the board.
+static void give_back_at_fatal_end()
+{
+    if (send_waiting_change)
+        send_waiting_change();
+    give_back();
+}
+
+static void on_abort(int) { give_back_at_fatal_end(); }
+
+static LONG WINAPI on_crash(EXCEPTION_POINTERS *)
+{
+    give_back_at_fatal_end();
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// ExitProcess() runs no atexit functions either, but it tells every thread
+// callback as the process detaches.
+static void NTAPI on_process_event(PVOID, DWORD reason, PVOID)
+{
+    if (reason == DLL_PROCESS_DETACH && send_waiting_change)
+        give_back();
+}
+
+extern "C" {
+extern const IMAGE_TLS_DIRECTORY _tls_used;  // makes the linker keep the callback table
+__attribute__((section(".CRT$XLW"), used)) const PIMAGE_TLS_CALLBACK wena_process_event = on_process_event;
+}
+
+// Text the program writes to the console's standard error while the board
+// is drawn would land among the board's cells: it is held until the
+// console is given back.
+static void hold_console_errors()
+{
+    DWORD mode;
+    if (GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode))
+        setvbuf(stderr, nullptr, _IOFBF, 1 << 16);
 }
 
 // Ctrl-C, Ctrl-Break and closing the window end the process in the system's
@@ -205,9 +252,8 @@ static BOOL WINAPI on_console_event(DWORD)
 
 void plat_give_back() { give_back(); }
 
-// May be called again after a give-back, to take the console anew. The
-// console has no fatal signals of its own: a crash is the system's to show.
-void plat_start(void (*)())
+// May be called again after a give-back, to take the console anew.
+void plat_start(void (*send_waiting)())
 {
     static bool handlers_set;
     take_console();
@@ -217,15 +263,43 @@ void plat_start(void (*)())
     if (handlers_set)
         return;
     handlers_set = true;
+    send_waiting_change = send_waiting;
+    (void)&_tls_used;
+    hold_console_errors();
     atexit(give_back);
     SetConsoleCtrlHandler(on_console_event, TRUE);
+    signal(SIGABRT, on_abort);
+    SetUnhandledExceptionFilter(on_crash);
 }
 
 // The Windows console has no job control: no suspend or resume is ever
-// reported, and the console keeps its content when the window is resized.
+// reported.
 void plat_suspend() {}
 void plat_retake() {}
-int plat_take_events() { return 0; }
+
+enum { SIZE_LOOK_MS = 100 };
+
+// A resize reaches only a program that reads the console's input records,
+// and may lose cells: the window's size is looked at now and then instead
+// (not at every call, which would cost a console call each), and a changed
+// size has every cell written anew.
+int plat_take_events()
+{
+    static ULONGLONG next_look_ms;
+    static int last_cols = -1, last_rows = -1;
+    ULONGLONG now_ms = GetTickCount64();
+    int cols, rows;
+    if (!taken || now_ms < next_look_ms || !plat_term_size(&cols, &rows))
+        return 0;
+    next_look_ms = now_ms + SIZE_LOOK_MS;
+    bool changed = last_cols >= 0 && (cols != last_cols || rows != last_rows);
+    last_cols = cols;
+    last_rows = rows;
+    if (!changed)
+        return 0;
+    console_cells_forget();
+    return PLAT_RESIZED;
+}
 
 void plat_write(const char *bytes, size_t n)
 {
