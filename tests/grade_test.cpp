@@ -141,6 +141,7 @@ TEST_F(Grade, RefusesWhatItCannotUseBeforeAnyRun)
     write("bom.scn", "\xEF\xBB\xBF");
     write("boards-only.scn", "start boards 1 11 0\nkeys 13\nwait 100\n");
     write("text-program", "not a program\n");
+    write("x.c", "int main(void) { return 0; }\n");
     run_output("cd " + shell_quote(dir) + " && mkfifo fifo fifo.scn && mkdir adir kept && chmod +x text-program");
     const std::string hint = "Try 'wena-grade --help' for the options.\n", scenario = " leds leds_on.scn";
     const std::pair<std::string, std::string> cases[] = {
@@ -179,6 +180,10 @@ TEST_F(Grade, RefusesWhatItCannotUseBeforeAnyRun)
         {"-s quiet.scn leds missing-program", "missing-program: No such file or directory: cannot be run\n"},
         {"-s quiet.scn leds text-program", "text-program: neither a program nor a script: cannot be run\n"},
         {"-s quiet.scn leds tmp", "tmp: a directory with no .c or .cpp file: no sources to compile\n"},
+        {"leds stepper quiet.scn", "stepper is a program, not a scenario: scenarios follow -s\n"},
+        {"leds quiet.scn x.c", "x.c is a source, not a scenario: scenarios follow -s\n"},
+        {"-s quiet.scn leds lit.scn", "lit.scn is a scenario, not a program: each scenario follows its own -s\n"},
+        {"--cc no-such-cc x.c quiet.scn", "--cc no-such-cc: no such compiler\n"},
     };
     for (const auto &[args, message] : cases) {
         EXPECT_EQ(grade("-t 5 " + args), 2) << args;

@@ -140,8 +140,6 @@ static std::string sanitizer_hint(const GradeRun &run)
 static std::string without_verdict(const GradeRun &run)
 {
     std::string text = "exit status " + std::to_string(run.status) + " without a verdict: ";
-    if (sanitizer_short_of_memory(run))
-        return text + sanitizer_hint(run);
     if (run.status == STATUS_CANNOT_RUN && run.memory_mib > 0 && run.memory_mib < SMALL_MEMORY_MIB)
         return text + "the program could not start; --memory " + std::to_string(run.memory_mib) +
                " MiB may be too little to load it";
@@ -165,8 +163,6 @@ void grade_judge(GradeRun &run)
     int signal = signal_of(run, doubt);
     if (run.over_write_limit || run.out_of_memory) {
         run.verdict = VERDICT_OVER_LIMIT;
-        if (sanitizer_short_of_memory(run))
-            run.message = sanitizer_hint(run);
     } else if (run.killed_at_limit) {
         run.verdict = VERDICT_HUNG;
         run.message = "killed after " + std::to_string((int)(run.seconds + 0.5)) + " s of real time";
@@ -186,6 +182,9 @@ void grade_judge(GradeRun &run)
         run.verdict = VERDICT_OTHER_STATUS;
         run.message = without_verdict(run);
     }
+    // Ended by the limit or by its own abort, it is the same build's need.
+    if (sanitizer_short_of_memory(run))
+        run.message = sanitizer_hint(run);
 }
 
 // Columns of a cell as a terminal shows UTF-8: kanji take two, half-width
