@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <unistd.h>
@@ -158,6 +160,58 @@ TEST_F(GradeSources, KeptBuildsAndRunsGoByTheStudentsNames)
               "2-taro.c-quiet.scn-XXXXXX.err\n"
               "taro.c-build-XXXXXX\n"
               "花子の課題-build-XXXXXX\n");
+}
+
+// Each "$ wena-grade" block of the README's grading section: the command,
+// and the output printed under it.
+static std::vector<std::pair<std::string, std::string>> readme_gradings(const std::string &readme,
+                                                                        std::map<std::string, std::string> &scenarios)
+{
+    std::vector<std::pair<std::string, std::string>> gradings;
+    std::istringstream lines(readme.substr(readme.find("## Grading a class")));
+    std::string line, before, block;
+    bool inside = false;
+    while (std::getline(lines, line)) {
+        if (line.rfind("```", 0) == 0 && inside) {
+            size_t scn = before.rfind(".scn`");
+            if (block.rfind("$ wena-grade ", 0) == 0)
+                gradings.push_back({block.substr(2, block.find('\n') - 2), block.substr(block.find('\n') + 1)});
+            else if (scn != std::string::npos)
+                scenarios[before.substr(before.rfind('`', scn) + 1, scn + 4 - before.rfind('`', scn) - 1)] = block;
+            inside = false;
+        } else if (line.rfind("```", 0) == 0) {
+            inside = true;
+            block.clear();
+        } else if (inside) {
+            block += line + "\n";
+        } else if (!line.empty()) {
+            before = line;
+        }
+    }
+    return gradings;
+}
+
+// The README's gradings run as printed, the class of sources first: the
+// same class, the scenarios as the README shows them, the command as
+// printed with the grader built here.
+TEST_F(GradeSources, TheReadmesGradingsRunAsPrinted)
+{
+    std::ifstream in(README_FILE, std::ios::binary);
+    std::stringstream readme;
+    readme << in.rdbuf();
+    std::map<std::string, std::string> scenarios;
+    auto gradings = readme_gradings(readme.str(), scenarios);
+    ASSERT_EQ(gradings.size(), 2u);
+    EXPECT_NE(gradings[0].first.find("class/saburo.c"), std::string::npos) << "the section starts from sources";
+    for (const auto &[name, text] : scenarios)
+        write(name, text);
+    write("moving.scn", "start boards 1 11 0\nwait 1200\ncheck PDR8 != 0\n");
+    run_output("cd " + shell_quote(dir) + " && ln -s " STEPPER " stepper && ln -s " HEX_COUNTER
+               " hex-counter && ln -s " EXAMPLE_PROGRAM " switches-to-leds && ln -s " SPIN_PROGRAM " spins");
+    for (const auto &[command, printed] : gradings) {
+        EXPECT_EQ(grade(command.substr(strlen("wena-grade "))), 1) << command << "\n" << read("err.txt");
+        EXPECT_EQ(compiler_words_out(out), compiler_words_out(printed)) << command;
+    }
 }
 
 static bool sandbox_works()
