@@ -36,9 +36,11 @@ protected:
         run_output("cd " + shell_quote(dir) + " && mkdir -p class/hanako");
         write("leds.scn", leds_scn);
         write("quiet.scn", quiet_scn);
-        write("class/taro.c", "#include <wena.h>\nint main(void)\n{\n    for (;;) {\n        sim_poll();\n"
+        write("class/taro.c", "#include <wena.h>\n_Static_assert(__STDC_VERSION__ == 201112L, \"C11\");\n"
+                              "int main(void)\n{\n    for (;;) {\n        sim_poll();\n"
                               "        PDR8 = PDR5;\n    }\n}\n");
-        write("class/jiro.cpp", "#include <wena.h>\n#include <array>\nint main()\n{\n"
+        write("class/jiro.cpp", "#include <wena.h>\n#include <array>\nstatic_assert(__cplusplus == 202002L);\n"
+                                "int main()\n{\n"
                                 "    std::array<unsigned char, 1> last{};\n    for (;;) {\n        sim_poll();\n"
                                 "        last[0] = PDR5;\n        PDR8 = last[0];\n    }\n}\n");
         write("class/hanako/leds.h", "void show(unsigned char value);\n");
@@ -212,6 +214,15 @@ TEST_F(GradeSources, TheReadmesGradingsRunAsPrinted)
         EXPECT_EQ(grade(command.substr(strlen("wena-grade "))), 1) << command << "\n" << read("err.txt");
         EXPECT_EQ(compiler_words_out(out), compiler_words_out(printed)) << command;
     }
+}
+
+// C11 and C++20, as the library is built, unless the teacher asks for
+// another standard.
+TEST_F(GradeSources, TheStandardsAreTheLibrarysUnlessAsked)
+{
+    EXPECT_EQ(grade("--c-std c17 -s quiet.scn class/taro.c class/jiro.cpp"), 1) << read("err.txt");
+    EXPECT_NE(out.find("class/taro.c    0/1    quiet.scn  did not compile        taro.c:2:"), std::string::npos) << out;
+    EXPECT_NE(out.find("class/jiro.cpp  1/1    quiet.scn  passed\n"), std::string::npos) << out;
 }
 
 static bool sandbox_works()

@@ -160,18 +160,18 @@ bool grade_check_compilers(GradeOptions &options, std::string &error)
 
 static bool is_cpp(const std::string &file) { return ends_with(file, ".cpp"); }
 
-// The steps of one build: each source compiled by its language's compiler,
-// then all linked with the library by the C++ compiler, which brings the
-// C++ runtime the library needs.
+// The steps of one build: each source compiled by its language's compiler
+// (resolved to a path before), then all linked with the library by the C++
+// compiler, which brings the C++ runtime the library needs.
 static std::vector<std::vector<std::string>> build_steps(const GradeSubmission &s, const Toolchain &tools,
                                                          const std::string &dir)
 {
     const GradeOptions &o = *tools.options;
     std::vector<std::vector<std::string>> steps;
-    std::vector<std::string> link = {compiler_path(o.cxx)};
+    std::vector<std::string> link = {o.cxx};
     for (size_t i = 0; i < s.files.size(); ++i) {
         bool cpp = is_cpp(s.files[i]);
-        std::vector<std::string> step = {compiler_path(cpp ? o.cxx : o.cc)};
+        std::vector<std::string> step = {cpp ? o.cxx : o.cc, "-std=" + (cpp ? o.cxx_std : o.c_std)};
         for (const std::string &flag : words(cpp ? o.cxx_flags : o.c_flags))
             step.push_back(flag);
         std::string object = dir + "/" + std::to_string(i + 1) + ".o";

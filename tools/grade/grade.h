@@ -93,10 +93,10 @@ struct GradeOptions {
     int cpu_s = 10;
     long long write_mib = 64;       // bytes in files, over the whole run
     bool keep_dir_made = false;     // --keep's directory was made by this grading already
-    // How sources are compiled; split at spaces.
+    // How sources are compiled; flags split at spaces.
     std::string cc = "cc", cxx = "c++";
-    std::string c_flags = "-std=c11 -O2 -Wall -Wextra";
-    std::string cxx_flags = "-std=c++20 -O2 -Wall -Wextra";
+    std::string c_std = "c11", cxx_std = "c++20";
+    std::string c_flags = "-O2 -Wall -Wextra", cxx_flags = "-O2 -Wall -Wextra";
     int compile_time_s = 60;        // real seconds for one student's build
     int compile_jobs = 1;           // builds at once
 };

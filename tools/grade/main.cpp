@@ -43,8 +43,10 @@ static const char usage[] =
     "      --no-sandbox       run the programs without bubblewrap's sandbox\n"
     "      --cc CC            the C compiler for sources (default: the library's)\n"
     "      --cxx CXX          the C++ compiler, which also links (default: the library's)\n"
-    "      --cflags FLAGS     C flags (default: -std=c11 -O2 -Wall -Wextra)\n"
-    "      --cxxflags FLAGS   C++ flags (default: -std=c++20 -O2 -Wall -Wextra)\n"
+    "      --c-std STD        the C standard (default c11, as the library's)\n"
+    "      --cxx-std STD      the C++ standard (default c++20, as the library's)\n"
+    "      --cflags FLAGS     C flags (default: -O2 -Wall -Wextra)\n"
+    "      --cxxflags FLAGS   C++ flags (default: -O2 -Wall -Wextra)\n"
     "      --compile-time S   real seconds one student's build may take (default 60)\n"
     "  -h, --help             this text\n"
     "      --version          the version of wena-grade\n"
@@ -301,6 +303,10 @@ int main(int argc, char **argv)
             options.cc = value_of(argc, argv, i);
         } else if (arg == "--cxx") {
             options.cxx = value_of(argc, argv, i);
+        } else if (arg == "--c-std") {
+            options.c_std = value_of(argc, argv, i);
+        } else if (arg == "--cxx-std") {
+            options.cxx_std = value_of(argc, argv, i);
         } else if (arg == "--cflags") {
             options.c_flags = value_of(argc, argv, i);
         } else if (arg == "--cxxflags") {
