@@ -231,6 +231,13 @@ static void set_limit(int resource, rlim_t value)
     setenv("HOME", dir.c_str(), 1);
     setenv("TMPDIR", dir.c_str(), 1);
     const char *program = tools.options->sandbox ? tools.bwrap.c_str() : args[0].c_str();
+    // Last, with nothing left to allocate: a grader built with
+    // AddressSanitizer holds more address space than the compiler may.
+    const GradeOptions &o = *tools.options;
+    set_limit(RLIMIT_AS, (rlim_t)COMPILER_MEMORY_MIB << 20);
+    set_limit(RLIMIT_CPU, (rlim_t)o.compile_time_s);
+    set_limit(RLIMIT_FSIZE, (rlim_t)o.write_mib << 20);
+    set_limit(RLIMIT_CORE, 0);
     execv(program, argv.data());
     fprintf(stderr, "wena-grade: cannot start %s: %s\n", program, strerror(errno));
     _exit(127);
@@ -248,11 +255,6 @@ static void set_limit(int resource, rlim_t value)
     dup2(messages_fd, 1);
     dup2(messages_fd, 2);
     close_range(3, ~0U, 0);
-    const GradeOptions &o = *tools.options;
-    set_limit(RLIMIT_AS, (rlim_t)COMPILER_MEMORY_MIB << 20);
-    set_limit(RLIMIT_CPU, (rlim_t)o.compile_time_s);
-    set_limit(RLIMIT_FSIZE, (rlim_t)o.write_mib << 20);
-    set_limit(RLIMIT_CORE, 0);
     for (const std::vector<std::string> &step : build_steps(s, tools, dir)) {
         pid_t pid = fork();
         if (pid == 0)
