@@ -77,6 +77,27 @@ TEST_F(Grade, OneProgramAgainstManyScenariosAndATableByTerminalColumns)
               "3 of 3 runs passed\n");
 }
 
+// On a terminal the verdicts come in the page's colours; NO_COLOR, like a
+// pipe (above), leaves the table plain.
+TEST_F(Grade, TheTableIsInColourOnlyOnATerminalThatTakesIt)
+{
+    if (access("/usr/bin/script", X_OK) != 0)
+        GTEST_SKIP() << "no script(1) to give the grader a terminal";
+    auto on_terminal = [&](const std::string &env) {
+        std::string command = "cd " + shell_quote(dir) + " && " + env + " script -qec " +
+                              shell_quote("timeout 60 " GRADE " leds leds_on.scn leds_wrong.scn 2>/dev/null") +
+                              " /dev/null | tr -d '\\r'";
+        return run_output(command);
+    };
+    EXPECT_EQ(on_terminal("env -u NO_COLOR"),
+              "PROGRAM  SCORE  SCENARIO        VERDICT  LINE              WHAT FAILED\n"
+              "leds     1/2    leds_on.scn     \x1b[32mpassed\x1b[m\n"
+              "leds            leds_wrong.scn  \x1b[31mfailed\x1b[m   leds_wrong.scn:5  expected check PDR8 == 0x0B  "
+              "# wrong on purpose; seen PDR8 = 0x0A\n"
+              "1 of 2 runs passed\n");
+    EXPECT_EQ(on_terminal("NO_COLOR=1").find('\x1b'), std::string::npos);
+}
+
 // The class: a program that spins without polling is killed at the limit,
 // and the whole grading ends within it. Others never run the scenario; one
 // writes code page 932 text and a control character to standard error,
