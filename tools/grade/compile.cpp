@@ -348,6 +348,8 @@ bool grade_compile(std::vector<GradeSubmission> &submissions, const GradeOptions
         return false;
     std::vector<Building> building;
     size_t next = 0;
+    int total = (int)std::count_if(submissions.begin(), submissions.end(), [](auto &s) { return s.source; });
+    int built = 0;
     while (next < submissions.size() || !building.empty()) {
         while (next < submissions.size() && (int)building.size() < options.compile_jobs) {
             if (submissions[next].source && !(error = start_build(submissions, next, tools, base, building)).empty())
@@ -361,7 +363,10 @@ bool grade_compile(std::vector<GradeSubmission> &submissions, const GradeOptions
             return false;
         }
         usleep(2000);
+        size_t before = building.size();
         reap_builds(submissions, building, options);
+        if (building.size() != before)
+            grade_compile_progress(built += (int)(before - building.size()), total);
     }
     return true;
 }

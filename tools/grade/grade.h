@@ -136,6 +136,9 @@ bool grade_check_compilers(GradeOptions &options, std::string &error);
 bool grade_compile(std::vector<GradeSubmission> &submissions, const GradeOptions &options, const std::string &base,
                    std::string &error);
 
+// Called by grade_compile as builds end.
+void grade_compile_progress(int built, int total);
+
 // The compiler's first error, for a line of the table.
 std::string grade_first_error(const std::string &messages);
 

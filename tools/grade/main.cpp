@@ -62,6 +62,14 @@ void grade_progress(int done, int total, int failed, int running)
     fflush(stderr);
 }
 
+void grade_compile_progress(int built, int total)
+{
+    if (!show_progress_line)
+        return;
+    fprintf(stderr, "\r\x1b[Kwena-grade: %d of %d sources compiled", built, total);
+    fflush(stderr);
+}
+
 // Every message may hold a file name or a scenario's line: shown safely.
 static void say(const std::string &message) { fprintf(stderr, "wena-grade: %s\n", grade_shown(message).c_str()); }
 
@@ -362,7 +370,10 @@ int main(int argc, char **argv)
         exit(STATUS_CANNOT_GRADE);
     }
     std::string builds;
+    show_progress_line = isatty(STDERR_FILENO);
     if (!compile_sources(submissions, options, builds, error)) {
+        if (show_progress_line)
+            fprintf(stderr, "\r\x1b[K");
         remove_builds(builds, options);
         refuse(error);
     }
@@ -371,7 +382,6 @@ int main(int argc, char **argv)
     // A sandbox's set-up and tear-down mostly wait on the kernel, not the CPU.
     if (options.sandbox && !jobs_given)
         options.jobs = (int)std::min(256L, 4 * cores());
-    show_progress_line = isatty(STDERR_FILENO);
     bool graded = run_compiled(runs, options, error);
     cgroup_finish();
     remove_builds(builds, options);
