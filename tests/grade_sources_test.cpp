@@ -225,6 +225,17 @@ TEST_F(GradeSources, TheStandardsAreTheLibrarysUnlessAsked)
     EXPECT_NE(out.find("class/jiro.cpp  1/1    quiet.scn  passed\n"), std::string::npos) << out;
 }
 
+// A source named like an option is compiled as a file, after -- as after
+// any other first operand.
+TEST_F(GradeSources, SourcesNamedLikeOptionsAreSources)
+{
+    write("-o.c", read("class/taro.c"));
+    EXPECT_EQ(grade("-s quiet.scn -- -o.c"), 0) << out << read("err.txt");
+    EXPECT_EQ(out, "PROGRAM  SCORE  SCENARIO   VERDICT  LINE  WHAT FAILED\n"
+                   "-o.c     1/1    quiet.scn  passed\n"
+                   "1 of 1 runs passed\n");
+}
+
 static bool sandbox_works()
 {
     return system("bwrap --unshare-all --ro-bind / / true > /dev/null 2>&1") == 0;

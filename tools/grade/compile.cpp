@@ -175,7 +175,9 @@ static std::vector<std::vector<std::string>> build_steps(const GradeSubmission &
         for (const std::string &flag : words(cpp ? o.cxx_flags : o.c_flags))
             step.push_back(flag);
         std::string object = dir + "/" + std::to_string(i + 1) + ".o";
-        step.insert(step.end(), {"-I", tools.include_dir, "-c", s.files[i], "-o", object});
+        // A student's "-o.c" is a file, not an option.
+        std::string file = s.files[i][0] == '-' ? "./" + s.files[i] : s.files[i];
+        step.insert(step.end(), {"-I", tools.include_dir, "-c", file, "-o", object});
         steps.push_back(step);
         link.push_back(object);
     }
