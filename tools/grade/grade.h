@@ -1,6 +1,7 @@
-// wena-grade: runs board programs against scenarios, each run in its own
-// empty directory with its own WENA.ini, several at once, each within a
-// wall-clock limit; then a table of verdicts and, if asked, a JUnit report.
+// wena-grade: compiles students' sources, runs board programs against
+// scenarios, each run in its own empty directory with its own WENA.ini,
+// several at once, each within a wall-clock limit; then a table of verdicts
+// and scores and, if asked, a JUnit report and a page.
 #pragma once
 
 #include <memory>
