@@ -118,9 +118,19 @@ TEST(GradeReport, APictureIsCheckedAndItsTextEscaped)
     EXPECT_NE(page.find(".f7{color:"), std::string::npos);
 }
 
+// What AddressSanitizer says when a limit on address space leaves it no
+// room for its shadow memory, and what the teacher is told.
+static const char asan_short[] =
+    "==61==ERROR: AddressSanitizer failed to allocate 0xdfff0001000 (15392894357504) bytes at address 2008fff7000 "
+    "(errno: 12)\n==61==ReserveShadowMemoryRange failed while trying to map 0xdfff0001000 bytes. Perhaps you're "
+    "using ulimit -v\n";
+static const char asan_hint[] = "an AddressSanitizer build cannot run within --memory 1024 MiB: grade such builds "
+                                "with --memory 0";
+
 // How a run is read: a pass only with every check the grader counted, a
 // closed descriptor in the run's terms, a signal only from the wait status
-// (or, in the sandbox, said to be in doubt), and a hint for tiny memory.
+// (or, in the sandbox, said to be in doubt), a hint for tiny memory and
+// one for AddressSanitizer builds under a memory limit.
 TEST(GradeReport, RunsAreJudgedByWhatTheyReallyDid)
 {
     GradeRun run = made_up(VERDICT_NOT_RUN);
@@ -165,6 +175,16 @@ TEST(GradeReport, RunsAreJudgedByWhatTheyReallyDid)
          {VERDICT_OTHER_STATUS, "exit status 127 without a verdict: the scenario did not run to its end"}},
         {[] { GradeRun r = made_up(VERDICT_NOT_RUN); r.status = 126; r.memory_mib = 1; return r; }(),
          {VERDICT_OTHER_STATUS, "exit status 126 without a verdict: the scenario did not run to its end"}},
+        {[] { GradeRun r = made_up(VERDICT_NOT_RUN); r.status = -1; r.signal = SIGABRT; r.memory_mib = 1024;
+              r.err = asan_short; return r; }(),
+         {VERDICT_CRASHED, asan_hint}},
+        {[] { GradeRun r = made_up(VERDICT_NOT_RUN); r.status = 1; r.memory_mib = 1024; r.err = asan_short; return r; }(),
+         {VERDICT_OTHER_STATUS, asan_hint}},
+        {[] { GradeRun r = made_up(VERDICT_NOT_RUN); r.out_of_memory = true; r.sanitized = true; r.memory_mib = 1024;
+              return r; }(),
+         {VERDICT_OVER_LIMIT, asan_hint}},
+        {[] { GradeRun r = made_up(VERDICT_NOT_RUN); r.status = -1; r.signal = SIGABRT; r.err = asan_short; return r; }(),
+         {VERDICT_CRASHED, "ended by signal 6 (Aborted)"}},
     };
     for (auto [ended, expected] : endings) {
         ended.message.clear();
@@ -209,4 +229,27 @@ TEST(GradeReport, ATraceFromARunIsReadAsNumbersOnly)
     for (int us = 1; us <= 200000; ++us)
         flood += "#" + std::to_string(us) + "\nb0000000" + (us % 2 ? "1" : "0") + " \"\n";
     EXPECT_LT(grade_timing_svg(flood, "x").size(), (size_t)32 * 1024);
+}
+
+// The table on a terminal: each verdict in its colour on the page, the
+// score on a student's first row, and for sources that did not compile the
+// compiler's first error, escaped and cut short.
+TEST(GradeReport, TableInThePagesColoursWithScoresAndTheFirstCompilerError)
+{
+    GradeRun broken = made_up(VERDICT_NOT_COMPILED, "class/saburo.c", "a.scn");
+    broken.source = true;
+    broken.compiled = false;
+    broken.compiler_messages = "saburo.c: In function 'main':\nsaburo.c:2:9: warning: unused variable 'x'\n"
+                               "saburo.c:3:5: error: expected ';' \x1b[2J" + std::string(300, 'x') + "\n";
+    std::vector<GradeRun> runs = {made_up(VERDICT_PASSED, "taro", "a.scn"), made_up(VERDICT_HUNG, "taro", "b.scn"),
+                                  broken, made_up(VERDICT_TIMED_OUT, "花子", "a.scn")};
+    runs[3].message = "wait until PDR8 == 1: not met within 100 ms";
+    std::string cut = "saburo.c:3:5: error: expected ';' \\x1B[2J" + std::string(200 - 38, 'x') + "...";
+    EXPECT_EQ(grade_table(runs, true),
+              "PROGRAM         SCORE  SCENARIO  VERDICT          LINE  WHAT FAILED\n"
+              "taro            1/2    a.scn     \x1b[32mpassed\x1b[m\n"
+              "taro                   b.scn     \x1b[35mhung\x1b[m                   why\n"
+              "class/saburo.c  0/1    a.scn     \x1b[31mdid not compile\x1b[m        " + cut + "\n"
+              "花子            0/1    a.scn     \x1b[33mtimed out\x1b[m              wait until PDR8 == 1: not met within 100 ms\n");
+    EXPECT_EQ(grade_table(runs).find('\x1b'), std::string::npos) << "plain, without colours";
 }

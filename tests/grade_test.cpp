@@ -62,19 +62,40 @@ TEST_F(Grade, OneProgramAgainstManyScenariosAndATableByTerminalColumns)
 {
     EXPECT_EQ(grade("leds leds_on.scn leds_wrong.scn"), 1) << read("err.txt");
     EXPECT_EQ(out,
-              "PROGRAM  SCENARIO        VERDICT  LINE              WHAT FAILED\n"
-              "leds     leds_on.scn     passed\n"
-              "leds     leds_wrong.scn  failed   leds_wrong.scn:5  expected check PDR8 == 0x0B  # wrong on purpose; seen PDR8 = 0x0A\n"
+              "PROGRAM  SCORE  SCENARIO        VERDICT  LINE              WHAT FAILED\n"
+              "leds     1/2    leds_on.scn     passed\n"
+              "leds            leds_wrong.scn  failed   leds_wrong.scn:5  expected check PDR8 == 0x0B  # wrong on purpose; seen PDR8 = 0x0A\n"
               "1 of 2 runs passed\n");
     EXPECT_EQ(read("err.txt"), "") << "no progress line when standard error is no terminal";
     run_output("cd " + shell_quote(dir) + " && ln -s leds 課題 && ln -s leds ｶﾀ");
     EXPECT_EQ(grade("-j 1 -s leds_on.scn 課題 ｶﾀ leds"), 0) << read("err.txt");
     EXPECT_EQ(out,
-              "PROGRAM  SCENARIO     VERDICT  LINE  WHAT FAILED\n"
-              "課題     leds_on.scn  passed\n"
-              "ｶﾀ       leds_on.scn  passed\n"
-              "leds     leds_on.scn  passed\n"
+              "PROGRAM  SCORE  SCENARIO     VERDICT  LINE  WHAT FAILED\n"
+              "課題     1/1    leds_on.scn  passed\n"
+              "ｶﾀ       1/1    leds_on.scn  passed\n"
+              "leds     1/1    leds_on.scn  passed\n"
               "3 of 3 runs passed\n");
+}
+
+// On a terminal the verdicts come in the page's colours; NO_COLOR, like a
+// pipe (above), leaves the table plain.
+TEST_F(Grade, TheTableIsInColourOnlyOnATerminalThatTakesIt)
+{
+    if (access("/usr/bin/script", X_OK) != 0)
+        GTEST_SKIP() << "no script(1) to give the grader a terminal";
+    auto on_terminal = [&](const std::string &env) {
+        std::string command = "cd " + shell_quote(dir) + " && " + env + " script -qec " +
+                              shell_quote("timeout 60 " GRADE " leds leds_on.scn leds_wrong.scn 2>/dev/null") +
+                              " /dev/null | tr -d '\\r'";
+        return run_output(command);
+    };
+    EXPECT_EQ(on_terminal("env -u NO_COLOR"),
+              "PROGRAM  SCORE  SCENARIO        VERDICT  LINE              WHAT FAILED\n"
+              "leds     1/2    leds_on.scn     \x1b[32mpassed\x1b[m\n"
+              "leds            leds_wrong.scn  \x1b[31mfailed\x1b[m   leds_wrong.scn:5  expected check PDR8 == 0x0B  "
+              "# wrong on purpose; seen PDR8 = 0x0A\n"
+              "1 of 2 runs passed\n");
+    EXPECT_EQ(on_terminal("NO_COLOR=1").find('\x1b'), std::string::npos);
 }
 
 // The class: a program that spins without polling is killed at the limit,
@@ -91,13 +112,13 @@ TEST_F(Grade, ManyProgramsAgainstOneScenarioWithAHungOneAndSomeThatNeverRunIt)
         << "the hung run killed at its 2 s, well before the program's own 10 s watchdog";
     std::string no_verdict = "exit 0                 exit status 0 without a verdict: the scenario did not run to its end\n";
     EXPECT_EQ(out,
-              "PROGRAM      SCENARIO    VERDICT  LINE          WHAT FAILED\n"
-              "stepper      moving.scn  passed\n"
-              "hex-counter  moving.scn  passed\n"
-              "leds         moving.scn  failed   moving.scn:3  expected check PDR8 != 0; seen PDR8 = 0x00\n"
-              "spins        moving.scn  hung                   killed after 2 s of real time\n"
-              "/bin/true    moving.scn  " + no_verdict +
-              "noisy        moving.scn  " + no_verdict +
+              "PROGRAM      SCORE  SCENARIO    VERDICT  LINE          WHAT FAILED\n"
+              "stepper      1/1    moving.scn  passed\n"
+              "hex-counter  1/1    moving.scn  passed\n"
+              "leds         0/1    moving.scn  failed   moving.scn:3  expected check PDR8 != 0; seen PDR8 = 0x00\n"
+              "spins        0/1    moving.scn  hung                   killed after 2 s of real time\n"
+              "/bin/true    0/1    moving.scn  " + no_verdict +
+              "noisy        0/1    moving.scn  " + no_verdict +
               "2 of 6 runs passed\n");
     EXPECT_EQ(run_output("xmllint --noout --schema " JUNIT_XSD " " + shell_quote(file("report.xml")) +
                          " 2>&1 >/dev/null; echo $?"),
@@ -107,18 +128,24 @@ TEST_F(Grade, ManyProgramsAgainstOneScenarioWithAHungOneAndSomeThatNeverRunIt)
 import sys, xml.etree.ElementTree as ET
 root = ET.parse(sys.argv[1]).getroot()
 cases = [(s.get('name'), c.get('name'), [k.tag for k in c if k.tag in ('failure', 'error')])
-         for s in root for c in s]
+         for s in root for c in s.findall('testcase')]
+scores = []
 for s in root:
-    assert int(s.get('tests')) == len(s), s.get('name')
+    assert int(s.get('tests')) == len(s.findall('testcase')), s.get('name')
     assert int(s.get('failures')) == len(s.findall('testcase/failure'))
     assert int(s.get('errors')) == len(s.findall('testcase/error'))
+    props = {p.get('name'): p.get('value') for p in s.findall('properties/property')}
+    passed = len([c for c in s.findall('testcase') if len(c.findall('failure') + c.findall('error')) == 0])
+    assert props == {'score': '%d/%s' % (passed, s.get('tests')), 'passed': str(passed), 'scenarios': s.get('tests')}
+    scores.append(props['score'])
 assert int(root.get('tests')) == len(cases)
-print(root.get('failures'), root.get('errors'), cases)
+print(root.get('failures'), root.get('errors'), cases, scores)
 )");
     EXPECT_EQ(run_output("python3 " + shell_quote(file("check.py")) + " " + shell_quote(file("report.xml"))),
               "1 3 [('stepper', 'moving.scn', []), ('hex-counter', 'moving.scn', []), "
               "('leds', 'moving.scn', ['failure']), ('spins', 'moving.scn', ['error']), "
-              "('/bin/true', 'moving.scn', ['error']), ('noisy', 'moving.scn', ['error'])]\n");
+              "('/bin/true', 'moving.scn', ['error']), ('noisy', 'moving.scn', ['error'])] "
+              "['1/1', '1/1', '0/1', '0/1', '0/1', '0/1']\n");
     EXPECT_NE(read("report.xml").find("<system-err>\xEF\xBF\xBDX\xEF\xBF\xBD&lt;&amp;&gt;</system-err>"),
               std::string::npos);
 }
@@ -135,6 +162,7 @@ TEST_F(Grade, RefusesWhatItCannotUseBeforeAnyRun)
     write("bom.scn", "\xEF\xBB\xBF");
     write("boards-only.scn", "start boards 1 11 0\nkeys 13\nwait 100\n");
     write("text-program", "not a program\n");
+    write("x.c", "int main(void) { return 0; }\n");
     run_output("cd " + shell_quote(dir) + " && mkfifo fifo fifo.scn && mkdir adir kept && chmod +x text-program");
     const std::string hint = "Try 'wena-grade --help' for the options.\n", scenario = " leds leds_on.scn";
     const std::pair<std::string, std::string> cases[] = {
@@ -172,7 +200,11 @@ TEST_F(Grade, RefusesWhatItCannotUseBeforeAnyRun)
         {"leds adir", "adir: it is a directory: cannot read the scenario\n"},
         {"-s quiet.scn leds missing-program", "missing-program: No such file or directory: cannot be run\n"},
         {"-s quiet.scn leds text-program", "text-program: neither a program nor a script: cannot be run\n"},
-        {"-s quiet.scn leds tmp", "tmp: not a regular file: cannot be run\n"},
+        {"-s quiet.scn leds tmp", "tmp: a directory with no .c or .cpp file: no sources to compile\n"},
+        {"leds stepper quiet.scn", "stepper is a program, not a scenario: scenarios follow -s\n"},
+        {"leds quiet.scn x.c", "x.c is a source, not a scenario: scenarios follow -s\n"},
+        {"-s quiet.scn leds lit.scn", "lit.scn is a scenario, not a program: each scenario follows its own -s\n"},
+        {"--cc no-such-cc x.c quiet.scn", "--cc no-such-cc: no such compiler\n"},
     };
     for (const auto &[args, message] : cases) {
         EXPECT_EQ(grade("-t 5 " + args), 2) << args;
@@ -285,12 +317,12 @@ for row_text, row_attrs in page.pictures[sys.argv[2]]:
 open(sys.argv[3], 'w', encoding='utf-8').write(text + '\n' + attrs + ' '.join('%s=%02X' % (l, a) for a, l in legend.items()) + '\n')
 )");
     EXPECT_EQ(run_output("cd " + shell_quote(dir) + " && python3 read_page.py dom.html run-2 picture.txt"),
-              ":Program | :leds_on.scn | :leds_wrong.scn\n"
-              ":leds | passed:passed | failed:failed\n"
-              ":hex-counter | failed:failed | failed:failed\n"
-              ":forged | crashed:crashed | crashed:crashed\n"
-              ":raw | crashed:crashed | crashed:crashed\n"
-              ":<i>leds | passed:passed | failed:failed\n"
+              ":Program | :leds_on.scn | :leds_wrong.scn | :Score\n"
+              ":leds | passed:passed | failed:failed | score:1/2\n"
+              ":hex-counter | failed:failed | failed:failed | score:0/2\n"
+              ":forged | crashed:crashed | crashed:crashed | score:0/2\n"
+              ":raw | crashed:crashed | crashed:crashed | score:0/2\n"
+              ":<i>leds | passed:passed | failed:failed | score:1/2\n"
               "tags: none\n"
               "run-2 picture 25\nrun-3 picture 25\nrun-4 picture 25\n"
               "run-5 none 0\nrun-6 none 0\nrun-7 none 0\nrun-8 none 0\nrun-10 picture 25\n");
@@ -314,17 +346,17 @@ TEST_F(Grade, VerdictsComeOnlyFromTheScenarioRun)
     std::string crashed = std::string("crashed             ended by signal 6 (Aborted)") +
                           (sandbox_works() ? " or exit status 134 (the sandbox gives both alike)\n" : "\n");
     std::string lit_failed = "failed   lit.scn:3  expected check PDR8 == 1; seen PDR8 = 0x00\n";
-    EXPECT_EQ(out, "PROGRAM           SCENARIO   VERDICT  LINE       WHAT FAILED\n"
-                   "forges-stderr     quiet.scn  exit 0              exit status 0" + no_verdict +
-                   "forges-stderr     lit.scn    exit 0              exit status 0" + no_verdict +
-                   "atexit-forges     quiet.scn  passed\n"
-                   "atexit-forges     lit.scn    " + lit_failed +
-                   "debug-no-newline  quiet.scn  passed\n"
-                   "debug-no-newline  lit.scn    " + lit_failed +
-                   "exits-3           quiet.scn  exit 3              exit status 3" + no_verdict +
-                   "exits-3           lit.scn    exit 3              exit status 3" + no_verdict +
-                   "crashes-midway    quiet.scn  " + crashed +
-                   "crashes-midway    lit.scn    " + crashed +
+    EXPECT_EQ(out, "PROGRAM           SCORE  SCENARIO   VERDICT  LINE       WHAT FAILED\n"
+                   "forges-stderr     0/2    quiet.scn  exit 0              exit status 0" + no_verdict +
+                   "forges-stderr            lit.scn    exit 0              exit status 0" + no_verdict +
+                   "atexit-forges     1/2    quiet.scn  passed\n"
+                   "atexit-forges            lit.scn    " + lit_failed +
+                   "debug-no-newline  1/2    quiet.scn  passed\n"
+                   "debug-no-newline         lit.scn    " + lit_failed +
+                   "exits-3           0/2    quiet.scn  exit 3              exit status 3" + no_verdict +
+                   "exits-3                  lit.scn    exit 3              exit status 3" + no_verdict +
+                   "crashes-midway    0/2    quiet.scn  " + crashed +
+                   "crashes-midway           lit.scn    " + crashed +
                    "2 of 10 runs passed\n");
 }
 
@@ -346,14 +378,14 @@ TEST_F(Grade, RunsCannotReachTheGraderTheTerminalOrOutliveTheirRun)
         std::string terminal = run_output("script -qec " + shell_quote(command) + " /dev/null");
         EXPECT_EQ(terminal.substr(0, terminal.find('\r')), "status 1") << mode << ": " << terminal;
         EXPECT_EQ(read("out.txt").substr(0, read("out.txt").find("runs passed")),
-                  "PROGRAM              SCENARIO   VERDICT     LINE  WHAT FAILED\n"
-                  "signals-grader       quiet.scn  passed\n"
-                  "leaves-a-daemon      quiet.scn  passed\n"
-                  "writes-much          quiet.scn  over limit        wrote more than 1 MiB of files\n"
-                  "locks-its-directory  quiet.scn  passed\n"
-                  "writes-to-terminal   quiet.scn  passed\n"
-                  "signals-grader       quiet.scn  passed\n"
-                  "leds                 quiet.scn  passed\n"
+                  "PROGRAM              SCORE  SCENARIO   VERDICT     LINE  WHAT FAILED\n"
+                  "signals-grader       2/2    quiet.scn  passed\n"
+                  "leaves-a-daemon      1/1    quiet.scn  passed\n"
+                  "writes-much          0/1    quiet.scn  over limit        wrote more than 1 MiB of files\n"
+                  "locks-its-directory  1/1    quiet.scn  passed\n"
+                  "writes-to-terminal   1/1    quiet.scn  passed\n"
+                  "signals-grader       2/2    quiet.scn  passed\n"
+                  "leds                 1/1    quiet.scn  passed\n"
                   "6 of 7 ")
             << mode;
         EXPECT_NE(read("page.html").find("<span class=\"chip over-limit\">over limit 1</span>"), std::string::npos)
@@ -378,16 +410,16 @@ TEST_F(Grade, TheSandboxHidesTheMachineOrTheGradingIsRefused)
     EXPECT_EQ(read("err.txt"), "wena-grade: bubblewrap cannot make a sandbox here\n"
                                "--no-sandbox runs the programs without it, as you, seeing all you see\n");
     EXPECT_EQ(grade("--no-sandbox leds quiet.scn", "PATH=/nonexistent"), 0) << read("err.txt");
-    EXPECT_EQ(out.substr(0, out.find("runs had no")), "PROGRAM  SCENARIO   VERDICT  LINE  WHAT FAILED\n"
-                                                     "leds     quiet.scn  passed\n"
+    EXPECT_EQ(out.substr(0, out.find("runs had no")), "PROGRAM  SCORE  SCENARIO   VERDICT  LINE  WHAT FAILED\n"
+                                                     "leds     1/1    quiet.scn  passed\n"
                                                      "1 of 1 runs passed\n"
                                                      "runs were not sandboxed: --no-sandbox was given\n");
     if (!sandbox_works())
         GTEST_SKIP() << "bubblewrap cannot make a sandbox here (user namespaces refused)";
     write("teacher.txt", "the answers\n");
     grade("-t 5 peeks quiet.scn", "PEEK_FILE=" + shell_quote(file("teacher.txt")) + " PEEK_DIR=" + shell_quote(dir));
-    EXPECT_EQ(out, "PROGRAM  SCENARIO   VERDICT  LINE  WHAT FAILED\n"
-                   "peeks    quiet.scn  passed\n"
+    EXPECT_EQ(out, "PROGRAM  SCORE  SCENARIO   VERDICT  LINE  WHAT FAILED\n"
+                   "peeks    1/1    quiet.scn  passed\n"
                    "1 of 1 runs passed\n") << "seen PDR8 tells what leaked";
     EXPECT_EQ(read("escaped"), "") << "nothing written outside the run's directory";
 }
@@ -399,11 +431,11 @@ TEST_F(Grade, ForkedCopiesOfARunCannotDecideItsVerdict)
 {
     EXPECT_EQ(grade("-t 5 -s quiet.scn -s lit.scn forks-and-returns forks-brute-force"), 1) << read("err.txt");
     std::string lit_failed = "failed   lit.scn:3  expected check PDR8 == 1; seen PDR8 = 0x00\n";
-    EXPECT_EQ(out, "PROGRAM            SCENARIO   VERDICT  LINE       WHAT FAILED\n"
-                   "forks-and-returns  quiet.scn  passed\n"
-                   "forks-and-returns  lit.scn    " + lit_failed +
-                   "forks-brute-force  quiet.scn  passed\n"
-                   "forks-brute-force  lit.scn    " + lit_failed +
+    EXPECT_EQ(out, "PROGRAM            SCORE  SCENARIO   VERDICT  LINE       WHAT FAILED\n"
+                   "forks-and-returns  1/2    quiet.scn  passed\n"
+                   "forks-and-returns         lit.scn    " + lit_failed +
+                   "forks-brute-force  1/2    quiet.scn  passed\n"
+                   "forks-brute-force         lit.scn    " + lit_failed +
                    "2 of 4 runs passed\n");
 }
 
@@ -432,13 +464,13 @@ TEST_F(Grade, CarelessProgramsAreToldWhatTheyDid)
               1)
         << read("err.txt");
     std::string closed = "interfered                the program closed the descriptor the grader gave it\n";
-    EXPECT_EQ(out, "PROGRAM                SCENARIO   VERDICT      LINE         WHAT FAILED\n"
-                   "closes-descriptors     quiet.scn  " + closed +
-                   "closes-in-constructor  quiet.scn  " + closed +
-                   "reads-scenario-first   quiet.scn  passed\n"
-                   "returns-after-poll     quiet.scn  ended early  quiet.scn:2  the program ended with exit status 0 "
+    EXPECT_EQ(out, "PROGRAM                SCORE  SCENARIO   VERDICT      LINE         WHAT FAILED\n"
+                   "closes-descriptors     0/1    quiet.scn  " + closed +
+                   "closes-in-constructor  0/1    quiet.scn  " + closed +
+                   "reads-scenario-first   1/1    quiet.scn  passed\n"
+                   "returns-after-poll     0/1    quiet.scn  ended early  quiet.scn:2  the program ended with exit status 0 "
                    "before this step: wait 100\n"
-                   "exits-139              quiet.scn  exit 139                  exit status 139 without a verdict: "
+                   "exits-139              0/1    quiet.scn  exit 139                  exit status 139 without a verdict: "
                    "the scenario did not run to its end\n"
                    "1 of 5 runs passed\n"
                    "runs were not sandboxed: --no-sandbox was given\n");
@@ -455,10 +487,10 @@ TEST_F(Grade, RunsCannotStopTheGradingOrChangeTheScenario)
     EXPECT_EQ(grade("--no-sandbox -j 1 -t 5 -s swapped.scn forges-signals swaps-scenario leds", "TMPDIR=tmp"), 0)
         << read("err.txt");
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 10.0);
-    EXPECT_EQ(out, "PROGRAM         SCENARIO     VERDICT  LINE  WHAT FAILED\n"
-                   "forges-signals  swapped.scn  passed\n"
-                   "swaps-scenario  swapped.scn  passed\n"
-                   "leds            swapped.scn  passed\n"
+    EXPECT_EQ(out, "PROGRAM         SCORE  SCENARIO     VERDICT  LINE  WHAT FAILED\n"
+                   "forges-signals  1/1    swapped.scn  passed\n"
+                   "swaps-scenario  1/1    swapped.scn  passed\n"
+                   "leds            1/1    swapped.scn  passed\n"
                    "3 of 3 runs passed\n"
                    "runs were not sandboxed: --no-sandbox was given\n");
     EXPECT_EQ(run_output("ls -A " + shell_quote(file("tmp"))), "") << "what the runs left behind";
@@ -500,10 +532,10 @@ TEST_F(Grade, FilesNamedLikeOptionsArePrograms)
     run_output("cd " + shell_quote(dir) + " && ln -s leds ./--no-sandbox && ln -s leds ./--junit");
     EXPECT_EQ(grade("-t 5 -s quiet.scn leds --junit --no-sandbox"), 0) << read("err.txt");
     std::string table = out.substr(0, out.find("3 of 3 runs passed\n"));
-    EXPECT_EQ(table, "PROGRAM       SCENARIO   VERDICT  LINE  WHAT FAILED\n"
-                     "leds          quiet.scn  passed\n"
-                     "--junit       quiet.scn  passed\n"
-                     "--no-sandbox  quiet.scn  passed\n");
+    EXPECT_EQ(table, "PROGRAM       SCORE  SCENARIO   VERDICT  LINE  WHAT FAILED\n"
+                     "leds          1/1    quiet.scn  passed\n"
+                     "--junit       1/1    quiet.scn  passed\n"
+                     "--no-sandbox  1/1    quiet.scn  passed\n");
     if (sandbox_works()) {
         EXPECT_EQ(out.find("not sandboxed"), std::string::npos) << out;
     }
@@ -574,15 +606,15 @@ TEST_F(GradeAsStudent, ResourcesAreBudgetsOfTheWholeRun)
                                "forks-a-bomb fills-the-disk leds leds leds"), 1) << read("err.txt");
     bool grouped = out.find("no control group") == std::string::npos;
     std::string table = out.substr(0, out.find("runs passed"));
-    std::string others = "forks-a-bomb    quiet.scn  passed\n"
-                         "fills-the-disk  quiet.scn  over limit        wrote a file past the limit of bytes written or "
+    std::string others = "forks-a-bomb    1/1    quiet.scn  passed\n"
+                         "fills-the-disk  0/1    quiet.scn  over limit        wrote a file past the limit of bytes written or "
                          "exit status 153 (the sandbox gives both alike)\n"
-                         "leds            quiet.scn  passed\n"
-                         "leds            quiet.scn  passed\n"
-                         "leds            quiet.scn  passed\n";
+                         "leds            3/3    quiet.scn  passed\n"
+                         "leds                   quiet.scn  passed\n"
+                         "leds                   quiet.scn  passed\n";
     if (grouped)
-        EXPECT_EQ(table, "PROGRAM         SCENARIO   VERDICT     LINE  WHAT FAILED\n"
-                         "hogs-memory     quiet.scn  over limit        the kernel ended a process of it for using more "
+        EXPECT_EQ(table, "PROGRAM         SCORE  SCENARIO   VERDICT     LINE  WHAT FAILED\n"
+                         "hogs-memory     0/1    quiet.scn  over limit        the kernel ended a process of it for using more "
                          "than the run's memory\n" + others + "4 of 6 ")
             << out << read("err.txt");
     else
@@ -611,10 +643,10 @@ TEST_F(GradeAsStudent, TreesSecretsAndKeyringsStayWithTheirRun)
                   1)
             << mode << read("err.txt");
         EXPECT_EQ(out.substr(0, out.find("runs passed")),
-                  "PROGRAM            SCENARIO   VERDICT     LINE  WHAT FAILED\n"
-                  "writes-deep        quiet.scn  over limit        wrote more than 1 MiB of files\n"
-                  "looks-for-secrets  quiet.scn  passed\n"
-                  "leds               quiet.scn  passed\n"
+                  "PROGRAM            SCORE  SCENARIO   VERDICT     LINE  WHAT FAILED\n"
+                  "writes-deep        0/1    quiet.scn  over limit        wrote more than 1 MiB of files\n"
+                  "looks-for-secrets  1/1    quiet.scn  passed\n"
+                  "leds               1/1    quiet.scn  passed\n"
                   "2 of 3 ")
             << mode << read("err.txt");
         EXPECT_EQ(read("teacher/answers.txt"), "PDR8=0x5A\n");
@@ -628,7 +660,7 @@ TEST_F(GradeAsStudent, TreesSecretsAndKeyringsStayWithTheirRun)
         EXPECT_EQ(grade_as_student(mode + " -t 10 --write-limit 1 -s quiet.scn writes-deep swaps-links leds"), 1)
             << mode;
         EXPECT_EQ(out.substr(out.find("swaps-links"), out.find("leds ") - out.find("swaps-links")),
-                  "swaps-links  quiet.scn  passed\n")
+                  "swaps-links  1/1    quiet.scn  passed\n")
             << mode;
         EXPECT_EQ(run_output("cd " + shell_quote(dir) + " && stat -c %a teacher && ls teacher | wc -l"), "755\n21\n")
             << mode << ": the teacher's directory as it was";
@@ -674,9 +706,9 @@ TEST_F(GradeAsStudent, ARunThatCannotStartIsTriedAgainAndStopsNothing)
     write("fail-until", "3\n");
     EXPECT_EQ(grade_as_student("-j 1 -s quiet.scn leds leds", "PATH=" + file("bin") + ":/usr/bin:/bin"), 1);
     EXPECT_EQ(out.substr(0, out.find("runs passed")),
-              "PROGRAM  SCENARIO   VERDICT       LINE  WHAT FAILED\n"
-              "leds     quiet.scn  cannot start        bwrap: Creating new namespace failed: No space left on device\n"
-              "leds     quiet.scn  passed\n"
+              "PROGRAM  SCORE  SCENARIO   VERDICT       LINE  WHAT FAILED\n"
+              "leds     1/2    quiet.scn  cannot start        bwrap: Creating new namespace failed: No space left on device\n"
+              "leds            quiet.scn  passed\n"
               "1 of 2 ")
         << read("err.txt");
     EXPECT_EQ(left_behind(), "tries\n");

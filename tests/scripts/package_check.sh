@@ -45,6 +45,8 @@ gcc "$usr/share/wena/examples/switches_to_leds.c" $flags -o "$work/myboard"
 mkdir "$work/class" && cd "$work/class"
 printf 'start boards 1 11 0\nkeys 13\nwait 100\ncheck PDR8 == 0x0A\n' > leds.scn
 "$usr/bin/wena-grade" "$work/myboard" leds.scn
+# A student's source, compiled by the packaged grader against the packaged library.
+"$usr/bin/wena-grade" "$usr/share/wena/examples/switches_to_leds.c" leds.scn
 printf 'start boards 0 15 0\nwait 100\ncheck PDR8 == 0x11\n' > stepper.scn
 WENA_SCENARIO=stepper.scn "$usr/lib/wena/examples/stepper" < /dev/null > /dev/null
 printf 'start boards 1 0 0\nwait until lcd 0 contains "SW3" within 3000\n' > demo.scn

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -74,4 +75,12 @@ bool grade_read_input(const std::string &path, size_t limit, std::string &text, 
         return false;
     }
     return true;
+}
+
+std::string grade_absolute(const std::string &path)
+{
+    char here[PATH_MAX];
+    if ((!path.empty() && path[0] == '/') || !getcwd(here, sizeof here))
+        return path;
+    return std::string(here) + "/" + path;
 }

@@ -1,6 +1,7 @@
-// wena-grade: runs board programs against scenarios, each run in its own
-// empty directory with its own WENA.ini, several at once, each within a
-// wall-clock limit; then a table of verdicts and, if asked, a JUnit report.
+// wena-grade: compiles students' sources, runs board programs against
+// scenarios, each run in its own empty directory with its own WENA.ini,
+// several at once, each within a wall-clock limit; then a table of verdicts
+// and scores and, if asked, a JUnit report and a page.
 #pragma once
 
 #include <memory>
@@ -22,6 +23,7 @@ enum Verdict {
     VERDICT_OVER_LIMIT,   // stopped at a limit on CPU time or bytes written
     VERDICT_INTERFERED,   // the program broke the grader's link to its run
     VERDICT_CANNOT_START, // the grader could not start it, twice
+    VERDICT_NOT_COMPILED, // the student's sources did not compile
     VERDICT_COUNT
 };
 
@@ -32,9 +34,29 @@ struct GradeScenario {
     int checks;
 };
 
+// What a student handed in, as named on the command line: a program, a
+// .c or .cpp file, or a directory of sources.
+struct GradeSubmission {
+    std::string given;
+    std::string program_path;          // absolute; for sources, the program built
+    bool source = false;
+    bool given_is_dir = false;
+    std::string source_dir;            // absolute: the directory compiled in
+    std::vector<std::string> files;    // the sources, by their names in source_dir
+    bool compiled = false;
+    std::string compiler_messages;     // errors, or the warnings of a build that worked
+    bool sanitized = false;            // built with AddressSanitizer
+};
+
 struct GradeRun {
     std::string program, scenario;            // as given on the command line
     std::string program_path, scenario_path;  // absolute
+    // For a submission of sources: whether it compiled, and what the
+    // compiler said (errors, or the warnings of a build that worked).
+    bool source = false;
+    bool compiled = true;
+    bool sanitized = false;
+    std::string compiler_messages;
     GradeScenario scenario_read;
     long long memory_mib = 0;  // the limit it ran under, for a hint when it could not start
     // What happened.
@@ -72,6 +94,13 @@ struct GradeOptions {
     int processes = 64;             // at once, for each run going at once
     int cpu_s = 10;
     long long write_mib = 64;       // bytes in files, over the whole run
+    bool keep_dir_made = false;     // --keep's directory was made by this grading already
+    // How sources are compiled; flags split at spaces.
+    std::string cc = "cc", cxx = "c++";
+    std::string c_std = "c11", cxx_std = "c++20";
+    std::string c_flags = "-O2 -Wall -Wextra", cxx_flags = "-O2 -Wall -Wextra";
+    int compile_time_s = 60;        // real seconds for one student's build
+    int compile_jobs = 1;           // builds at once
 };
 
 // Where --keep keeps the HTML picture of a run's screen when a check failed,
@@ -80,11 +109,45 @@ inline constexpr const char *GRADE_SCREEN_FILE = "failure-screen.html";
 // Why runs cannot go into bubblewrap's sandbox here, or "" when they can.
 std::string grade_sandbox_missing();
 
-// Refuses, with a message, a program that cannot be started or a scenario
-// that cannot be read or parsed or has no check, before anything runs;
-// fills read with each scenario as read.
+// Refuses, with a message, a submission that is neither a program nor
+// sources, or a scenario that cannot be read or parsed or has no check, or
+// is a submission itself, before anything runs; fills submissions and
+// read with what each is.
 bool grade_check_inputs(const std::vector<std::string> &programs, const std::vector<std::string> &scenarios,
-                        std::vector<GradeScenario> &read, std::string &error);
+                        std::vector<GradeSubmission> &submissions, std::vector<GradeScenario> &read,
+                        std::string &error);
+
+// Whether a path names sources by its name: a .c or .cpp file.
+bool grade_source_name(const std::string &path);
+
+// The compilers and flags by default: those that built the library.
+void grade_default_compilers(GradeOptions &options);
+
+// Where the library's header and archive are, installed beside this
+// program or in the build tree it came from; false, with why, when neither.
+bool grade_find_library(std::string &include_dir, std::string &archive, std::string &why);
+
+// Refuses, with a message, a compiler that cannot be found, or that the
+// box would not see.
+bool grade_check_compilers(GradeOptions &options, std::string &error);
+
+// Compiles every submission of sources, several at once, each in a box of
+// its own like the runs'; false, with a message, only when the compiling
+// itself cannot be done (no directory for the builds). base is where the
+// builds go, made anew.
+bool grade_compile(std::vector<GradeSubmission> &submissions, const GradeOptions &options, const std::string &base,
+                   std::string &error);
+
+// Called by grade_compile as builds end.
+void grade_compile_progress(int built, int total);
+
+// The compiler's first error, for a line of the table.
+std::string grade_first_error(const std::string &messages);
+
+// A name a student chose, as one piece of a directory's name: its letters
+// (kanji too) kept, anything else that a path or a shell would take
+// otherwise made '_'.
+std::string grade_plain_name(const std::string &path);
 
 // Text from a program, safe to print on a terminal: control characters,
 // bidirectional controls and bytes that are no UTF-8 shown as escapes.
@@ -95,7 +158,11 @@ bool grade_bidi_control(unsigned code);
 
 // Runs every run, at most options.jobs at once; false, with a message, when
 // the grading itself cannot go on (no directory for the runs).
-bool grade_runs(std::vector<GradeRun> &runs, const GradeOptions &options, std::string &error);
+bool grade_runs(std::vector<GradeRun> &runs, GradeOptions &options, std::string &error);
+
+// The directory that holds a grading's builds and runs: --keep's, made
+// once, or a new one in TMPDIR.
+bool grade_make_base(GradeOptions &options, std::string &base, std::string &error);
 
 // Called by grade_runs as runs start and end.
 void grade_progress(int done, int total, int failed, int running);
@@ -105,7 +172,11 @@ void grade_judge(GradeRun &run);
 
 const char *grade_verdict_name(Verdict verdict);
 
-std::string grade_table(const std::vector<GradeRun> &runs);
+// colour: the verdicts in the page's colours, for a terminal.
+std::string grade_table(const std::vector<GradeRun> &runs, bool colour = false);
+
+// Scenarios passed out of all of a program's, as "2/3".
+std::string grade_score(const std::vector<GradeRun> &runs, const std::string &program);
 
 // False, with errno set, when the file cannot be written.
 bool grade_write_junit(const std::string &path, const std::vector<GradeRun> &runs);
@@ -142,3 +213,6 @@ std::string grade_output_refusal(const std::string &path);
 // Reads a small input file (at most limit bytes); false, with why, for a
 // directory, a FIFO or anything else that is not a regular file.
 bool grade_read_input(const std::string &path, size_t limit, std::string &text, std::string &why);
+
+// path from the current directory, when it is relative.
+std::string grade_absolute(const std::string &path);

@@ -53,7 +53,8 @@ std::string grade_html_text(const std::string &text)
 // The CSS class of each verdict, in the order of Verdict.
 static const char *const verdict_classes[] = {"passed",     "failed", "timed-out", "ended-early", "malformed",
                                               "dump-failed", "hung",  "crashed",   "cannot-run",  "exit",
-                                              "not-run",    "over-limit", "interfered", "cannot-start"};
+                                              "not-run",    "over-limit", "interfered", "cannot-start",
+                                              "did-not-compile"};
 static_assert(sizeof verdict_classes / sizeof verdict_classes[0] == VERDICT_COUNT, "a colour for every verdict");
 
 static const char page_style[] =
@@ -81,12 +82,14 @@ static const char page_style[] =
     "details{margin-top:8px}\n"
     "pre{background:#f6f8fa;padding:8px;overflow:auto;max-height:20em}\n"
     ".passed{background:#dafbe1;color:#116329}\n"
-    ".failed{background:#ffebe9;color:#a40e26}\n"
+    ".failed,.did-not-compile{background:#ffebe9;color:#a40e26}\n"
     ".timed-out,.ended-early,.interfered{background:#fff1e5;color:#953800}\n"
     ".malformed,.dump-failed{background:#ddf4ff;color:#0a3069}\n"
     ".hung,.crashed,.over-limit{background:#fbefff;color:#6e2a8c}\n"
     ".cannot-run,.cannot-start,.exit,.not-run{background:#eaeef2;color:#424a53}\n"
-    ".run.failed{border-left-color:#cf222e}\n"
+    ".run.failed,.run.did-not-compile{border-left-color:#cf222e}\n"
+    ".run.warned{border-left-color:#bf8700}\n"
+    ".warned{background:#fff8c5;color:#7d4e00}\n"
     ".run.timed-out,.run.ended-early,.run.interfered{border-left-color:#bc4c00}\n"
     ".run.malformed,.run.dump-failed{border-left-color:#0969da}\n"
     ".run.hung,.run.crashed,.run.over-limit{border-left-color:#8250df}\n"
@@ -128,7 +131,10 @@ static std::string summary(const std::vector<GradeRun> &runs)
     return out + "</p>\n";
 }
 
-static std::string grid_cell(const std::vector<GradeRun> &runs, const std::string &program,
+// The card of a student's build: one for all the scenarios it was not run against.
+static std::string build_anchor(size_t program) { return "build-" + std::to_string(program + 1); }
+
+static std::string grid_cell(const std::vector<GradeRun> &runs, size_t program_index, const std::string &program,
                              const std::string &scenario)
 {
     std::string cell;
@@ -137,8 +143,9 @@ static std::string grid_cell(const std::vector<GradeRun> &runs, const std::strin
         if (run.program != program || run.scenario != scenario)
             continue;
         std::string label = grade_html_text(verdict_label(run));
+        std::string target = run.verdict == VERDICT_NOT_COMPILED ? build_anchor(program_index) : anchor(i);
         cell += "<td class=\"" + std::string(verdict_classes[run.verdict]) + "\">" +
-                (run.verdict == VERDICT_PASSED ? label : "<a href=\"#" + anchor(i) + "\">" + label + "</a>") +
+                (run.verdict == VERDICT_PASSED ? label : "<a href=\"#" + target + "\">" + label + "</a>") +
                 "</td>";
     }
     return cell.empty() ? "<td></td>" : cell;
@@ -164,12 +171,12 @@ static std::string grid(const std::vector<GradeRun> &runs)
     std::string out = "<table class=\"grid\">\n<thead><tr><th>Program</th>";
     for (const std::string &scenario : scenarios)
         out += "<th>" + margin_name(scenario) + "</th>";
-    out += "</tr></thead>\n<tbody>\n";
-    for (const std::string &program : programs) {
-        out += "<tr><th>" + margin_name(program) + "</th>";
+    out += "<th>Score</th></tr></thead>\n<tbody>\n";
+    for (size_t p = 0; p < programs.size(); ++p) {
+        out += "<tr><th>" + margin_name(programs[p]) + "</th>";
         for (const std::string &scenario : scenarios)
-            out += grid_cell(runs, program, scenario);
-        out += "</tr>\n";
+            out += grid_cell(runs, p, programs[p], scenario);
+        out += "<td class=\"score\">" + grade_score(runs, programs[p]) + "</td></tr>\n";
     }
     return out + "</tbody>\n</table>\n";
 }
@@ -218,6 +225,33 @@ static std::string failure(const std::vector<GradeRun> &runs, size_t index, int 
     return out + "</section>\n";
 }
 
+// What the compiler said of a student's sources: the errors open, the
+// warnings of a build that worked folded.
+static std::string build_card(const GradeRun &run, size_t program_index)
+{
+    bool failed = !run.compiled;
+    std::string chip = failed ? "did-not-compile" : "warned";
+    std::string out = "<section class=\"run " + chip + "\" id=\"" + build_anchor(program_index) + "\">\n<h3>" +
+                      grade_html_text(run.program) + " <span class=\"chip " + chip + "\">" +
+                      (failed ? "did not compile" : "compiled with warnings") + "</span></h3>\n";
+    std::string messages = "<pre>" + grade_html_text(run.compiler_messages) + "</pre>";
+    if (failed)
+        return out + messages + "\n</section>\n";
+    return out + "<details><summary>Compiler warnings</summary>" + messages + "</details>\n</section>\n";
+}
+
+static std::string build_cards(const std::vector<GradeRun> &runs)
+{
+    std::vector<std::string> programs = distinct(runs, &GradeRun::program);
+    std::string out;
+    for (size_t p = 0; p < programs.size(); ++p) {
+        auto run = std::find_if(runs.begin(), runs.end(), [&](const GradeRun &r) { return r.program == programs[p]; });
+        if (run->source && !run->compiler_messages.empty())
+            out += build_card(*run, p);
+    }
+    return out.empty() ? "" : "<h2>What the compiler said</h2>\n" + out;
+}
+
 std::string grade_html(const std::vector<GradeRun> &runs)
 {
     size_t passed = 0;
@@ -230,8 +264,9 @@ std::string grade_html(const std::vector<GradeRun> &runs)
     std::string failures;
     int pictures = 0, drawn = 0;
     for (size_t i = 0; i < runs.size(); ++i)
-        if (runs[i].verdict != VERDICT_PASSED)
+        if (runs[i].verdict != VERDICT_PASSED && runs[i].verdict != VERDICT_NOT_COMPILED)
             failures += failure(runs, i, pictures, drawn);
+    page += build_cards(runs);
     if (!failures.empty())
         page += "<h2>Runs that did not pass</h2>\n" + failures;
     return page + "</body>\n</html>\n";

@@ -1,9 +1,12 @@
 // wena-grade [OPTIONS] PROGRAM SCENARIO...       one program, many scenarios
 // wena-grade [OPTIONS] -s SCENARIO... PROGRAM... many programs, each scenario
+// A PROGRAM may also be a student's sources, compiled first: a .c or .cpp
+// file, or a directory of them.
 // Exit status 0 when every run passed, 1 when one did not, 2 when the
 // grading itself could not be done.
 #include "tools/grade/cgroup.h"
 #include "tools/grade/grade.h"
+#include "tools/grade/tree.h"
 
 #include "console/platform.h"
 
@@ -23,7 +26,8 @@ static const char usage[] =
     "usage: wena-grade [OPTIONS] PROGRAM SCENARIO...\n"
     "       wena-grade [OPTIONS] -s SCENARIO [-s SCENARIO...] PROGRAM...\n"
     "Runs each board program against each scenario, every run in its own empty\n"
-    "directory, and prints a table of verdicts.\n"
+    "directory, and prints a table of verdicts. A PROGRAM may be a student's\n"
+    "sources: a .c or .cpp file, or a directory of them, compiled first.\n"
     "  -s, --scenario FILE    grade the programs against FILE (repeatable)\n"
     "  -j, --jobs N           runs at once (default: one per core, four in the sandbox)\n"
     "  -t, --time-limit S     real seconds a run may take (default 10)\n"
@@ -37,6 +41,13 @@ static const char usage[] =
     "      --processes N      processes of a run at once (default 64)\n"
     "      --write-limit MIB  bytes a run may write in files (default 64)\n"
     "      --no-sandbox       run the programs without bubblewrap's sandbox\n"
+    "      --cc CC            the C compiler for sources (default: the library's)\n"
+    "      --cxx CXX          the C++ compiler, which also links (default: the library's)\n"
+    "      --c-std STD        the C standard (default c11, as the library's)\n"
+    "      --cxx-std STD      the C++ standard (default c++20, as the library's)\n"
+    "      --cflags FLAGS     C flags (default: -O2 -Wall -Wextra)\n"
+    "      --cxxflags FLAGS   C++ flags (default: -O2 -Wall -Wextra)\n"
+    "      --compile-time S   real seconds one student's build may take (default 60)\n"
     "  -h, --help             this text\n"
     "      --version          the version of wena-grade\n"
     "Exit status: 0 every run passed, 1 some run did not, 2 the grading failed.\n";
@@ -48,6 +59,14 @@ void grade_progress(int done, int total, int failed, int running)
     if (!show_progress_line)
         return;
     fprintf(stderr, "\r\x1b[Kwena-grade: %d of %d done, %d not passed, %d running", done, total, failed, running);
+    fflush(stderr);
+}
+
+void grade_compile_progress(int built, int total)
+{
+    if (!show_progress_line)
+        return;
+    fprintf(stderr, "\r\x1b[Kwena-grade: %d of %d sources compiled", built, total);
     fflush(stderr);
 }
 
@@ -81,12 +100,10 @@ static int whole_number(const char *option, const char *value, int low, int high
 
 static std::string absolute(const std::string &path)
 {
-    if (!path.empty() && path[0] == '/')
-        return path;
-    char here[PATH_MAX];
-    if (!getcwd(here, sizeof here))
+    std::string whole = grade_absolute(path);
+    if (whole.empty() || whole[0] != '/')
         refuse(std::string("cannot tell the current directory: ") + strerror(errno));
-    return std::string(here) + "/" + path;
+    return whole;
 }
 
 static std::string read_ini(const std::string &path)
@@ -179,9 +196,80 @@ static long cores()
     return n < 1 ? 1 : n > 256 ? 256 : n;
 }
 
+// Whether the table goes to a terminal that takes colours.
+static bool colour_table()
+{
+    const char *no_colour = getenv("NO_COLOR");
+    return isatty(STDOUT_FILENO) && !(no_colour && *no_colour);
+}
+
+// One run for each submission and scenario; a submission that did not
+// compile gets its verdict for every scenario without a run.
+static std::vector<GradeRun> runs_of(const std::vector<GradeSubmission> &submissions,
+                                     const std::vector<std::string> &scenarios, const std::vector<GradeScenario> &read)
+{
+    std::vector<GradeRun> runs;
+    for (const GradeSubmission &submission : submissions)
+        for (size_t s = 0; s < scenarios.size(); ++s) {
+            GradeRun run{};
+            run.program = submission.given;
+            run.scenario = scenarios[s];
+            run.scenario_read = read[s];
+            run.program_path = submission.program_path;
+            run.scenario_path = absolute(scenarios[s]);
+            run.source = submission.source;
+            run.compiled = !submission.source || submission.compiled;
+            run.sanitized = submission.sanitized;
+            run.compiler_messages = submission.compiler_messages;
+            run.verdict = run.compiled ? VERDICT_NOT_RUN : VERDICT_NOT_COMPILED;
+            runs.push_back(run);
+        }
+    return runs;
+}
+
+// The runs still to go: those whose program was there or was built.
+static bool run_compiled(std::vector<GradeRun> &runs, GradeOptions &options, std::string &error)
+{
+    std::vector<GradeRun> going;
+    for (const GradeRun &run : runs)
+        if (run.compiled)
+            going.push_back(run);
+    bool graded = going.empty() || grade_runs(going, options, error);
+    size_t next = 0;
+    for (GradeRun &run : runs)
+        if (run.compiled)
+            run = going[next++];
+    return graded;
+}
+
+// Sources are built where the runs will be kept, or in a directory of
+// their own removed at the end.
+static bool compile_sources(std::vector<GradeSubmission> &submissions, GradeOptions &options, std::string &base,
+                            std::string &error)
+{
+    if (std::none_of(submissions.begin(), submissions.end(), [](const GradeSubmission &s) { return s.source; }))
+        return true;
+    GradeOptions for_base = options;
+    if (!grade_make_base(options.keep_dir.empty() ? for_base : options, base, error))
+        return false;
+    bool compiled = grade_compile(submissions, options, base, error);
+    for (GradeSubmission &s : submissions)
+        for (const std::string &flag : {options.c_flags, options.cxx_flags})
+            s.sanitized = s.sanitized || (s.source && flag.find("-fsanitize=address") != std::string::npos);
+    return compiled;
+}
+
+static void remove_builds(const std::string &base, const GradeOptions &options)
+{
+    std::string failed;
+    if (!base.empty() && options.keep_dir.empty() && !tree_remove(base, failed))
+        say("left behind, cannot be removed: " + failed);
+}
+
 int main(int argc, char **argv)
 {
     GradeOptions options = {(int)cores(), 10, "", "0,0,0", ""};
+    grade_default_compilers(options);
     std::vector<std::string> scenarios, positional;
     std::string html_path;
     bool scenario_option = false, jobs_given = false;
@@ -219,6 +307,20 @@ int main(int argc, char **argv)
             options.write_mib = whole_number("--write-limit", value_of(argc, argv, i), 1, 1 << 20);
         } else if (arg == "--no-sandbox") {
             options.sandbox = false;
+        } else if (arg == "--cc") {
+            options.cc = value_of(argc, argv, i);
+        } else if (arg == "--cxx") {
+            options.cxx = value_of(argc, argv, i);
+        } else if (arg == "--c-std") {
+            options.c_std = value_of(argc, argv, i);
+        } else if (arg == "--cxx-std") {
+            options.cxx_std = value_of(argc, argv, i);
+        } else if (arg == "--cflags") {
+            options.c_flags = value_of(argc, argv, i);
+        } else if (arg == "--cxxflags") {
+            options.cxx_flags = value_of(argc, argv, i);
+        } else if (arg == "--compile-time") {
+            options.compile_time_s = whole_number("--compile-time", value_of(argc, argv, i), 1, 86400);
         } else if (arg == "--") {
             positional.insert(positional.end(), argv + i + 1, argv + argc);
             break;
@@ -242,22 +344,14 @@ int main(int argc, char **argv)
 
     std::string error;
     std::vector<GradeScenario> read;
-    if (!grade_check_inputs(programs, scenarios, read, error))
+    std::vector<GradeSubmission> submissions;
+    if (!grade_check_inputs(programs, scenarios, submissions, read, error))
         refuse(error);
-
-    std::vector<GradeRun> runs;
-    for (const std::string &program : programs)
-        for (size_t s = 0; s < scenarios.size(); ++s) {
-            const std::string &scenario = scenarios[s];
-            GradeRun run{};
-            run.program = program;
-            run.scenario = scenario;
-            run.scenario_read = read[s];
-            run.program_path = absolute(program);
-            run.scenario_path = absolute(scenario);
-            run.verdict = VERDICT_NOT_RUN;
-            runs.push_back(run);
-        }
+    bool sources = std::any_of(submissions.begin(), submissions.end(), [](const GradeSubmission &s) { return s.source; });
+    std::string include_dir, archive;
+    if (sources && (!grade_check_compilers(options, error) || !grade_find_library(include_dir, archive, error)))
+        refuse(error);
+    options.compile_jobs = jobs_given ? options.jobs : (int)cores();
     check_output("--junit", options.junit_path);
     check_output("--html", html_path);
     std::vector<std::string> inputs = scenarios;
@@ -275,16 +369,25 @@ int main(int argc, char **argv)
         fputs("--no-sandbox runs the programs without it, as you, seeing all you see\n", stderr);
         exit(STATUS_CANNOT_GRADE);
     }
+    std::string builds;
+    show_progress_line = isatty(STDERR_FILENO);
+    if (!compile_sources(submissions, options, builds, error)) {
+        if (show_progress_line)
+            fprintf(stderr, "\r\x1b[K");
+        remove_builds(builds, options);
+        refuse(error);
+    }
+    std::vector<GradeRun> runs = runs_of(submissions, scenarios, read);
     std::string ungrouped = cgroup_prepare();
     // A sandbox's set-up and tear-down mostly wait on the kernel, not the CPU.
     if (options.sandbox && !jobs_given)
         options.jobs = (int)std::min(256L, 4 * cores());
-    show_progress_line = isatty(STDERR_FILENO);
-    bool graded = grade_runs(runs, options, error);
+    bool graded = run_compiled(runs, options, error);
     cgroup_finish();
+    remove_builds(builds, options);
     if (show_progress_line)
         fprintf(stderr, "\r\x1b[K");
-    fputs(grade_table(runs).c_str(), stdout);
+    fputs(grade_table(runs, colour_table()).c_str(), stdout);
     size_t passed = 0;
     for (const GradeRun &run : runs)
         passed += run.verdict == VERDICT_PASSED;

@@ -20,12 +20,13 @@ enum {
     STATUS_ENDED_EARLY = 7,
     STATUS_LINK_LOST = 8,
     STATUS_CANNOT_RUN = 127,
-    SMALL_MEMORY_MIB = 64  // below it, a program may not even start
+    SMALL_MEMORY_MIB = 64,  // below it, a program may not even start
+    FIRST_ERROR_BYTES = 200
 };
 
 static const char *const verdict_names[] = {"passed",  "failed", "timed out",  "ended early", "malformed",
                                             "dump failed", "hung", "crashed", "cannot run",  "exit", "not run",
-                                            "over limit", "interfered", "cannot start"};
+                                            "over limit", "interfered", "cannot start", "did not compile"};
 static_assert(sizeof verdict_names / sizeof verdict_names[0] == VERDICT_COUNT, "a name for every verdict");
 
 static const char link_lost[] = "the program closed the descriptor the grader gave it";
@@ -120,6 +121,22 @@ static int signal_of(const GradeRun &run, std::string &doubt)
     return run.status - 128;
 }
 
+// AddressSanitizer reserves terabytes of address space at start, which no
+// memory limit of a run leaves it.
+static bool sanitizer_short_of_memory(const GradeRun &run)
+{
+    if (run.memory_mib <= 0 || (!run.sanitized && run.err.find("AddressSanitizer") == std::string::npos))
+        return false;
+    return run.out_of_memory || run.err.find("ReserveShadowMemoryRange") != std::string::npos ||
+           run.err.find("ulimit -v") != std::string::npos || run.err.find("failed to allocate") != std::string::npos;
+}
+
+static std::string sanitizer_hint(const GradeRun &run)
+{
+    return "an AddressSanitizer build cannot run within --memory " + std::to_string(run.memory_mib) +
+           " MiB: grade such builds with --memory 0";
+}
+
 static std::string without_verdict(const GradeRun &run)
 {
     std::string text = "exit status " + std::to_string(run.status) + " without a verdict: ";
@@ -165,6 +182,9 @@ void grade_judge(GradeRun &run)
         run.verdict = VERDICT_OTHER_STATUS;
         run.message = without_verdict(run);
     }
+    // Ended by the limit or by its own abort, it is the same build's need.
+    if (sanitizer_short_of_memory(run))
+        run.message = sanitizer_hint(run);
 }
 
 // Columns of a cell as a terminal shows UTF-8: kanji take two, half-width
@@ -186,35 +206,97 @@ static size_t columns(const std::string &text)
     return n;
 }
 
+// The line that names the first error, or else the first line said.
+std::string grade_first_error(const std::string &messages)
+{
+    std::string first;
+    for (size_t at = 0; at < messages.size();) {
+        size_t end = std::min(messages.find('\n', at), messages.size());
+        std::string line = messages.substr(at, end - at);
+        at = end + 1;
+        if (first.empty() && line.find_first_not_of(" \t") != std::string::npos)
+            first = line;
+        if (line.find("error") != std::string::npos || line.find("undefined reference") != std::string::npos) {
+            first = line;
+            break;
+        }
+    }
+    size_t cut = 0;
+    unsigned code;
+    for (size_t len; cut < first.size() && cut < FIRST_ERROR_BYTES; cut += len ? len : 1)
+        len = grade_utf8_char(first, cut, &code);
+    return cut < first.size() ? first.substr(0, cut) + "..." : first;
+}
+
 static std::string failing_text(const GradeRun &run)
 {
+    if (run.verdict == VERDICT_NOT_COMPILED)
+        return grade_first_error(run.compiler_messages);
     std::string why = run.message.empty() ? "" : " (" + run.message + ")";
     if (!run.expected.empty())
         return "expected " + run.expected + "; seen " + run.seen + why;
     return run.verdict == VERDICT_PASSED ? "" : run.message;
 }
 
-std::string grade_table(const std::vector<GradeRun> &runs)
+std::string grade_score(const std::vector<GradeRun> &runs, const std::string &program)
 {
-    std::vector<std::vector<std::string>> rows = {{"PROGRAM", "SCENARIO", "VERDICT", "LINE", "WHAT FAILED"}};
-    for (const GradeRun &run : runs) {
+    size_t passed = 0, all = 0;
+    for (const GradeRun &run : runs)
+        if (run.program == program) {
+            ++all;
+            passed += run.verdict == VERDICT_PASSED;
+        }
+    return std::to_string(passed) + "/" + std::to_string(all);
+}
+
+// The page's verdict colours, as a terminal has them.
+static const char *verdict_colour(Verdict v)
+{
+    switch (v) {
+    case VERDICT_PASSED: return "\x1b[32m";
+    case VERDICT_FAILED:
+    case VERDICT_NOT_COMPILED: return "\x1b[31m";
+    case VERDICT_TIMED_OUT:
+    case VERDICT_ENDED_EARLY:
+    case VERDICT_INTERFERED: return "\x1b[33m";
+    case VERDICT_MALFORMED:
+    case VERDICT_DUMP_FAILED: return "\x1b[34m";
+    case VERDICT_HUNG:
+    case VERDICT_CRASHED:
+    case VERDICT_OVER_LIMIT: return "\x1b[35m";
+    default: return "\x1b[90m";
+    }
+}
+
+enum { TABLE_COLUMNS = 6, VERDICT_COLUMN = 3 };
+
+std::string grade_table(const std::vector<GradeRun> &runs, bool colour)
+{
+    std::vector<std::vector<std::string>> rows = {{"PROGRAM", "SCORE", "SCENARIO", "VERDICT", "LINE", "WHAT FAILED"}};
+    std::vector<const GradeRun *> of_row = {nullptr};
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const GradeRun &run = runs[i];
         std::string verdict = grade_verdict_name(run.verdict);
         if (run.verdict == VERDICT_OTHER_STATUS)
             verdict += " " + std::to_string(run.status);
-        rows.push_back({grade_shown(run.program), grade_shown(run.scenario), verdict, grade_shown(run.where),
-                        grade_shown(failing_text(run))});
+        bool first = i == 0 || runs[i - 1].program != run.program;
+        rows.push_back({grade_shown(run.program), first ? grade_score(runs, run.program) : "", grade_shown(run.scenario),
+                        verdict, grade_shown(run.where), grade_shown(failing_text(run))});
+        of_row.push_back(&run);
     }
-    size_t width[4] = {0, 0, 0, 0};
+    size_t width[TABLE_COLUMNS - 1] = {};
     for (const auto &row : rows)
-        for (int c = 0; c < 4; ++c)
+        for (int c = 0; c < TABLE_COLUMNS - 1; ++c)
             width[c] = std::max(width[c], columns(row[(size_t)c]));
     std::string table;
-    for (const auto &row : rows) {
+    for (size_t r = 0; r < rows.size(); ++r) {
         std::string line;
-        for (int c = 0; c < 5; ++c) {
-            line += row[(size_t)c];
-            if (c < 4)
-                line += std::string(width[c] - columns(row[(size_t)c]) + 2, ' ');
+        for (int c = 0; c < TABLE_COLUMNS; ++c) {
+            const std::string &cell = rows[r][(size_t)c];
+            bool coloured = colour && of_row[r] && c == VERDICT_COLUMN;
+            line += coloured ? verdict_colour(of_row[r]->verdict) + cell + "\x1b[m" : cell;
+            if (c < TABLE_COLUMNS - 1)
+                line += std::string(width[c] - columns(cell) + 2, ' ');
         }
         table += line.substr(0, line.find_last_not_of(' ') + 1) + "\n";
     }
@@ -315,7 +397,8 @@ static std::string xml_text(const std::string &text, bool attribute = false)
 // The program's doing, as against a run that could not be judged.
 static bool is_failure(Verdict v)
 {
-    return v == VERDICT_FAILED || v == VERDICT_TIMED_OUT || v == VERDICT_ENDED_EARLY || v == VERDICT_INTERFERED;
+    return v == VERDICT_FAILED || v == VERDICT_TIMED_OUT || v == VERDICT_ENDED_EARLY || v == VERDICT_INTERFERED ||
+           v == VERDICT_NOT_COMPILED;
 }
 
 namespace {
@@ -345,8 +428,9 @@ static void write_case(FILE *f, const GradeRun &run)
         fprintf(f, "      <%s type=\"%s\" message=\"%s\"/>\n", is_failure(run.verdict) ? "failure" : "error",
                 grade_verdict_name(run.verdict), xml_text(message, true).c_str());
     }
-    if (!run.err.empty())
-        fprintf(f, "      <system-err>%s</system-err>\n", xml_text(run.err).c_str());
+    std::string err = run.verdict == VERDICT_NOT_COMPILED ? run.compiler_messages : run.err;
+    if (!err.empty())
+        fprintf(f, "      <system-err>%s</system-err>\n", xml_text(err).c_str());
     fprintf(f, "    </testcase>\n");
 }
 
@@ -359,6 +443,11 @@ static void write_suite(FILE *f, const std::vector<GradeRun> &runs, const std::s
             count(counts, run);
     fprintf(f, "  <testsuite name=\"%s\" tests=\"%zu\" failures=\"%d\" errors=\"%d\" skipped=\"0\" time=\"%.3f\">\n",
             xml_text(program, true).c_str(), counts.tests, counts.failures, counts.errors, counts.seconds);
+    size_t passed = counts.tests - (size_t)(counts.failures + counts.errors);
+    fprintf(f, "    <properties>\n      <property name=\"score\" value=\"%s\"/>\n"
+               "      <property name=\"passed\" value=\"%zu\"/>\n      <property name=\"scenarios\" value=\"%zu\"/>\n"
+               "    </properties>\n",
+            grade_score(runs, program).c_str(), passed, counts.tests);
     for (const GradeRun &run : runs)
         if (run.program == program)
             write_case(f, run);

@@ -257,15 +257,9 @@ static void fixed_environment(const GradeRun &run, const std::string &dir)
 }
 
 // "3-myboard-leds.scn-Xq81zA": the number and names let a teacher find a
-// kept run, the random end keeps other runs from making it first.
-static std::string plain_name(const std::string &path)
-{
-    std::string name = path.substr(path.find_last_of('/') + 1).substr(0, 40);
-    for (char &c : name)
-        if (!isalnum((unsigned char)c) && c != '.' && c != '_' && c != '-')
-            c = '_';
-    return name;
-}
+// kept run (a student's by the name handed in, kanji too), the random end
+// keeps other runs from making it first.
+static std::string plain_name(const std::string &path) { return grade_plain_name(path); }
 
 static bool make_run_dir(const std::vector<GradeRun> &runs, const std::string &base, size_t index,
                          std::string &dir)
@@ -638,11 +632,14 @@ static void wait_for_news(const std::vector<Running> &running, int limit_s, cons
     take_signals(signals, std::max(0.0, next - now_s()));
 }
 
-static bool make_base(const GradeOptions &options, std::string &base, std::string &error)
+bool grade_make_base(GradeOptions &options, std::string &base, std::string &error)
 {
     if (!options.keep_dir.empty()) {
         // A fresh directory, so that no earlier grading's files mix in.
         base = options.keep_dir;
+        if (options.keep_dir_made)
+            return true;
+        options.keep_dir_made = true;
         if (mkdir(base.c_str(), 0700) != 0) {
             error = base + ": cannot make the directory for the runs: " + strerror(errno);
             return false;
@@ -712,11 +709,11 @@ static void start_waiting(std::vector<GradeRun> &runs, std::deque<size_t> &waiti
     }
 }
 
-bool grade_runs(std::vector<GradeRun> &runs, const GradeOptions &options, std::string &error)
+bool grade_runs(std::vector<GradeRun> &runs, GradeOptions &options, std::string &error)
 {
     Setup setup = {&options, "", !options.keep_dir.empty(), process_limit(options), getpid(),
                    options.sandbox && options.keep_dir.empty(), sandbox_program()};
-    if (!make_base(options, setup.base, error))
+    if (!grade_make_base(options, setup.base, error))
         return false;
     prctl(PR_SET_CHILD_SUBREAPER, 1);
     sigset_t signals = taken_signals(), old;

@@ -16,17 +16,31 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-std::vector<std::string> sandbox_command(const std::string &program, const std::string &dir, long long bytes,
-                                         int ini_fd)
+std::vector<std::string> sandbox_system()
 {
     std::vector<std::string> args = {"bwrap", "--unshare-all", "--unshare-user", "--disable-userns",
                                       "--die-with-parent", "--new-session", "--ro-bind", "/usr", "/usr"};
     for (const char *system : {"/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32", "/etc"})
         args.insert(args.end(), {"--ro-bind-try", system, system});
     // The root and /dev are bubblewrap's own, writable until remounted.
+    args.insert(args.end(), {"--proc", "/proc", "--dev", "/dev", "--remount-ro", "/dev"});
+    return args;
+}
+
+bool sandbox_sees(const std::string &path)
+{
+    for (const char *system : {"/usr/", "/bin/", "/sbin/", "/lib/", "/lib32/", "/lib64/", "/libx32/", "/etc/"})
+        if (path.compare(0, strlen(system), system) == 0)
+            return true;
+    return false;
+}
+
+std::vector<std::string> sandbox_command(const std::string &program, const std::string &dir, long long bytes,
+                                         int ini_fd)
+{
+    std::vector<std::string> args = sandbox_system();
     std::string size = std::to_string(bytes);
-    args.insert(args.end(), {"--proc", "/proc", "--dev", "/dev", "--remount-ro", "/dev", "--size", size, "--tmpfs",
-                             "/tmp"});
+    args.insert(args.end(), {"--size", size, "--tmpfs", "/tmp"});
     if (ini_fd >= 0)
         args.insert(args.end(), {"--size", size, "--tmpfs", dir, "--file", std::to_string(ini_fd), dir + "/WENA.ini"});
     else

@@ -15,6 +15,13 @@
 std::vector<std::string> sandbox_command(const std::string &program, const std::string &dir, long long bytes,
                                          int ini_fd);
 
+// The part of every box: a read-only system, /proc and /dev, no network,
+// namespaces of its own; what the box works on is bound after it.
+std::vector<std::string> sandbox_system();
+
+// Whether a file at path (absolute) is among what every box sees.
+bool sandbox_sees(const std::string &path);
+
 // Where bwrap is on the PATH, or "" when it is not.
 std::string sandbox_program();
 
