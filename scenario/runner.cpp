@@ -151,8 +151,9 @@ static void board_as_poll_leaves_it()
         trace_poll();
 }
 
-// The verdict goes first: a picture that cannot be written, however slow,
-// never holds it back.
+// The picture of this moment is kept (a copy in memory), then the verdict
+// goes, before any file: a picture file that cannot be written, however
+// slow, never holds the verdict back.
 static void finish(int status, const std::string &message)
 {
     stop_watchdog();

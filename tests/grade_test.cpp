@@ -135,6 +135,9 @@ TEST_F(Grade, RefusesWhatItCannotUseBeforeAnyRun)
     write("comments.scn", "# nothing to check\n\n   # at all\n");
     write("bom.scn", "\xEF\xBB\xBF");
     write("boards-only.scn", "start boards 1 11 0\nkeys 13\nwait 100\n");
+    write("sjis.scn", "start boards 1 11 0\n# \x83X\x83" "C\x83" "b\x83`\ncheck PDR8 == 0\n");
+    write("blanks.scn", "start boards 1 11 0\nkeys 1 3\ncheck PDR8 == 0x0A\n");
+    write("wide.scn", "start boards 1 11 0\ncheck PDR8 != 0x100\n");
     write("text-program", "not a program\n");
     run_output("cd " + shell_quote(dir) + " && mkfifo fifo fifo.scn && mkdir adir kept && chmod +x text-program");
     const std::string hint = "Try 'wena-grade --help' for the options.\n", scenario = " leds leds_on.scn";
@@ -168,6 +171,10 @@ TEST_F(Grade, RefusesWhatItCannotUseBeforeAnyRun)
         {"-t 0" + scenario, "--time-limit '0' is not a whole number from 1 to 86400\n" + hint},
         {"--html", "--html needs a value\n" + hint},
         {"leds quiet.scn broken.scn", "broken.scn:2: 'soon' is not a number (milliseconds)\n"},
+        {"leds sjis.scn", "sjis.scn:2: the scenario is not UTF-8 (byte 0x83 at character 3): save it as UTF-8\n"},
+        {"leds blanks.scn", "blanks.scn:2: keys takes one word with no blanks: 'keys 13' types 1 and 3; a blank is "
+                            "'key space' on a line of its own\n"},
+        {"leds wide.scn", "wide.scn:2: '0x100' is out of range: PDR8 is an 8-bit port, 0 to 255 (0xFF)\n"},
         {"leds quiet.scn missing.scn", "missing.scn: No such file or directory: cannot read the scenario\n"},
         {"leds fifo.scn", "fifo.scn: it is a FIFO, not a regular file: cannot read the scenario\n"},
         {"leds adir", "adir: it is a directory: cannot read the scenario\n"},
