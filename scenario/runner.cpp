@@ -459,9 +459,12 @@ static void end_hung_run()
     _exit(SCENARIO_TIME_LIMIT);
 }
 
+// Ticks are not in step with polls: the first one after a poll may come at
+// once, so a whole WENA_WATCHDOG has passed only at the tick after that many.
 static void on_watchdog_tick()
 {
-    int seconds = ++seconds_without_poll;
+    int ticks = ++seconds_without_poll;
+    long long seconds = ticks - 1;
     if (seconds == run.watchdog_s) {
         watchdog_fired = true;
         try {

@@ -86,9 +86,9 @@ TEST_F(Grade, ManyProgramsAgainstOneScenarioWithAHungOneAndSomeThatNeverRunIt)
     write("noisy", "#!/bin/sh\nprintf '\\203X\\001<&>' >&2\n");
     run_output("chmod +x " + shell_quote(file("noisy")));
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(grade("--time-limit 2 --junit report.xml -s moving.scn stepper hex-counter leds spins /bin/true noisy"), 1);
+    EXPECT_EQ(grade("--time-limit 3 --junit report.xml -s moving.scn stepper hex-counter leds spins /bin/true noisy"), 1);
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 8.0)
-        << "the hung run ended within its 2 s";
+        << "the hung run ended within its 3 s";
     std::string no_verdict = "exit 0                   exit status 0 without a verdict: the scenario did not run to its end\n";
     EXPECT_EQ(out,
               "PROGRAM      SCENARIO    VERDICT    LINE          WHAT FAILED\n"
@@ -419,7 +419,7 @@ TEST_F(Grade, ForkedCopiesOfARunCannotDecideItsVerdict)
 // not take the place of the run's own dark ones.
 TEST_F(Grade, EveryRunThatDidNotPassShowsItsLastPicture)
 {
-    EXPECT_EQ(grade("-t 2 --keep kept --html page.html -s lit.scn spins crashes-midway returns-after-poll "
+    EXPECT_EQ(grade("-t 3 --keep kept --html page.html -s lit.scn spins crashes-midway returns-after-poll "
                     "forks-brute-force leds"),
               1)
         << read("err.txt");

@@ -85,6 +85,9 @@ TEST_F(ScenarioRun, EveryCheckHoldingEndsTheRunWithStatusZero)
     // The mask is applied: 0x0A alone is no 2. A wait until counts as a check.
     EXPECT_EQ(run("start boards 1 11 0\nkeys 13\ncheck PDR8 & 0x02 == 2\nwait until PDR8 & 0b1000 != 0\n"), 0) << err;
     EXPECT_EQ(err, "wena: run.scn: passed, 2 checks held\n");
+    // Seconds of real time, polling all along: the watchdog's first tick
+    // after a poll is no second without one.
+    EXPECT_EQ(run("start boards 1 11 0\nwait 3000000\ncheck PDR8 == 0\n", "WENA_WATCHDOG=1"), 0) << err;
     ASSERT_EQ(mkfifo(file("fifo.scn").c_str(), 0644), 0);
     EXPECT_EQ(run("", "(echo 'check PDR8 == 0' > fifo.scn &) && WENA_SCENARIO=fifo.scn"), 0) << err;
     EXPECT_EQ(run(utf8(u8"check screen 36 5 == \"ＷＥＮＡ\"\n"), "", SELECTION_PROBE " pause"), 0)
