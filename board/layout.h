@@ -14,3 +14,8 @@ void sim_quit_if_next();
 // refresh). A scenario's steps still wait for the program's own polls and
 // pauses, where it types its keys.
 void sim_first_poll_for_lcd();
+
+// The poll's last step on its own: the output board repainted when PDR8 has
+// changed since its last repaint. A scenario step calls it so that what it
+// shows or records is the board as the poll leaves it.
+void sim_refresh_output();

@@ -121,7 +121,7 @@ void sim_quit_if_next()
     exit(1);
 }
 
-static void refresh_output()
+void sim_refresh_output()
 {
     if (PDR8 == sim.last_pdr8)
         return;
@@ -157,7 +157,7 @@ static void poll_once(bool programs_own)
         PDR5 = 0;
         show_vending_stock();
     }
-    refresh_output();
+    sim_refresh_output();
     if (trace_on)
         trace_poll();
     con_frame_end();

@@ -150,8 +150,14 @@ static void con_service()
     take_events();
 }
 
+static void (*picture_keeper)();
+
+void con_on_picture_sent(void (*keep)()) { picture_keeper = keep; }
+
 // The platform's own console when there is one, else escape sequences.
-static void flush_now()
+// A fatal signal's handler sends what waits but keeps no picture: the
+// program that crashed may have broken the model.
+static void flush_now(bool keep = true)
 {
     if (!change_waiting)
         return;
@@ -159,6 +165,8 @@ static void flush_now()
     ++flushes_done;
     if (term_has_sink() || !plat_console_update())
         term_flush();
+    if (keep && picture_keeper)
+        picture_keeper();
 }
 
 void con_flush()
@@ -247,7 +255,7 @@ static void send_waiting_at_signal()
     if (term_has_sink() || !try_take_console(SIGNAL_WAIT_MS))
         return;
     watch_stopped = true;
-    flush_now();
+    flush_now(false);
 }
 
 void con_take_over_for_exit()

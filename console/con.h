@@ -30,6 +30,11 @@ void show_bits(int value, int width);
 // or a pause.
 void con_flush();
 
+// keep is called each time a change has reached the terminal, with the
+// console held (on the program's thread or the console's own), never from a
+// signal handler: a scenario run keeps the latest picture for its grader.
+void con_on_picture_sent(void (*keep)());
+
 // Keys that come before any typed ones, as if typed (tests, scripted runs).
 void con_feed_keys(const char *keys, int n);
 

@@ -25,14 +25,38 @@ static const char *register_name(int reg)
     return names[reg];
 }
 
+// In the base the scenario wrote its number in, so that expected and seen
+// read alike: 10, 0x0A, 0b00001010 (sixteen digits for the A/D registers).
+static std::string in_base(uint32_t value, int base, int reg)
+{
+    char text[48];
+    if (base == 16) {
+        snprintf(text, sizeof text, "0x%02X", (unsigned)value);
+    } else if (base == 2) {
+        int digits = reg == REG_PDR5 || reg == REG_PDR8 ? 8 : 16;
+        while (digits < 32 && (value >> digits) != 0)
+            ++digits;
+        int n = snprintf(text, sizeof text, "0b");
+        for (int bit = digits - 1; bit >= 0; --bit)
+            text[n++] = (char)('0' + ((value >> bit) & 1));
+        text[n] = '\0';
+    } else {
+        snprintf(text, sizeof text, "%u", (unsigned)value);
+    }
+    return text;
+}
+
+// "PDR8 = 10", or with a mask "PDR8 & 0x02 = 2 (PDR8 = 10)".
 static bool register_holds(const ScenarioCondition &c, std::string &seen)
 {
     uint32_t value = register_value(c.reg);
-    char text[64];
-    snprintf(text, sizeof text, "%s = 0x%02X", register_name(c.reg), (unsigned)value);
-    seen = text;
-    if (c.masked)
+    std::string whole = std::string(register_name(c.reg)) + " = " + in_base(value, c.base, c.reg);
+    seen = whole;
+    if (c.masked) {
         value &= c.mask;
+        seen = std::string(register_name(c.reg)) + " & " + in_base(c.mask, c.mask_base, c.reg) + " = " +
+               in_base(value, c.base, c.reg) + " (" + whole + ")";
+    }
     return value == c.value;
 }
 

@@ -100,36 +100,48 @@ static void append_span(std::string &out, uint8_t attr, int columns, const std::
 }
 
 // Cells from x on that can share one span with x: narrow, in x's attribute.
-static int narrow_run(int x, int y)
+static int narrow_run(const ScreenCell *row, int x)
 {
-    uint8_t attr = scr_cell(x, y).attr;
+    uint8_t attr = row[x].attr;
     int end = x + 1;
-    while (end < SCREEN_COLS && scr_cell(end, y).kind != CELL_WIDE_LEFT && scr_cell(end, y).attr == attr)
+    while (end < SCREEN_COLS && row[end].kind != CELL_WIDE_LEFT && row[end].attr == attr)
         ++end;
     return end - x;
 }
 
-// Spans are fixed widths, so a glyph the font draws wider or narrower than
-// its cells cannot move anything after its span.
-static std::string html_row(int y)
+static std::string row_text(const ScreenCell *row, int x, int count)
 {
-    std::string row = "<div>";
-    for (int x = 0; x < SCREEN_COLS;) {
-        const ScreenCell &c = scr_cell(x, y);
-        int columns = c.kind == CELL_WIDE_LEFT ? 2 : narrow_run(x, y);
-        append_span(row, c.attr, columns, cells_text(x, y, columns));
-        x += columns;
+    std::string out;
+    for (int i = x; i < x + count; ++i) {
+        char text[CP932_UTF8_MAX];
+        if (row[i].kind != CELL_WIDE_RIGHT)
+            out.append(text, (size_t)cp932_to_utf8(row[i].code, text));
     }
-    return row + "</div>\n";
+    return out;
 }
 
-std::string dump_html_page()
+// Spans are fixed widths, so a glyph the font draws wider or narrower than
+// its cells cannot move anything after its span.
+static std::string html_row(const ScreenCell *row)
+{
+    std::string out = "<div>";
+    for (int x = 0; x < SCREEN_COLS;) {
+        int columns = row[x].kind == CELL_WIDE_LEFT && x + 1 < SCREEN_COLS ? 2 : narrow_run(row, x);
+        append_span(out, row[x].attr, columns, row_text(row, x, columns));
+        x += columns;
+    }
+    return out + "</div>\n";
+}
+
+std::string dump_html_page_of(const ScreenCell (&cells)[SCREEN_ROWS][SCREEN_COLS])
 {
     std::string page = html_head();
     for (int y = 0; y < SCREEN_ROWS; ++y)
-        page += html_row(y);
+        page += html_row(cells[y]);
     return page + "</div>\n</body>\n</html>\n";
 }
+
+std::string dump_html_page() { return dump_html_page_of(screen.cell); }
 
 bool dump_html(const char *path) { return write_file(path, dump_html_page()); }
 

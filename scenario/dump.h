@@ -3,14 +3,18 @@
 // Each gives false when the file cannot be written.
 #pragma once
 
+#include "console/screen.h"
+
 #include <string>
 
 bool dump_text(const char *path);
 bool dump_html(const char *path);
 bool dump_lcd(const char *path);
 
-// The HTML picture dump_html writes, as text.
+// The HTML picture dump_html writes, as text: of the screen model, or of
+// cells kept elsewhere.
 std::string dump_html_page();
+std::string dump_html_page_of(const ScreenCell (&cells)[SCREEN_ROWS][SCREEN_COLS]);
 
 // The style rules that give the HTML picture its cells and colours, for a
 // page that shows such pictures inside its own.

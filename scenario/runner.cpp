@@ -9,6 +9,7 @@
 #include "scenario/verdict.h"
 
 #include "board/kinds.h"
+#include "board/layout.h"
 #include "board/settings.h"
 #include "board/sim_state.h"
 #include "console/con.h"
@@ -114,18 +115,14 @@ static bool dump_at_exit()
 // Once the run is ending, a slow final dump is no hung program.
 static void stop_watchdog() { plat_every_second(nullptr); }
 
-// The screen at the moment the run failed, as an HTML picture, for a
-// grader to show: on the grader's descriptor, or wherever
-// WENA_DUMP_ON_FAILURE names; best effort, the verdict stays as it is.
-// Never from a child the program forked: only the run's own process speaks.
+// The screen at the moment the run did not pass, as an HTML picture,
+// wherever WENA_DUMP_ON_FAILURE names (a grader takes the picture kept
+// for it instead); best effort, the verdict stays as it is. Never from a
+// child the program forked: only the run's own process speaks.
 static void send_failure_screen()
 {
     if (!verdict_from_starter())
         return;
-    if (verdict_takes_picture()) {
-        verdict_send_picture(dump_html_page());
-        return;
-    }
     const char *path = plat_getenv("WENA_DUMP_ON_FAILURE");
     if (path && *path && !dump_html(path))
         run.warnings += std::string("wena: ") + path + ": WENA_DUMP_ON_FAILURE cannot be written: " + strerror(errno) +
@@ -142,16 +139,32 @@ static const char link_lost[] = "the program closed the descriptor the grader ga
     _exit(SCENARIO_LINK_LOST);
 }
 
-// The verdict goes first: a picture that cannot be written, however slow,
-// never holds it back.
+// What a step shows or records is the board as the poll leaves it: the
+// output board repainted from the program's last PDR8 and the trace sampled,
+// so that a picture never contradicts the check beside it. Not inside a
+// board's own pause (a falling coin), whose poll is still under way.
+static void board_as_poll_leaves_it()
+{
+    if (board_pausing || !sim.layout_built)
+        return;
+    sim_refresh_output();
+    if (trace_on)
+        trace_poll();
+}
+
+// The picture of this moment is kept (a copy in memory), then the verdict
+// goes, before any file: a picture file that cannot be written, however
+// slow, never holds the verdict back.
 static void finish(int status, const std::string &message)
 {
     stop_watchdog();
+    board_as_poll_leaves_it();
     run.verdict = message;
     run.active = false;
     if (!dump_at_exit() && status == SCENARIO_PASSED)
         status = SCENARIO_DUMP_FAILED;
     run.status = status;
+    verdict_keep_picture();
     if (!verdict_send(status, run.verdict))
         end_link_lost();
     if (status != SCENARIO_PASSED)
@@ -209,11 +222,17 @@ static void verdict_at_exit(int exit_status)
         if (scripted && override_status < 0 && run.status <= SCENARIO_PASSED)
             override_status = SCENARIO_DUMP_FAILED;
     }
-    if (scripted && !verdict_send(override_status >= 0 ? override_status : run.status >= 0 ? run.status : SCENARIO_PASSED,
-                                  run.verdict)) {
+    // A hung run's picture was kept as the console was taken over, if the
+    // program was not in the middle of painting it.
+    if (scripted && !watchdog_fired)
+        verdict_keep_picture();
+    int status = override_status >= 0 ? override_status : run.status >= 0 ? run.status : SCENARIO_PASSED;
+    if (scripted && !verdict_send(status, run.verdict)) {
         run.verdict = run.path + ": " + link_lost;
         override_status = SCENARIO_LINK_LOST;
     }
+    if (scripted && status == SCENARIO_ENDED_EARLY)
+        send_failure_screen();
     if (run.record)
         fclose(run.record);
     if (override_status >= 0)
@@ -289,10 +308,29 @@ static bool dump(const ScenarioStep &step)
 // the coin to land. Keys within one step still come at once.
 static bool coin_pulse_up() { return sim.input_kind == IN_VMIN && PDR5 != 0; }
 
+// An input port read with no board on it never changes: said beside what
+// was seen, so that a scenario without its boards is not taken for a fault
+// of the program.
+static std::string missing_board(const ScenarioCondition &c)
+{
+    if (c.kind != COND_REGISTER)
+        return "";
+    const char *board = c.reg == REG_PDR5 && sim.input_kind == IN_NONE ? "input"
+                        : c.reg >= REG_ADDA && sim.analog_kind == ANALOG_NONE ? "analog"
+                                                                               : nullptr;
+    if (!board)
+        return "";
+    bool started = !run.steps.empty() && run.steps[0].kind == STEP_START_BOARDS;
+    return std::string(" (no ") + board + " board was plugged in" +
+           (started ? "" : ": the scenario has no 'start boards' line") + ")";
+}
+
 // Carries out the current step; false when it must wait for a later poll.
 static bool carry_out(const ScenarioStep &step)
 {
     std::string seen;
+    if (step.kind == STEP_CHECK || step.kind == STEP_WAIT_UNTIL || step.kind == STEP_DUMP)
+        board_as_poll_leaves_it();
     switch (step.kind) {
     case STEP_KEYS:
         if (coin_pulse_up())
@@ -314,11 +352,11 @@ static bool carry_out(const ScenarioStep &step)
         }
         if (deadline_passed(step))
             finish(SCENARIO_TIME_LIMIT, where(step) + step.source + ": not met within " +
-                                            std::to_string(step.ms) + " ms; seen " + seen);
+                                            std::to_string(step.ms) + " ms; seen " + seen + missing_board(step.cond));
         return false;
     case STEP_CHECK:
         if (!condition_holds(step.cond, seen))
-            finish(SCENARIO_CHECK_FAILED, where(step) + "failed: " + step.source + "; seen " + seen);
+            finish(SCENARIO_CHECK_FAILED, where(step) + "failed: " + step.source + "; seen " + seen + missing_board(step.cond));
         ++run.checks_held;
         return true;
     case STEP_DUMP:
@@ -422,9 +460,12 @@ static void end_hung_run()
     _exit(SCENARIO_TIME_LIMIT);
 }
 
+// Ticks are not in step with polls: the first one after a poll may come at
+// once, so a whole WENA_WATCHDOG has passed only at the tick after that many.
 static void on_watchdog_tick()
 {
-    int seconds = ++seconds_without_poll;
+    int ticks = ++seconds_without_poll;
+    long long seconds = ticks - 1;
     if (seconds == run.watchdog_s) {
         watchdog_fired = true;
         try {
@@ -461,6 +502,7 @@ static void start_scenario(const char *path)
     run.poll_limit = limit_from("WENA_POLL_LIMIT", DEFAULT_POLL_LIMIT);
     run.watchdog_s = limit_from("WENA_WATCHDOG", DEFAULT_WATCHDOG_S);
     run.active = true;
+    con_on_picture_sent(verdict_keep_picture);
     settings_saving_off();
     con_use_keyboard(false);
     start_watchdog();

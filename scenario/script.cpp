@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <climits>
+#include <cstdio>
 
 // A keyboard buffer holds no more.
 enum { MAX_KEYS_AT_ONCE = 128 };
@@ -108,6 +109,15 @@ static int digit_value(char c)
 
 enum NumberResult { NUMBER_OK, NOT_A_NUMBER, OUT_OF_RANGE };
 
+static int base_of(const std::string &s)
+{
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X'))
+        return 16;
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'b' || s[1] == 'B'))
+        return 2;
+    return 10;
+}
+
 // Decimal, 0x hexadecimal or 0b binary, from 0 to max: one prefix, then
 // digits of that base only.
 static NumberResult parse_number(const std::string &s, unsigned long long max, unsigned long long &out)
@@ -194,15 +204,37 @@ static bool take_comparison(Line &line, ScenarioCondition &c)
     return true;
 }
 
+static const char *const register_names[] = {"PDR5", "PDR8", "ADDA", "ADDB", "ADDC", "ADDD"};
+
 static int register_index(std::string name)
 {
-    static const char *const names[] = {"PDR5", "PDR8", "ADDA", "ADDB", "ADDC", "ADDD"};
     for (char &ch : name)
         ch = (char)toupper((unsigned char)ch);
     for (int i = 0; i < 6; ++i)
-        if (name == names[i])
+        if (name == register_names[i])
             return i;
     return -1;
+}
+
+// The base a number token was written in; after take_number accepted it.
+static int last_base(const Line &line) { return base_of(line.tokens[line.next - 1].text); }
+
+// A value the register can never hold makes a check that can never hold
+// (or, with !=, never fail): refused before the run, with what it can hold.
+static bool value_can_be_seen(Line &line, const ScenarioCondition &c, const std::string &mask)
+{
+    const std::string name = register_names[c.reg], written = line.tokens[line.next - 1].text;
+    bool port = c.reg == REG_PDR5 || c.reg == REG_PDR8;
+    uint32_t bits = port ? 0xFFu : 0xFFC0u;
+    if ((c.value & ~bits) != 0)
+        return fail(line, port ? "'" + written + "' is out of range: " + name + " is an 8-bit port, 0 to 255 (0xFF)"
+                               : "'" + written + "' is never in " + name +
+                                     ", which holds the 10-bit result times 64: a multiple of 64 from 0 to "
+                                     "65472 (0xFFC0)");
+    if (c.masked && (c.value & ~c.mask) != 0)
+        return fail(line, "'" + written + "' has bits outside the mask " + mask + ", so " + name + " & " + mask +
+                              " never equals it");
+    return true;
 }
 
 static bool parse_register_condition(Line &line, ScenarioCondition &c, const std::string &name)
@@ -212,16 +244,20 @@ static bool parse_register_condition(Line &line, ScenarioCondition &c, const std
     if (c.reg < 0)
         return fail(line, "unknown register '" + name + "' (PDR5, PDR8, ADDA-ADDD)");
     unsigned long long value = 0;
+    std::string mask;
     if (take_word(line, "&")) {
         if (!take_number(line, "mask", 0xFFFFFFFFull, value))
             return false;
         c.masked = true;
         c.mask = (uint32_t)value;
+        c.mask_base = last_base(line);
+        mask = line.tokens[line.next - 1].text;
     }
     if (!take_comparison(line, c) || !take_number(line, "value", 0xFFFFFFFFull, value))
         return false;
     c.value = (uint32_t)value;
-    return true;
+    c.base = last_base(line);
+    return value_can_be_seen(line, c, mask);
 }
 
 static bool parse_lcd_condition(Line &line, ScenarioCondition &c)
@@ -357,6 +393,9 @@ static bool parse_keys(Line &line, ScenarioStep &step)
     const Token *t = take(line);
     if (!t)
         return fail(line, "the keys are missing");
+    if (!at_end(line))
+        return fail(line, "keys takes one word with no blanks: 'keys 13' types 1 and 3; "
+                          "a blank is 'key space' on a line of its own");
     for (unsigned char c : t->text)
         if (c >= 0x80 || c < 0x20)
             return fail(line, "keys can only be typed characters; use 'key code N' for others");
@@ -457,6 +496,41 @@ static bool parse_step(Line &line, ScenarioStep &step)
     return ok && expect_end(line);
 }
 
+// The length of the UTF-8 character at text[i], or 0 when the bytes there
+// are none (overlong forms and surrogates included).
+static size_t utf8_length(const std::string &text, size_t i)
+{
+    unsigned char b = (unsigned char)text[i];
+    size_t n = b < 0x80 ? 1 : b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+    if (n == 0 || i + n > text.size())
+        return n == 1 ? 1 : 0;
+    unsigned char second = n > 1 ? (unsigned char)text[i + 1] : 0x80;
+    if ((b == 0xE0 && second < 0xA0) || (b == 0xED && second > 0x9F) || (b == 0xF0 && second < 0x90) ||
+        (b == 0xF4 && second > 0x8F))
+        return 0;
+    for (size_t k = 1; k < n; ++k)
+        if (((unsigned char)text[i + k] & 0xC0) != 0x80)
+            return 0;
+    return n;
+}
+
+// A file saved in another encoding (Shift_JIS, say) would never match the
+// screen's text: refused at its first such line, rather than run to a timeout.
+static bool is_utf8(Line &line, const std::string &source)
+{
+    for (size_t i = 0, column = 1; i < source.size(); ++column) {
+        size_t n = utf8_length(source, i);
+        if (n == 0) {
+            char byte[8];
+            snprintf(byte, sizeof byte, "0x%02X", (unsigned char)source[i]);
+            return fail(line, "the scenario is not UTF-8 (byte " + std::string(byte) + " at character " +
+                                  std::to_string(column) + "): save it as UTF-8");
+        }
+        i += n;
+    }
+    return true;
+}
+
 bool script_parse(const std::string &text, std::vector<ScenarioStep> &steps, std::string &error)
 {
     steps.clear();
@@ -474,7 +548,7 @@ bool script_parse(const std::string &text, std::vector<ScenarioStep> &steps, std
         ScenarioStep step{};
         step.line = number;
         step.source = source;
-        if (tokenize(source, line) && (line.tokens.empty() || parse_step(line, step))) {
+        if (is_utf8(line, source) && tokenize(source, line) && (line.tokens.empty() || parse_step(line, step))) {
             if (step.kind == STEP_START_BOARDS && !line.tokens.empty() && !steps.empty()) {
                 fail(line, "the starting boards are set before every other step");
             } else {

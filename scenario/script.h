@@ -16,6 +16,7 @@ struct ScenarioCondition {
     int reg;               // REG_*
     bool masked;
     uint32_t mask, value;
+    int base, mask_base;   // 10, 16 or 2, as written: what was seen is told alike
     int lcd_line;
     bool contains;         // lcd line contains the text, rather than equals it
     int x, y;              // screen position
@@ -41,8 +42,8 @@ struct ScenarioStep {
 };
 
 // Parses a whole scenario text (a UTF-8 byte-order mark at its top is
-// skipped). On a malformed line, gives false and a
-// message naming the line.
+// skipped). On a malformed line, or bytes that are no UTF-8, gives false and
+// a message naming the line, what is wrong and what would be taken.
 bool script_parse(const std::string &text, std::vector<ScenarioStep> &steps, std::string &error);
 
 // The checks a run that passes has held: every check, and every wait until

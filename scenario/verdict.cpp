@@ -1,17 +1,22 @@
-// WENA_GRADE_FDS="S,V[,P]": S holds the scenario, V takes the verdict, P the
-// picture of the screen when the run fails. The scenario is read whole from
-// its start and closed; V and P move to descriptor numbers picked at random,
-// closed on exec, and the variable is removed. Only the process that took
-// them ever writes to them: a child the program forks after its first poll
-// carries copies, and its checks, exit or blocked writes must not decide.
+// WENA_GRADE_FDS="S,V[,P]": S holds the scenario, V takes the verdict, P is
+// the memory file where the latest picture of the screen is kept. The
+// scenario is read whole from its start and closed; V moves to a descriptor
+// number picked at random, closed on exec; P is mapped and closed, its
+// mapping not passed on to a forked child; the variable is removed. Only the
+// process that took them ever writes to them: a child the program forks
+// after its first poll carries copies, and its checks, exit, pictures or
+// blocked writes must not decide.
 #include "scenario/verdict.h"
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <thread>
 #ifndef _WIN32
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,8 +48,13 @@ struct Linked {
 
 }  // namespace
 
-static Linked verdict_link, picture_link;
+static Linked verdict_link;
 static pid_t starter;
+
+static KeptPicture *kept;  // shared with the grader, or null
+static uint32_t latest_kept;
+static std::atomic<bool> pictures_frozen;
+static std::atomic_flag keeping = ATOMIC_FLAG_INIT;  // the program's thread and the console's watch both keep
 
 // From the start, whatever the program read of it already.
 static void read_linked_scenario(int fd)
@@ -95,6 +105,23 @@ static void take(Linked &link, int fd)
     link.fd = hidden_copy(fd);
 }
 
+// Mapped, so that keeping a picture costs a copy and no call, and the
+// picture outlives a crash; not inherited by a child, which has no say.
+static void take_picture_file(int fd)
+{
+    struct stat st;
+    if (fstat(fd, &st) == 0 && st.st_size == (off_t)sizeof(KeptPicture)) {
+        void *at = mmap(nullptr, sizeof(KeptPicture), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (at != MAP_FAILED) {
+#ifdef MADV_DONTFORK
+            madvise(at, sizeof(KeptPicture), MADV_DONTFORK);
+#endif
+            kept = (KeptPicture *)at;
+        }
+    }
+    close(fd);
+}
+
 // Still the descriptor the grader gave, not one the program opened at its number.
 static bool unchanged(const Linked &link, int fd)
 {
@@ -119,7 +146,7 @@ __attribute__((constructor)) static void take_grader_link()
     if (is_open(verdict))
         take(verdict_link, verdict);
     if (is_open(picture))
-        take(picture_link, picture);
+        take_picture_file(picture);
 }
 
 bool verdict_from_starter() { return starter == 0 || getpid() == starter; }
@@ -135,6 +162,7 @@ bool verdict_send(int status, const std::string &message)
         link_broken = true;
         return false;
     }
+    pictures_frozen = true;
     std::string record = std::to_string(status) + " " + message + "\n";
     ssize_t written = write(fd, record.data(), record.size());
     (void)written;
@@ -142,26 +170,28 @@ bool verdict_send(int status, const std::string &message)
     return true;
 }
 
-bool verdict_takes_picture() { return picture_link.fd >= 0; }
-
-void verdict_send_picture(const std::string &page)
+// Into the slot not holding the latest picture, which is named only once
+// the copy is whole.
+void verdict_keep_picture()
 {
-    if (!verdict_from_starter())
+    if (!kept || pictures_frozen || !verdict_from_starter())
         return;
-    int fd = picture_link.fd.exchange(-1);
-    if (fd < 0 || !unchanged(picture_link, fd))
-        return;
-    ssize_t written = write(fd, page.data(), page.size());
-    (void)written;
-    close(fd);
+    while (keeping.test_and_set(std::memory_order_acquire))
+        std::this_thread::yield();
+    if (!pictures_frozen) {
+        uint32_t next = latest_kept == 1 ? 2 : 1;
+        memcpy(kept->slot[next - 1], screen.cell, sizeof screen.cell);
+        __atomic_store_n(&kept->latest, next, __ATOMIC_RELEASE);
+        latest_kept = next;
+    }
+    keeping.clear(std::memory_order_release);
 }
 
 #else
 
 bool verdict_from_starter() { return true; }
 bool verdict_send(int, const std::string &) { return true; }
-bool verdict_takes_picture() { return false; }
-void verdict_send_picture(const std::string &) {}
+void verdict_keep_picture() {}
 
 #endif
 

@@ -4,8 +4,11 @@
 #include "tools/grade/grade.h"
 #include "tests/support/golden.h"
 
+#include "scenario/verdict.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 
 static GradeRun made_up(Verdict verdict, const std::string &program = "prog", const std::string &scenario = "s.scn")
@@ -116,6 +119,42 @@ TEST(GradeReport, APictureIsCheckedAndItsTextEscaped)
     std::string page = grade_screen_page(grade_checked_screen(head + row + "</div>\n</body>"));
     EXPECT_NE(page.find("<div class=\"screen\">\n<div><span class=\"f7 b0\""), std::string::npos);
     EXPECT_NE(page.find(".f7{color:"), std::string::npos);
+}
+
+// The picture a run kept is taken only whole and only as the screen model
+// holds cells: none before the first, none from a slot with a stray half of
+// a wide character or a control code, which a program's own writes there
+// would leave.
+TEST(GradeReport, AKeptPictureIsTakenOnlyWhole)
+{
+    KeptPicture picture{};
+    for (auto &slot : picture.slot)
+        for (auto &row : slot)
+            for (ScreenCell &cell : row)
+                cell = {'<', 0x1F, CELL_NARROW};
+    picture.slot[1][0][0] = {0x8ABF, 0x1F, CELL_WIDE_LEFT};  // 漢
+    picture.slot[1][0][1] = {0x8ABF, 0x1F, CELL_WIDE_RIGHT};
+    auto kept = [&picture] { return grade_kept_screen(std::string((const char *)&picture, sizeof picture)); };
+    EXPECT_EQ(kept(), "") << "no picture kept yet";
+    picture.latest = 2;
+    std::string rows = kept();
+    EXPECT_EQ(rows.substr(0, rows.find("</div>") + 7),
+              "<div><span class=\"ff b1\" style=\"width:2ch\">\xE6\xBC\xA2</span><span class=\"ff b1\" "
+              "style=\"width:78ch\">" + [] { std::string lt; for (int i = 0; i < 78; ++i) lt += "&lt;"; return lt; }() +
+              "</span></div>\n");
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 25);
+    picture.slot[1][3][79] = {0x8ABF, 0x1F, CELL_WIDE_LEFT};
+    EXPECT_EQ(kept(), "") << "half a wide character in the last column";
+    picture.slot[1][3][79] = {0x1B, 0x1F, CELL_NARROW};
+    EXPECT_EQ(kept(), "") << "an escape";
+    picture.slot[1][3][79] = {'<', 0x1F, 3};
+    EXPECT_EQ(kept(), "") << "no kind of cell";
+    picture.slot[1][3][79] = {'<', 0x1F, CELL_NARROW};
+    picture.latest = 3;
+    EXPECT_EQ(kept(), "") << "no slot";
+    picture.latest = 2;
+    EXPECT_EQ(kept(), rows);
+    EXPECT_EQ(grade_kept_screen(std::string((const char *)&picture, sizeof picture - 1)), "") << "cut short";
 }
 
 // What AddressSanitizer says when a limit on address space leaves it no

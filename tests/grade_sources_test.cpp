@@ -85,7 +85,7 @@ TEST_F(GradeSources, AClassOfSourcesOfEveryKindIntoTableJunitAndPage)
               "class/saburo.c  0/2    leds.scn   did not compile               saburo.c:4: error: ...\n"
               "class/saburo.c         quiet.scn  did not compile               saburo.c:4: error: ...\n"
               "class/花子.c    0/2    leds.scn   failed           leds.scn:4   expected check PDR8 == 0x0A; seen PDR8 = 0x01\n"
-              "class/花子.c           quiet.scn  failed           quiet.scn:3  expected check PDR8 == 0; seen PDR8 = 0x01\n"
+              "class/花子.c           quiet.scn  failed           quiet.scn:3  expected check PDR8 == 0; seen PDR8 = 1\n"
               "6 of 10 runs passed\n")
         << read("err.txt");
     EXPECT_EQ(run_output("xmllint --noout --schema " JUNIT_XSD " " + shell_quote(file("class.xml")) +

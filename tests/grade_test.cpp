@@ -107,16 +107,17 @@ TEST_F(Grade, ManyProgramsAgainstOneScenarioWithAHungOneAndSomeThatNeverRunIt)
     write("noisy", "#!/bin/sh\nprintf '\\203X\\001<&>' >&2\n");
     run_output("chmod +x " + shell_quote(file("noisy")));
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(grade("--time-limit 2 --junit report.xml -s moving.scn stepper hex-counter leds spins /bin/true noisy"), 1);
+    EXPECT_EQ(grade("--time-limit 3 --junit report.xml -s moving.scn stepper hex-counter leds spins /bin/true noisy"), 1);
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 8.0)
-        << "the hung run killed at its 2 s, well before the program's own 10 s watchdog";
-    std::string no_verdict = "exit 0                 exit status 0 without a verdict: the scenario did not run to its end\n";
+        << "the hung run ended within its 3 s";
+    std::string no_verdict = "exit 0                   exit status 0 without a verdict: the scenario did not run to its end\n";
     EXPECT_EQ(out,
-              "PROGRAM      SCORE  SCENARIO    VERDICT  LINE          WHAT FAILED\n"
+              "PROGRAM      SCORE  SCENARIO    VERDICT    LINE          WHAT FAILED\n"
               "stepper      1/1    moving.scn  passed\n"
               "hex-counter  1/1    moving.scn  passed\n"
-              "leds         0/1    moving.scn  failed   moving.scn:3  expected check PDR8 != 0; seen PDR8 = 0x00\n"
-              "spins        0/1    moving.scn  hung                   killed after 2 s of real time\n"
+              "leds         0/1    moving.scn  failed     moving.scn:3  expected check PDR8 != 0; seen PDR8 = 0\n"
+              "spins        0/1    moving.scn  timed out  moving.scn:2  the program has not polled or paused for 1 s of "
+              "real time (WENA_WATCHDOG)\n"
               "/bin/true    0/1    moving.scn  " + no_verdict +
               "noisy        0/1    moving.scn  " + no_verdict +
               "2 of 6 runs passed\n");
@@ -142,8 +143,8 @@ assert int(root.get('tests')) == len(cases)
 print(root.get('failures'), root.get('errors'), cases, scores)
 )");
     EXPECT_EQ(run_output("python3 " + shell_quote(file("check.py")) + " " + shell_quote(file("report.xml"))),
-              "1 3 [('stepper', 'moving.scn', []), ('hex-counter', 'moving.scn', []), "
-              "('leds', 'moving.scn', ['failure']), ('spins', 'moving.scn', ['error']), "
+              "2 2 [('stepper', 'moving.scn', []), ('hex-counter', 'moving.scn', []), "
+              "('leds', 'moving.scn', ['failure']), ('spins', 'moving.scn', ['failure']), "
               "('/bin/true', 'moving.scn', ['error']), ('noisy', 'moving.scn', ['error'])] "
               "['1/1', '1/1', '0/1', '0/1', '0/1', '0/1']\n");
     EXPECT_NE(read("report.xml").find("<system-err>\xEF\xBF\xBDX\xEF\xBF\xBD&lt;&amp;&gt;</system-err>"),
@@ -161,6 +162,9 @@ TEST_F(Grade, RefusesWhatItCannotUseBeforeAnyRun)
     write("comments.scn", "# nothing to check\n\n   # at all\n");
     write("bom.scn", "\xEF\xBB\xBF");
     write("boards-only.scn", "start boards 1 11 0\nkeys 13\nwait 100\n");
+    write("sjis.scn", "start boards 1 11 0\n# \x83X\x83" "C\x83" "b\x83`\ncheck PDR8 == 0\n");
+    write("blanks.scn", "start boards 1 11 0\nkeys 1 3\ncheck PDR8 == 0x0A\n");
+    write("wide.scn", "start boards 1 11 0\ncheck PDR8 != 0x100\n");
     write("text-program", "not a program\n");
     write("x.c", "int main(void) { return 0; }\n");
     run_output("cd " + shell_quote(dir) + " && mkfifo fifo fifo.scn && mkdir adir kept && chmod +x text-program");
@@ -195,6 +199,10 @@ TEST_F(Grade, RefusesWhatItCannotUseBeforeAnyRun)
         {"-t 0" + scenario, "--time-limit '0' is not a whole number from 1 to 86400\n" + hint},
         {"--html", "--html needs a value\n" + hint},
         {"leds quiet.scn broken.scn", "broken.scn:2: 'soon' is not a number (milliseconds)\n"},
+        {"leds sjis.scn", "sjis.scn:2: the scenario is not UTF-8 (byte 0x83 at character 3): save it as UTF-8\n"},
+        {"leds blanks.scn", "blanks.scn:2: keys takes one word with no blanks: 'keys 13' types 1 and 3; a blank is "
+                            "'key space' on a line of its own\n"},
+        {"leds wide.scn", "wide.scn:2: '0x100' is out of range: PDR8 is an 8-bit port, 0 to 255 (0xFF)\n"},
         {"leds quiet.scn missing.scn", "missing.scn: No such file or directory: cannot read the scenario\n"},
         {"leds fifo.scn", "fifo.scn: it is a FIFO, not a regular file: cannot read the scenario\n"},
         {"leds adir", "adir: it is a directory: cannot read the scenario\n"},
@@ -345,7 +353,7 @@ TEST_F(Grade, VerdictsComeOnlyFromTheScenarioRun)
     std::string no_verdict = " without a verdict: the scenario did not run to its end\n";
     std::string crashed = std::string("crashed             ended by signal 6 (Aborted)") +
                           (sandbox_works() ? " or exit status 134 (the sandbox gives both alike)\n" : "\n");
-    std::string lit_failed = "failed   lit.scn:3  expected check PDR8 == 1; seen PDR8 = 0x00\n";
+    std::string lit_failed = "failed   lit.scn:3  expected check PDR8 == 1; seen PDR8 = 0\n";
     EXPECT_EQ(out, "PROGRAM           SCORE  SCENARIO   VERDICT  LINE       WHAT FAILED\n"
                    "forges-stderr     0/2    quiet.scn  exit 0              exit status 0" + no_verdict +
                    "forges-stderr            lit.scn    exit 0              exit status 0" + no_verdict +
@@ -430,13 +438,43 @@ TEST_F(Grade, TheSandboxHidesTheMachineOrTheGradingIsRefused)
 TEST_F(Grade, ForkedCopiesOfARunCannotDecideItsVerdict)
 {
     EXPECT_EQ(grade("-t 5 -s quiet.scn -s lit.scn forks-and-returns forks-brute-force"), 1) << read("err.txt");
-    std::string lit_failed = "failed   lit.scn:3  expected check PDR8 == 1; seen PDR8 = 0x00\n";
+    std::string lit_failed = "failed   lit.scn:3  expected check PDR8 == 1; seen PDR8 = 0\n";
     EXPECT_EQ(out, "PROGRAM            SCORE  SCENARIO   VERDICT  LINE       WHAT FAILED\n"
                    "forks-and-returns  1/2    quiet.scn  passed\n"
                    "forks-and-returns         lit.scn    " + lit_failed +
                    "forks-brute-force  1/2    quiet.scn  passed\n"
                    "forks-brute-force         lit.scn    " + lit_failed +
                    "2 of 4 runs passed\n");
+}
+
+// Every run that did not pass shows the last picture its board had: a
+// program that stops polling is ended by the library below the wall-clock
+// limit, at its step, a crash and an early end too; a pass shows none.
+// Children forked after the first poll light the LEDs in theirs, which must
+// not take the place of the run's own dark ones.
+TEST_F(Grade, EveryRunThatDidNotPassShowsItsLastPicture)
+{
+    EXPECT_EQ(grade("-t 3 --keep kept --html page.html -s lit.scn spins crashes-midway returns-after-poll "
+                    "forks-brute-force leds"),
+              1)
+        << read("err.txt");
+    EXPECT_EQ(out.substr(out.find("spins"), out.find("crashes-midway") - out.find("spins")),
+              "spins               0/1    lit.scn   timed out    lit.scn:2  the program has not polled or paused for 1 s of "
+              "real time (WENA_WATCHDOG)\n");
+    std::string kept = run_output("cd " + shell_quote(file("kept")) + " && ls *-failure-screen.html | cut -d- -f2- | "
+                                  "sed 's/-lit.scn-.*//'");
+    EXPECT_EQ(kept, "spins\ncrashes-midway\nreturns-after-poll\nforks-brute-force\nleds\n")
+        << "leds fails lit.scn too, with its LEDs dark";
+    for (const char *program : {"spins", "crashes-midway", "returns-after-poll", "forks-brute-force"}) {
+        std::string page = run_output("cat " + shell_quote(file("kept")) + "/*-" + program + "-lit.scn-*-failure-screen.html");
+        size_t readout = page.find("PDR8</span>");
+        readout = readout == std::string::npos ? readout : page.find("\">", readout);
+        EXPECT_EQ(readout == std::string::npos ? "none" : page.substr(readout + 2, 14), " 00 (00000000)")
+            << program << ": the board laid out, its LEDs dark";
+    }
+    EXPECT_EQ(run_output("grep -c 'class=\"picture\"' " + shell_quote(file("page.html"))), "5\n");
+    EXPECT_EQ(run_output("grep -c '<svg class=\"timing\"' " + shell_quote(file("page.html"))), "5\n")
+        << "the ports over each run, a hang and a crash included";
 }
 
 // A picture a run leaves in its directory is not the one shown: only what

@@ -2,13 +2,16 @@
 // checks and their verdicts, dumps, determinism, and a recorded live
 // session that replays to the same screen.
 #include "tests/support/capture.h"
+#include "tests/support/golden.h"
 #include "tests/support/seen_screen.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -79,12 +82,66 @@ TEST_F(ScenarioRun, EveryCheckHoldingEndsTheRunWithStatusZero)
 {
     EXPECT_EQ(run("keys IO\nwait 100\ncheck PDR8 == 0\ncheck boards == 1 11 0\n"), 0) << err;
     EXPECT_NE(err.find("passed, 2 checks held"), std::string::npos) << err;
+    // The mask is applied: 0x0A alone is no 2. A wait until counts as a check.
+    EXPECT_EQ(run("start boards 1 11 0\nkeys 13\ncheck PDR8 & 0x02 == 2\nwait until PDR8 & 0b1000 != 0\n"), 0) << err;
+    EXPECT_EQ(err, "wena: run.scn: passed, 2 checks held\n");
+    // Seconds of real time, polling all along: the watchdog's first tick
+    // after a poll is no second without one.
+    EXPECT_EQ(run("start boards 1 11 0\nwait 3000000\ncheck PDR8 == 0\n", "WENA_WATCHDOG=1"), 0) << err;
     ASSERT_EQ(mkfifo(file("fifo.scn").c_str(), 0644), 0);
     EXPECT_EQ(run("", "(echo 'check PDR8 == 0' > fifo.scn &) && WENA_SCENARIO=fifo.scn"), 0) << err;
     EXPECT_EQ(run(utf8(u8"check screen 36 5 == \"ＷＥＮＡ\"\n"), "", SELECTION_PROBE " pause"), 0)
         << "the first steps see the board laid out even if the program pauses first: " << err;
     EXPECT_EQ(run("check PDR8 == 0\ndump screen /dev/stdout\n"), 0) << err;
     EXPECT_NE(read("out.bin").find("H8/3664F"), std::string::npos) << "the dump went to standard output";
+}
+
+// An HTML picture as the golden files hold one: its text rows, then a letter
+// a cell for the attribute, with the legend.
+static std::string html_picture(const std::string &page)
+{
+    static const std::pair<const char *, const char *> entities[] = {
+        {"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}};
+    std::string text, attrs, legend;
+    std::map<int, char> letter_of;
+    size_t at = page.find("<div class=\"screen\">\n");
+    for (size_t row; at != std::string::npos && (row = page.find("<div>", at)) != std::string::npos;
+         at = page.find("</div>", row)) {
+        size_t end = page.find("</div>", row);
+        for (size_t span = page.find("<span class=\"f", row); span < end; span = page.find("<span class=\"f", span + 1)) {
+            int attr = std::stoi(page.substr(span + 14, 1), nullptr, 16) | std::stoi(page.substr(span + 17, 1), nullptr, 16) << 4;
+            size_t width_at = page.find("width:", span) + 6, open = page.find("\">", width_at) + 2;
+            std::string cell = page.substr(open, page.find("</span>", open) - open);
+            for (const auto &[entity, character] : entities)
+                for (size_t e; (e = cell.find(entity)) != std::string::npos;)
+                    cell.replace(e, strlen(entity), character);
+            if (!letter_of.count(attr)) {
+                letter_of[attr] = (char)('a' + letter_of.size());
+                char entry[8];
+                snprintf(entry, sizeof entry, " %c=%02X", letter_of[attr], attr);
+                legend += entry;
+            }
+            text += cell;
+            attrs += std::string((size_t)std::stoi(page.substr(width_at)), letter_of[attr]);
+        }
+        text += "\n";
+        attrs += "\n";
+    }
+    return text + "\n" + attrs + (legend.empty() ? "" : legend.substr(1)) + "\n";
+}
+
+// Right after a key, the check, a dump and the picture of a failure all see
+// the board as the poll leaves it: the program's new PDR8 on the digits and
+// in the readout, not the value of the poll before.
+TEST_F(ScenarioRun, APictureRightAfterAKeyAgreesWithTheCheck)
+{
+    EXPECT_EQ(run("start boards SWITCH SEG7D none\nkey 7\ncheck PDR8 == 0x80\ndump html after-key.html\n"
+                  "check PDR8 == 0x81\n",
+                  "WENA_DUMP_ON_FAILURE=failure.html"),
+              3);
+    EXPECT_EQ(err, "wena: run.scn:5: failed: check PDR8 == 0x81; seen PDR8 = 0x80\n");
+    EXPECT_TRUE(matches_golden_text("seg7d_right_after_key_7", html_picture(read("after-key.html"))));
+    EXPECT_EQ(read("failure.html"), read("after-key.html")) << "the picture beside the failed check";
 }
 
 // Each way a run can go wrong has its own status and one line naming it:
@@ -99,7 +156,10 @@ TEST_F(ScenarioRun, EachFailureEndsTheRunWithItsStatusAndMessage)
         std::string message;
     } cases[] = {
         {"keys IO\ncheck PDR8 & 0x0F == 5\ncheck PDR8 == 0\n", "", ex, 3,
-         "run.scn:2: failed: check PDR8 & 0x0F == 5; seen PDR8 = 0x00\n"},
+         "run.scn:2: failed: check PDR8 & 0x0F == 5; seen PDR8 & 0x0F = 0 (PDR8 = 0)\n"},
+        {"keys 1\ncheck PDR5 == 0b10\n", "", ex, 3,
+         "run.scn:2: failed: check PDR5 == 0b10; seen PDR5 = 0b00000000 (no input board was plugged in: the "
+         "scenario has no 'start boards' line)\n"},
         {"wait until lcd 0 == \"nope\" within 300\n", "", ex, 4,
          utf8(u8"run.scn:1: wait until lcd 0 == \"nope\" within 300: not met within 300 ms; seen lcd 0 = \"ｽｲｯﾁ -> LED\"\n")},
         {"wait 1099511627776\n", "", ex, 4,
@@ -122,6 +182,18 @@ TEST_F(ScenarioRun, EachFailureEndsTheRunWithItsStatusAndMessage)
         {"check boards == -1 0 0\n", "", ex, 5, "run.scn:1: there is no input board -1 (0 none, 1 SWITCH, 2 PSHSWITCH, 3 VMIN)\n"},
         {"wait 5x\n", "", ex, 5, "run.scn:1: '5x' is not a number (milliseconds)\n"},
         {"check PDR7 == 0\n", "", ex, 5, "run.scn:1: unknown register 'PDR7' (PDR5, PDR8, ADDA-ADDD)\n"},
+        {"keys 0 0\n", "", ex, 5,
+         "run.scn:1: keys takes one word with no blanks: 'keys 13' types 1 and 3; a blank is 'key space' on a line "
+         "of its own\n"},
+        {"check PDR8 == 256\n", "", ex, 5, "run.scn:1: '256' is out of range: PDR8 is an 8-bit port, 0 to 255 (0xFF)\n"},
+        {"check ADDB != 1023\n", "", ex, 5,
+         "run.scn:1: '1023' is never in ADDB, which holds the 10-bit result times 64: a multiple of 64 from 0 to "
+         "65472 (0xFFC0)\n"},
+        {"check PDR5 & 0x04 == 5\n", "", ex, 5,
+         "run.scn:1: '5' has bits outside the mask 0x04, so PDR5 & 0x04 never equals it\n"},
+        // Saved as Shift_JIS: "スイッチ".
+        {"key I\ncheck lcd 0 == \"\x83X\x83" "C\x83" "b\x83`\"\n", "", ex, 5,
+         "run.scn:2: the scenario is not UTF-8 (byte 0x83 at character 17): save it as UTF-8\n"},
         {"", "WENA_SCENARIO=missing.scn", ex, 5, "missing.scn: cannot read the scenario: No such file or directory\n"},
         {"", "WENA_SCENARIO=dir.scn", ex, 5, "dir.scn: cannot read the scenario: it is a directory\n"},
         {"", "WENA_SCENARIO=/dev/zero", ex, 5, "/dev/zero: cannot read the scenario: it is not a regular file\n"},
@@ -137,7 +209,7 @@ TEST_F(ScenarioRun, EachFailureEndsTheRunWithItsStatusAndMessage)
          "no/dir/x.txt: WENA_DUMP_AT_EXIT cannot be written: No such file or directory\n"},
         {"check PDR8 == 1\n", "WENA_DUMP_ON_FAILURE=no/dir/x.html", ex, 3,
          "no/dir/x.html: WENA_DUMP_ON_FAILURE cannot be written: No such file or directory\n"
-         "wena: run.scn:1: failed: check PDR8 == 1; seen PDR8 = 0x00\n"},
+         "wena: run.scn:1: failed: check PDR8 == 1; seen PDR8 = 0\n"},
         {"check PDR8 == 0\n", utf8(u8"WENA_TIME_LIMIT=１０"), ex, 0,
          utf8(u8"WENA_TIME_LIMIT='１０' ignored: it is a positive whole number; 3600 is kept\n"
                                              "wena: run.scn: passed, 1 check held\n")},

@@ -84,6 +84,19 @@ TEST_F(Trace, StepperPhasesComeBackAtTheirStepTimes)
     EXPECT_EQ(seen["ADDA"].size(), 1u);
 }
 
+// The run ends at the step that sees the program's answer to a key: the
+// trace's last samples hold that answer, as the check did.
+TEST_F(Trace, TheLastSampleHoldsWhatTheLastStepSaw)
+{
+    ASSERT_EQ(run_scenario(EXAMPLE_PROGRAM, "start boards 1 11 0\nkeys 13\ncheck PDR8 == 0x0A\n", nullptr,
+                           "WENA_TRACE=run.vcd"),
+              0)
+        << err;
+    auto seen = read_back("run.vcd");
+    EXPECT_EQ(seen["PDR5"].back().second, 0x0Au);
+    EXPECT_EQ(seen["PDR8"].back().second, 0x0Au);
+}
+
 // Killed at an unknown moment: what reached the file loads, sample for sample.
 TEST_F(Trace, TraceCutBySigkillStillLoads)
 {

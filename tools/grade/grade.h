@@ -69,7 +69,7 @@ struct GradeRun {
     Verdict verdict;
     std::string where;     // "scenario:line" of the first failing step
     std::string expected, seen, message;
-    std::string screen;    // the board's screen when the run failed, as checked HTML rows, or ""
+    std::string screen;    // the board's last picture when the run did not pass, as checked HTML rows, or ""
     std::string trace;     // the ports' trace of a run that did not pass, or ""
     // The scenario run's own verdict, sent once on the grader's channel.
     bool decided = false;
@@ -103,7 +103,7 @@ struct GradeOptions {
     int compile_jobs = 1;           // builds at once
 };
 
-// Where --keep keeps the HTML picture of a run's screen when a check failed,
+// Where --keep keeps the HTML picture of a run's screen when it did not pass,
 // beside the run's directory ("3-leds-leds.scn-Xq81zA-failure-screen.html").
 inline constexpr const char *GRADE_SCREEN_FILE = "failure-screen.html";
 // Why runs cannot go into bubblewrap's sandbox here, or "" when they can.
@@ -189,6 +189,11 @@ size_t grade_utf8_char(const std::string &text, size_t i, unsigned *code);
 // anew with everything escaped; "" when there is none or it is not such a
 // picture.
 std::string grade_checked_screen(const std::string &picture);
+
+// The picture a run kept last in the grader's memory file, its cells
+// checked and drawn as checked HTML rows; "" when it kept none or the bytes
+// are no such picture.
+std::string grade_kept_screen(const std::string &bytes);
 
 // Checked rows as a page of their own, for --keep.
 std::string grade_screen_page(const std::string &rows);

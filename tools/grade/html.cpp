@@ -215,9 +215,9 @@ static std::string failure(const std::vector<GradeRun> &runs, size_t index, int 
     else if (!run.screen.empty())
         out += "<p class=\"none\">The first " + std::to_string(PICTURES_SHOWN) +
                " pictures of the screen are shown; --keep keeps every run's " + GRADE_SCREEN_FILE + ".</p>\n";
-    else if (run.verdict == VERDICT_FAILED || run.verdict == VERDICT_TIMED_OUT)
-        out += "<p class=\"none\">No picture of the screen: one is taken when a check fails or a wait runs "
-               "out.</p>\n";
+    else if (run.verdict != VERDICT_MALFORMED && run.verdict != VERDICT_CANNOT_RUN &&
+             run.verdict != VERDICT_CANNOT_START && run.verdict != VERDICT_NOT_RUN)
+        out += "<p class=\"none\">No picture of the screen: the run ended before its board was laid out.</p>\n";
     out += diagram(run, drawn);
     if (!run.err.empty())
         out += "<details><summary>Standard error</summary><pre>" + grade_html_text(err_tail(run.err)) +

@@ -9,6 +9,8 @@
 #include "tools/grade/sandbox.h"
 #include "tools/grade/tree.h"
 
+#include "scenario/verdict.h"
+
 #include <algorithm>
 #include <cctype>
 #include <climits>
@@ -37,10 +39,9 @@ enum {
     VERDICT_BYTES = 64 * 1024,
     LONGEST_WAIT_MS = 100,       // how often the bytes a run wrote are counted
     START_ERROR_BYTES = 512,
-    PICTURE_BYTES = 1 << 20,
     SCENARIO_FD = 3,
     VERDICT_FD = 4,
-    PICTURE_FD = 5,              // the picture of a failed run's screen
+    PICTURE_FD = 5,              // a memory file where the run keeps its latest picture
     INI_FD = 6,                  // WENA.ini, copied into a sandboxed run's directory
     TRACE_FD = 7,                // the ports' trace, for the report of a run that did not pass
     START_FD = 8,                // why a run could not start; closed as the program starts
@@ -63,7 +64,7 @@ struct Running {
     double stop_sent;  // when the run was told to stop, or 0
     int verdict_fd;    // read end of the verdict channel
     std::string dir;
-    int picture_fd;    // read end of the picture's channel
+    int picture_fd;    // the grader's copy of the picture file
     int trace_fd;      // the grader's copy of the trace's memory file
     int scenario_fd;   // the grader's copy: a run that never started never read it
     int start_fd;      // read end of the start channel
@@ -201,9 +202,25 @@ static bool place_descriptors(const int (&fds)[RUN_FDS])
     return fcntl(START_FD, F_SETFD, FD_CLOEXEC) == 0;
 }
 
+// The picture a run kept last, read once every process of it is gone.
+static std::string read_picture(int fd)
+{
+    std::string bytes(sizeof(KeptPicture), '\0');
+    ssize_t n = pread(fd, bytes.data(), bytes.size(), 0);
+    close(fd);
+    bytes.resize(n > 0 ? (size_t)n : 0);
+    return bytes;
+}
+
+// Below the wall-clock limit, so that a program that stops polling is ended
+// by the library, which names its step and keeps its picture, before the
+// grader has to kill it: the watchdog ends it within a second after its
+// time, which leaves a second for the ending.
+static int watchdog_for(int time_limit_s) { return time_limit_s > 3 ? time_limit_s - 2 : 1; }
+
 // Nothing of the teacher's environment: no secrets of CI, and none of the
 // library's bounds the teacher may have set for a program of their own.
-static void fixed_environment(const GradeRun &run, const std::string &dir)
+static void fixed_environment(const GradeRun &run, const std::string &dir, int time_limit_s)
 {
     clearenv();
     setenv("PATH", "/usr/local/bin:/usr/bin:/bin", 1);
@@ -213,7 +230,7 @@ static void fixed_environment(const GradeRun &run, const std::string &dir)
     setenv("WENA_GRADE_FDS", "3,4,5", 1);
     setenv("WENA_TRACE", ("/dev/fd/" + std::to_string(TRACE_FD)).c_str(), 1);
     setenv("WENA_TIME_LIMIT", "3600", 1);
-    setenv("WENA_WATCHDOG", "10", 1);
+    setenv("WENA_WATCHDOG", std::to_string(watchdog_for(time_limit_s)).c_str(), 1);
 }
 
 [[noreturn]] static void cannot_start(const char *what)
@@ -240,7 +257,7 @@ static void fixed_environment(const GradeRun &run, const std::string &dir)
     if (syscall(SYS_keyctl, KEYCTL_JOIN_SESSION_KEYRING, 0) < 0 && errno != ENOSYS && errno != EPERM)
         cannot_start("cannot give the run a keyring of its own");
     set_limits(setup, !group.dirs.empty());
-    fixed_environment(run, dir);
+    fixed_environment(run, dir, setup.options->time_limit_s);
     if (!setup.options->sandbox)
         keeper_run(run.program_path.c_str(), setup.grader, START_FD);
     std::vector<std::string> args = sandbox_command(run.program_path, dir, (long long)setup.options->write_mib << 20,
@@ -302,6 +319,20 @@ static int memory_file(const char *name, const std::string &text, bool sealed = 
     return fd;
 }
 
+// Zeroed, so that a run that never drew reads as no picture; of a fixed
+// size, so that a run can neither shrink it under the grader nor grow it.
+static int picture_file()
+{
+    int fd = memfd_create("wena-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    if (fd < 0)
+        return -1;
+    if (ftruncate(fd, sizeof(KeptPicture)) != 0 || fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 static std::string group_name(const Setup &setup, size_t index, int tries)
 {
     return "wena-run-" + std::to_string(setup.grader) + "-" + std::to_string(index + 1) + "-" + std::to_string(tries);
@@ -312,25 +343,22 @@ static std::string group_name(const Setup &setup, size_t index, int tries)
 static bool open_run_fds(const GradeRun &run, const Setup &setup, const std::string &dir, int (&fds)[RUN_FDS],
                          int (&mine)[4])
 {
-    int verdict[2] = {-1, -1}, picture[2] = {-1, -1}, start[2] = {-1, -1};
+    int verdict[2] = {-1, -1}, start[2] = {-1, -1};
     fds[0] = open("/dev/null", O_RDONLY | O_CLOEXEC);
     fds[1] = open("/dev/null", O_WRONLY | O_CLOEXEC);
     fds[2] = open((dir + ".err").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     fds[3] = memory_file("wena-scenario", *run.scenario_read.text, true);
-    bool piped = pipe2(verdict, O_CLOEXEC | O_NONBLOCK) == 0 && pipe2(picture, O_CLOEXEC | O_NONBLOCK) == 0 &&
-                 pipe2(start, O_CLOEXEC | O_NONBLOCK) == 0;
-    if (piped)
-        fcntl(picture[1], F_SETPIPE_SZ, PICTURE_BYTES);  // a whole picture, without the grader reading meanwhile
+    bool piped = pipe2(verdict, O_CLOEXEC | O_NONBLOCK) == 0 && pipe2(start, O_CLOEXEC | O_NONBLOCK) == 0;
     fds[4] = verdict[1];
-    fds[5] = picture[1];
+    fds[5] = picture_file();
     fds[6] = setup.run_dir_in_memory ? memory_file("WENA.ini", setup.options->ini_text) : -1;
     fds[7] = memory_file("wena-trace", "");
     fds[8] = start[1];
     mine[0] = verdict[0];
-    mine[1] = picture[0];
+    mine[1] = fds[5] < 0 ? -1 : fcntl(fds[5], F_DUPFD_CLOEXEC, 0);
     mine[2] = start[0];
     mine[3] = fds[7] >= 0 ? dup(fds[7]) : -1;
-    bool ready = piped && (fds[6] >= 0 || !setup.run_dir_in_memory) && mine[3] >= 0;
+    bool ready = piped && mine[1] >= 0 && (fds[6] >= 0 || !setup.run_dir_in_memory) && mine[3] >= 0;
     for (int i = 0; i < 6; ++i)
         ready = ready && fds[i] >= 0;
     return ready;
@@ -423,11 +451,16 @@ static void end_run(std::vector<GradeRun> &runs, const Running &r, int wait_stat
     read_verdict(r.verdict_fd, run);
     run.err = read_tail(r.dir + ".err");
     run.start_failure = start_failure(r, run);
-    run.screen = grade_checked_screen(read_channel(r.picture_fd, PICTURE_BYTES));
+    std::string picture = read_picture(r.picture_fd);
     run.trace = read_trace(r.trace_fd);
     close_all({r.scenario_fd, r.start_fd});
     if (cgroup_empty(r.group))
         cgroup_remove(r.group);
+    if (run.out_of_memory && !run.decided)
+        run.message = "the kernel ended a process of it for using more than the run's memory";
+    grade_judge(run);
+    // Every run that did not pass shows the last picture its board had.
+    run.screen = run.verdict == VERDICT_PASSED ? "" : grade_kept_screen(picture);
     if (keep) {
         if (!run.screen.empty())
             write_file(r.dir + "-" + GRADE_SCREEN_FILE, grade_screen_page(run.screen));
@@ -436,9 +469,6 @@ static void end_run(std::vector<GradeRun> &runs, const Running &r, int wait_stat
         remove_or_name(r.dir);
         remove_or_name(r.dir + ".err");
     }
-    if (run.out_of_memory && !run.decided)
-        run.message = "the kernel ended a process of it for using more than the run's memory";
-    grade_judge(run);
     if (run.verdict == VERDICT_PASSED)
         std::string().swap(run.trace);  // only a run that did not pass is drawn
 }

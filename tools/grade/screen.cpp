@@ -1,10 +1,13 @@
-// The picture of the screen a failed run sends on the grader's descriptor.
-// The program could have written anything there, so the picture is read as
-// the scenario run writes it, span by span, and written anew: anything else
-// shows no picture rather than the program's markup.
+// The picture of the screen a run kept in the grader's memory file. The
+// program could have written anything there, so its cells are checked one by
+// one, drawn as the scenario run draws them, and the drawing is read again
+// span by span and written anew: anything else shows no picture rather than
+// the program's markup.
 #include "tools/grade/grade.h"
 
+#include "console/cp932.h"
 #include "scenario/dump.h"
+#include "scenario/verdict.h"
 
 #include <cctype>
 #include <cstring>
@@ -116,4 +119,33 @@ std::string grade_screen_page(const std::string &rows)
            "<style>\nbody{background:#000000;margin:8px}\n" +
            dump_html_screen_style() + "</style>\n</head>\n<body>\n<div class=\"screen\">\n" + rows +
            "</div>\n</body>\n</html>\n";
+}
+
+// Each cell as the screen model holds them: a narrow printable code, or the
+// two halves of one code page 932 character side by side.
+static bool cell_fits(const ScreenGrid &cells, int x, int y)
+{
+    const ScreenCell &c = cells[y][x];
+    bool left = c.kind == CELL_WIDE_LEFT, right = c.kind == CELL_WIDE_RIGHT;
+    if (c.kind == CELL_NARROW)
+        return c.code >= 0x20 && c.code <= 0xFF && c.code != 0x7F;
+    const ScreenCell *partner = left && x + 1 < COLUMNS ? &cells[y][x + 1] : right && x > 0 ? &cells[y][x - 1] : nullptr;
+    return partner && partner->code == c.code && partner->kind == (left ? CELL_WIDE_RIGHT : CELL_WIDE_LEFT) &&
+           cp932_is_lead((unsigned char)(c.code >> 8)) && cp932_is_trail((unsigned char)(c.code & 0xFF));
+}
+
+std::string grade_kept_screen(const std::string &bytes)
+{
+    KeptPicture picture;
+    if (bytes.size() != sizeof picture)
+        return "";
+    memcpy(&picture, bytes.data(), sizeof picture);
+    if (picture.latest != 1 && picture.latest != 2)
+        return "";
+    const ScreenGrid &cells = picture.slot[picture.latest - 1];
+    for (int y = 0; y < ROWS; ++y)
+        for (int x = 0; x < COLUMNS; ++x)
+            if (!cell_fits(cells, x, y))
+                return "";
+    return grade_checked_screen(dump_html_page_of(cells));
 }
