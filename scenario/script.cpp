@@ -531,9 +531,22 @@ static bool is_utf8(Line &line, const std::string &source)
     return true;
 }
 
+// Notepad's "Unicode" is UTF-16: every other byte of its text is 0, which
+// would cut any message that quoted it. Said as what it is, at line 1.
+static bool is_utf16(const std::string &text)
+{
+    if (text.compare(0, 2, "\xFF\xFE") == 0 || text.compare(0, 2, "\xFE\xFF") == 0)
+        return true;
+    return text.size() >= 2 && (text[0] == '\0' || text[1] == '\0');
+}
+
 bool script_parse(const std::string &text, std::vector<ScenarioStep> &steps, std::string &error)
 {
     steps.clear();
+    if (is_utf16(text)) {
+        error = "1: the scenario is UTF-16 (Notepad's \"Unicode\"): save it as UTF-8";
+        return false;
+    }
     static const char byte_order_mark[] = "\xEF\xBB\xBF";
     size_t start = text.compare(0, 3, byte_order_mark) == 0 ? 3 : 0;
     for (int number = 1; start < text.size(); ++number) {

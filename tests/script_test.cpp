@@ -102,6 +102,10 @@ TEST(Script, MistakesAreReportedWithTheirLine)
     EXPECT_EQ(error_of("check PDR8 == 0x-1"), "1: '0x-1' is not a number (value)");
     EXPECT_EQ(error_of(std::string("dump screen a\0b.txt", 20)), "1: a file name cannot hold a NUL byte");
     EXPECT_EQ(error_of("key I\nstart boards 1 11 21"), "2: the starting boards are set before every other step");
+    const std::string utf16 = "1: the scenario is UTF-16 (Notepad's \"Unicode\"): save it as UTF-8";
+    EXPECT_EQ(error_of(std::string("\xFF\xFEk\0e\0y\0 \0I\0", 12)), utf16) << "with its byte-order mark";
+    EXPECT_EQ(error_of(std::string("\xFE\xFF\0k\0e\0y", 8)), utf16) << "big-endian";
+    EXPECT_EQ(error_of(std::string("k\0e\0y\0", 6)), utf16) << "without a mark";
 }
 
 // Kinds by name in any case or by number; a check refuses a number with no
