@@ -4,6 +4,7 @@
 #include "console/platform.h"
 #include "console/windows/console_state.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <windows.h>
@@ -44,7 +45,11 @@ static int byte_from_input()
     return b;
 }
 
-enum { PIPE_AHEAD = 256 };
+enum {
+    PIPE_AHEAD = 256,
+    SETTLE_MS = 20,
+    FIRST_SETTLE_MS = 200  // the thread has yet to start
+};
 
 namespace {
 
@@ -54,10 +59,11 @@ namespace {
 // the pipe is lost.
 struct PipeReader {
     std::mutex lock;
-    std::condition_variable room;
+    std::condition_variable room, arrived;
     unsigned char bytes[PIPE_AHEAD];
     int head, count;
     bool ended;
+    ULONGLONG reading_since;  // when the thread last went to read
 };
 
 }  // namespace
@@ -73,25 +79,34 @@ static DWORD WINAPI read_pipe(void *)
         std::unique_lock<std::mutex> held(reader.lock);
         if (!read) {
             reader.ended = true;
+            reader.arrived.notify_all();
             return 0;
         }
         reader.room.wait(held, [] { return reader.count < PIPE_AHEAD; });
         reader.bytes[(reader.head + reader.count) % PIPE_AHEAD] = b;
         ++reader.count;
+        reader.reading_since = GetTickCount64();
+        reader.arrived.notify_all();
     }
 }
 
+// Bytes already in the pipe come within moments of the thread's read: a
+// poll waits that long for them, so that keys piped in reach the same polls
+// as on POSIX. An empty pipe costs it once after each key, not every poll.
 static int key_read_ahead()
 {
     static std::once_flag started;
     std::call_once(started, [] {
+        reader.reading_since = GetTickCount64() + FIRST_SETTLE_MS - SETTLE_MS;
         HANDLE thread = CreateThread(nullptr, 0, read_pipe, nullptr, 0, nullptr);
         if (thread)
             CloseHandle(thread);
         else
             reader.ended = true;
     });
-    std::lock_guard<std::mutex> held(reader.lock);
+    std::unique_lock<std::mutex> held(reader.lock);
+    while (reader.count == 0 && !reader.ended && GetTickCount64() < reader.reading_since + SETTLE_MS)
+        reader.arrived.wait_for(held, std::chrono::milliseconds(1));
     if (reader.count == 0) {
         input_ended = reader.ended;
         return -1;

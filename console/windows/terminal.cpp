@@ -224,7 +224,7 @@ static LONG WINAPI on_crash(EXCEPTION_POINTERS *)
 static void NTAPI on_process_event(PVOID, DWORD reason, PVOID)
 {
     if (reason == DLL_PROCESS_DETACH && send_waiting_change)
-        give_back();
+        give_back_at_fatal_end();
 }
 
 extern "C" {

@@ -1,5 +1,5 @@
 // Ends a board program the ways that run no exit handlers: abort(), a
-// failed assert, an uncaught exception, and on Windows ExitProcess().
+// failed assert, an uncaught exception.
 #undef NDEBUG  // the assert must be there in a release build too
 #include <wena.h>
 
@@ -7,9 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 int main(int argc, char **argv)
 {
@@ -25,9 +22,5 @@ int main(int argc, char **argv)
         throw std::runtime_error("the board program's own exception");
     if (strcmp(how, "abort") == 0)
         abort();
-#ifdef _WIN32
-    if (strcmp(how, "exitprocess") == 0)
-        ExitProcess(9);
-#endif
     return 0;
 }
