@@ -206,6 +206,8 @@ static void (*send_waiting_change)();
 // error's buffer, so it comes whole, below the board.
 static void give_back_at_fatal_end()
 {
+    if (given_back)
+        return;  // an ordinary exit has given it back already
     if (send_waiting_change)
         send_waiting_change();
     give_back();
