@@ -223,6 +223,8 @@ TEST_F(GradeSources, TheStandardsAreTheLibrarysUnlessAsked)
     EXPECT_EQ(grade("--c-std c17 -s quiet.scn class/taro.c class/jiro.cpp"), 1) << read("err.txt");
     EXPECT_NE(out.find("class/taro.c    0/1    quiet.scn  did not compile        taro.c:2:"), std::string::npos) << out;
     EXPECT_NE(out.find("class/jiro.cpp  1/1    quiet.scn  passed\n"), std::string::npos) << out;
+    // A sanitizer asked for in the flags is linked in as well.
+    EXPECT_EQ(grade("--cflags '-O1 -fsanitize=undefined' -s quiet.scn class/taro.c"), 0) << out << read("err.txt");
 }
 
 // A source named like an option is compiled as a file, after -- as after

@@ -54,6 +54,9 @@ TEST(Script, RegisterConditionsWithMasksAndNumberBases)
     EXPECT_EQ(std::tie(steps[0].cond.reg, steps[0].cond.value), std::make_tuple(REG_PDR8, 0x0Fu));
     EXPECT_EQ(std::tie(steps[1].cond.masked, steps[1].cond.mask, steps[1].cond.negated), std::make_tuple(true, 2u, true));
     EXPECT_EQ(std::tie(steps[2].kind, steps[2].cond.reg, steps[2].ms), std::make_tuple(STEP_WAIT_UNTIL, REG_ADDC, 500LL));
+    auto upper = parsed("check PDR8 == 0B00001010\ncheck PDR8 == 0X0A\n");
+    ASSERT_EQ(upper.size(), 2u);
+    EXPECT_EQ(std::tie(upper[0].cond.value, upper[1].cond.value), std::make_tuple(10u, 10u)) << "either case of prefix";
 }
 
 TEST(Script, TextConditionsKeepSpacesAndHashesInsideQuotes)
@@ -102,6 +105,8 @@ TEST(Script, MistakesAreReportedWithTheirLine)
     EXPECT_EQ(error_of("check PDR8 == 0x-1"), "1: '0x-1' is not a number (value)");
     EXPECT_EQ(error_of(std::string("dump screen a\0b.txt", 20)), "1: a file name cannot hold a NUL byte");
     EXPECT_EQ(error_of("key I\nstart boards 1 11 21"), "2: the starting boards are set before every other step");
+    EXPECT_EQ(error_of("# caf\xC3"), "1: the scenario is not UTF-8 (byte 0xC3 at character 6): save it as UTF-8")
+        << "a character cut short at the end of its line";
     const std::string utf16 = "1: the scenario is UTF-16 (Notepad's \"Unicode\"): save it as UTF-8";
     EXPECT_EQ(error_of(std::string("\xFF\xFEk\0e\0y\0 \0I\0", 12)), utf16) << "with its byte-order mark";
     EXPECT_EQ(error_of(std::string("\xFE\xFF\0k\0e\0y", 8)), utf16) << "big-endian";
