@@ -24,13 +24,9 @@ static std::string student_source(int i)
            " */\nint main(void)\n{\n    for (;;) {\n        sim_poll();\n        PDR8 = PDR5;\n    }\n}\n";
 }
 
-static void BM_GradeClassOfSources(benchmark::State &state)
+// The class's files in a fresh directory: scenarios as -s arguments, then sources.
+static std::string write_class(char *dir)
 {
-    if (system("bwrap --unshare-all --ro-bind / / true > /dev/null 2>&1") != 0) {
-        state.SkipWithError("bubblewrap cannot make a sandbox here");
-        return;
-    }
-    char dir[] = "/tmp/wena-grade-sources-bench-XXXXXX";
     if (!mkdtemp(dir))
         abort();
     std::string args;
@@ -44,6 +40,17 @@ static void BM_GradeClassOfSources(benchmark::State &state)
         std::ofstream(name) << student_source(i);
         args += " " + name;
     }
+    return args;
+}
+
+static void BM_GradeClassOfSources(benchmark::State &state)
+{
+    if (system("bwrap --unshare-all --ro-bind / / true > /dev/null 2>&1") != 0) {
+        state.SkipWithError("bubblewrap cannot make a sandbox here");
+        return;
+    }
+    char dir[] = "/tmp/wena-grade-sources-bench-XXXXXX";
+    std::string args = write_class(dir);
     std::string command = std::string(GRADE_PROGRAM) + args + " > /dev/null";
     for (auto _ : state)
         if (system(command.c_str()) != 0)
@@ -54,3 +61,22 @@ static void BM_GradeClassOfSources(benchmark::State &state)
         state.SkipWithError("the class could not be removed");
 }
 BENCHMARK(BM_GradeClassOfSources)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+
+// What the compilers alone take for the same class, as the grader builds
+// it (compile with the C compiler, link with the C++ one), one build per
+// core: the grading's own cost is the difference from this.
+static void BM_CompileClassDirectly(benchmark::State &state)
+{
+    char dir[] = "/tmp/wena-compile-bench-XXXXXX";
+    write_class(dir);
+    std::string build = std::string("cd ") + dir + " && ls student*.c | xargs -P $(nproc) -I{} sh -c '" BENCH_CC
+                        " -std=c11 -O2 -Wall -Wextra -I " BENCH_INCLUDE_DIR " -c {} -o {}.o && " BENCH_CXX
+                        " {}.o " BENCH_ARCHIVE " -o {}.exe'";
+    for (auto _ : state)
+        if (system(build.c_str()) != 0)
+            state.SkipWithError("a compile failed");
+    state.counters["students"] = STUDENTS;
+    if (system(("rm -rf " + std::string(dir)).c_str()) != 0)
+        state.SkipWithError("the class could not be removed");
+}
+BENCHMARK(BM_CompileClassDirectly)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
