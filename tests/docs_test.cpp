@@ -127,3 +127,24 @@ TEST(ManualPages, TheDemoPageNamesEveryVariableTheLibraryReads)
     for (std::string name; std::getline(lines, name);)
         EXPECT_NE(environment.find(".B " + name + "\n"), std::string::npos) << name;
 }
+
+// The packages the README tells to install before .ci/run are the ones it
+// installs itself.
+TEST(Docs, TheReadmeNamesEveryPackageTheTestScriptInstalls)
+{
+    const std::string script = read_file(std::string(SOURCE_DIR) + "/.ci/run");
+    const std::string readme = read_file(README_FILE);
+    size_t start = script.find("packages=(");
+    ASSERT_NE(start, std::string::npos);
+    std::istringstream listed(script.substr(start + 10, script.find(')', start) - start - 10));
+    size_t line = readme.find("sudo apt-get install ");
+    ASSERT_NE(line, std::string::npos);
+    std::istringstream told(readme.substr(line + 21, readme.find('`', line) - line - 21));
+    std::set<std::string> installed, named;
+    for (std::string name; listed >> name;)
+        installed.insert(name);
+    for (std::string name; told >> name;)
+        named.insert(name);
+    EXPECT_FALSE(installed.empty());
+    EXPECT_EQ(named, installed);
+}
