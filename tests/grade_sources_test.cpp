@@ -220,6 +220,20 @@ TEST_F(GradeSources, TheGuidesGradingsRunAsPrinted)
     EXPECT_GE(graded, 2u);
 }
 
+// The README's first program, copied as printed, compiles against this
+// library and does what the README says: the switches light the LEDs and
+// the LCD shows PDR5.
+TEST_F(GradeSources, TheReadmesFirstProgramBuildsAndLightsTheLeds)
+{
+    const std::string readme = doc_files().at(0).text;
+    size_t start = readme.find("```c\n");
+    ASSERT_NE(start, std::string::npos);
+    start += 5;
+    write("myboard.c", readme.substr(start, readme.find("```", start) - start));
+    write("first.scn", "start boards SWITCH LED none\nkeys 13\nwait 100\ncheck PDR8 == 0x0A\ncheck lcd 0 == \"PDR5=0A\"\n");
+    EXPECT_EQ(grade("--no-sandbox -s first.scn myboard.c"), 0) << out << read("err.txt");
+}
+
 // C11 and C++20, as the library is built, unless the teacher asks for
 // another standard.
 TEST_F(GradeSources, TheStandardsAreTheLibrarysUnlessAsked)
