@@ -9,13 +9,28 @@ install(FILES
 install(TARGETS switches-to-leds adda-voltmeter hex-counter dc-motors stepper vending-controller
   RUNTIME DESTINATION lib/wena/examples)
 install(FILES README.md docs/board.md DESTINATION share/doc/wena)
+# The guides the README links to, beside it as in the sources.
+file(GLOB wena_guides ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.png)
+install(FILES ${wena_guides} DESTINATION share/doc/wena/docs)
 # Manual pages, compressed without a name or a time as Debian keeps them.
 if(NOT WIN32)
-  foreach(page wena-grade.1 wena-demo.1)
+  foreach(page wena-grade.1 wena-demo.1 wena.3 wena-lcd.3)
+    string(REGEX REPLACE ".*\\." "" section ${page})
     configure_file(docs/man/${page}.in ${PROJECT_BINARY_DIR}/man/${page} @ONLY)
     execute_process(COMMAND gzip -9nc ${PROJECT_BINARY_DIR}/man/${page}
       OUTPUT_FILE ${PROJECT_BINARY_DIR}/man/${page}.gz COMMAND_ERROR_IS_FATAL ANY)
-    install(FILES ${PROJECT_BINARY_DIR}/man/${page}.gz DESTINATION share/man/man1)
+    install(FILES ${PROJECT_BINARY_DIR}/man/${page}.gz DESTINATION share/man/man${section})
+  endforeach()
+  # man lcd_goto, man sim_poll: each call's name leads to the page that has it.
+  foreach(call sim_poll Sleep lcd_goto lcd_putc lcd_puts lcd_putdec lcd_putfix lcd_putbin lcd_puthex
+          lcd_cursor_off lcd_cursor_on lcd_clear)
+    if(call MATCHES "^lcd_")
+      set(page wena-lcd.3.gz)
+    else()
+      set(page wena.3.gz)
+    endif()
+    file(CREATE_LINK ${page} ${PROJECT_BINARY_DIR}/man/${call}.3.gz SYMBOLIC)
+    install(FILES ${PROJECT_BINARY_DIR}/man/${call}.3.gz DESTINATION share/man/man3)
   endforeach()
 endif()
 
@@ -24,8 +39,10 @@ set(WENA_MAINTAINER "wena maintainers <wena@example.org>" CACHE STRING
 # Debian wants the licence as copyright and a compressed changelog beside
 # the documentation.
 file(READ LICENSE wena_licence)
+# The notice names the year the project began, as Debian's copyright files do.
 file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/copyright
-  "wena: the H8/3664F training board, simulated in a text terminal.\n\n${wena_licence}")
+  "wena: the H8/3664F training board, simulated in a text terminal.\n\n"
+  "Copyright 2026 the wena authors\n\n${wena_licence}")
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/copyright DESTINATION share/doc/wena)
 find_program(WENA_GZIP gzip)
 if(WENA_GZIP)

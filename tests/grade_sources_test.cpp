@@ -1,8 +1,9 @@
 // wena-grade given a class's sources, as a teacher receives them: a C file,
 // a C++ file, a directory of two files, one that does not compile and one
 // named in kanji, graded into the table, the JUnit report and the page;
-// the README's grading commands as printed; and builds that reach for what
-// is not theirs.
+// the grading commands of the README and the guides as printed; and builds
+// that reach for what is not theirs.
+#include "tests/support/docs.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -164,13 +165,13 @@ TEST_F(GradeSources, KeptBuildsAndRunsGoByTheStudentsNames)
               "花子の課題-build-XXXXXX\n");
 }
 
-// Each "$ wena-grade" block of the README's grading section: the command,
-// and the output printed under it.
+// Each "$ wena-grade" block of a document, the command and the output
+// printed under it, and the scenarios the document shows by name.
 static std::vector<std::pair<std::string, std::string>> readme_gradings(const std::string &readme,
                                                                         std::map<std::string, std::string> &scenarios)
 {
     std::vector<std::pair<std::string, std::string>> gradings;
-    std::istringstream lines(readme.substr(readme.find("## Grading a class")));
+    std::istringstream lines(readme);
     std::string line, before, block;
     bool inside = false;
     while (std::getline(lines, line)) {
@@ -193,27 +194,44 @@ static std::vector<std::pair<std::string, std::string>> readme_gradings(const st
     return gradings;
 }
 
-// The README's gradings run as printed, the class of sources first: the
-// same class, the scenarios as the README shows them, the command as
-// printed with the grader built here.
-TEST_F(GradeSources, TheReadmesGradingsRunAsPrinted)
+// The gradings of the README and the guides run as printed, the class of
+// sources first: the same class, the scenarios as the document shows them,
+// the command as printed with the grader built here.
+TEST_F(GradeSources, TheGuidesGradingsRunAsPrinted)
 {
-    std::ifstream in(README_FILE, std::ios::binary);
-    std::stringstream readme;
-    readme << in.rdbuf();
-    std::map<std::string, std::string> scenarios;
-    auto gradings = readme_gradings(readme.str(), scenarios);
-    ASSERT_EQ(gradings.size(), 2u);
-    EXPECT_NE(gradings[0].first.find("class/saburo.c"), std::string::npos) << "the section starts from sources";
-    for (const auto &[name, text] : scenarios)
-        write(name, text);
     write("moving.scn", "start boards 1 11 0\nwait 1200\ncheck PDR8 != 0\n");
     run_output("cd " + shell_quote(dir) + " && ln -s " STEPPER " stepper && ln -s " HEX_COUNTER
                " hex-counter && ln -s " EXAMPLE_PROGRAM " switches-to-leds && ln -s " SPIN_PROGRAM " spins");
-    for (const auto &[command, printed] : gradings) {
-        EXPECT_EQ(grade(command.substr(strlen("wena-grade "))), 1) << command << "\n" << read("err.txt");
-        EXPECT_EQ(compiler_words_out(out), compiler_words_out(printed)) << command;
+    size_t graded = 0;
+    for (const DocFile &doc : doc_files()) {
+        std::map<std::string, std::string> scenarios;
+        auto gradings = readme_gradings(doc.text, scenarios);
+        if (gradings.empty())
+            continue;
+        EXPECT_NE(gradings[0].first.find("class/saburo.c"), std::string::npos) << doc.path << " starts from sources";
+        for (const auto &[name, text] : scenarios)
+            write(name, text);
+        for (const auto &[command, printed] : gradings) {
+            EXPECT_EQ(grade(command.substr(strlen("wena-grade "))), 1) << command << "\n" << read("err.txt");
+            EXPECT_EQ(compiler_words_out(out), compiler_words_out(printed)) << doc.path << ": " << command;
+        }
+        graded += gradings.size();
     }
+    EXPECT_GE(graded, 2u);
+}
+
+// The README's first program, copied as printed, compiles against this
+// library and does what the README says: the switches light the LEDs and
+// the LCD shows PDR5.
+TEST_F(GradeSources, TheReadmesFirstProgramBuildsAndLightsTheLeds)
+{
+    const std::string readme = doc_files().at(0).text;
+    size_t start = readme.find("```c\n");
+    ASSERT_NE(start, std::string::npos);
+    start += 5;
+    write("myboard.c", readme.substr(start, readme.find("```", start) - start));
+    write("first.scn", "start boards SWITCH LED none\nkeys 13\nwait 100\ncheck PDR8 == 0x0A\ncheck lcd 0 == \"PDR5=0A\"\n");
+    EXPECT_EQ(grade("--no-sandbox -s first.scn myboard.c"), 0) << out << read("err.txt");
 }
 
 // C11 and C++20, as the library is built, unless the teacher asks for

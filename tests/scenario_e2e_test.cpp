@@ -2,6 +2,7 @@
 // checks and their verdicts, dumps, determinism, and a recorded live
 // session that replays to the same screen.
 #include "tests/support/capture.h"
+#include "tests/support/docs.h"
 #include "tests/support/golden.h"
 #include "tests/support/seen_screen.h"
 #include "tests/support/temp_dir.h"
@@ -361,7 +362,7 @@ TEST_F(ScenarioRun, AnOutputThatIsTheScenarioOrWENAiniIsRefused)
 
 namespace {
 
-// A fenced block of the README: its info string, the line before it and its text.
+// A fenced block of a document: its info string, the line before it and its text.
 struct ReadmeBlock {
     std::string info, before, text;
 };
@@ -400,32 +401,34 @@ static std::string scenario_name(const ReadmeBlock &block)
     return start == std::string::npos ? "" : block.before.substr(start + 1, end + 4 - start - 1);
 }
 
-// Every scenario the README shows runs as printed, with the commands printed
-// beside it, in a folder whose WENA.ini holds boards of its own: a scenario
-// a student copies works the first time.
-TEST_F(ScenarioRun, EveryScenarioInTheReadmeRunsAsPrinted)
+// Every scenario the README and the guides show runs as printed, with the
+// commands printed beside it, in a folder whose WENA.ini holds boards of its
+// own: a scenario a student copies works the first time.
+TEST_F(ScenarioRun, EveryScenarioInTheReadmeAndTheGuidesRunsAsPrinted)
 {
     std::string program = EXAMPLE_PROGRAM;
     ASSERT_EQ(symlink(program.substr(0, program.rfind('/')).c_str(), file("build").c_str()), 0);
     write("WENA.ini", "2,13,21");
-    std::vector<std::string> commands;
-    std::ifstream readme(README_FILE, std::ios::binary);
-    std::stringstream whole;
-    whole << readme.rdbuf();
-    for (const ReadmeBlock &block : readme_blocks(whole.str())) {
-        if (!scenario_name(block).empty())
-            write(scenario_name(block), block.text);
-        std::istringstream lines(block.text);
-        std::string line;
-        while (block.info == "sh" && std::getline(lines, line))
-            if (line.find("WENA_SCENARIO=") != std::string::npos || line.find(".scn\n") != std::string::npos ||
-                (line.size() > 4 && line.compare(line.size() - 4, 4, ".scn") == 0))
-                commands.push_back(line);
+    size_t ran = 0;
+    for (const DocFile &doc : doc_files()) {
+        std::vector<std::string> commands;
+        for (const ReadmeBlock &block : readme_blocks(doc.text)) {
+            if (!scenario_name(block).empty())
+                write(scenario_name(block), block.text);
+            std::istringstream lines(block.text);
+            std::string line;
+            while (block.info == "sh" && std::getline(lines, line))
+                if (line.find("WENA_SCENARIO=") != std::string::npos || line.find(".scn\n") != std::string::npos ||
+                    (line.size() > 4 && line.compare(line.size() - 4, 4, ".scn") == 0))
+                    commands.push_back(line);
+        }
+        for (const std::string &command : commands) {
+            int status = system(("cd " + shell_quote(dir) + " && " + command + " < /dev/null 2> err.txt").c_str());
+            EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << doc.path << ": " << command << "\n"
+                                                                       << read("err.txt");
+        }
+        ran += commands.size();
     }
-    ASSERT_GE(commands.size(), 3u);
-    for (const std::string &command : commands) {
-        int status = system(("cd " + shell_quote(dir) + " && " + command + " < /dev/null 2> err.txt").c_str());
-        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << command << "\n" << read("err.txt");
-    }
+    EXPECT_GE(ran, 3u);
     EXPECT_EQ(read("WENA.ini"), "2,13,21");
 }
