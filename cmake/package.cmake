@@ -9,6 +9,8 @@ install(FILES
 install(TARGETS switches-to-leds adda-voltmeter hex-counter dc-motors stepper vending-controller
   RUNTIME DESTINATION lib/wena/examples)
 install(FILES README.md docs/board.md DESTINATION share/doc/wena)
+# The README's picture, where the README names it.
+install(FILES docs/board.png DESTINATION share/doc/wena/docs)
 # Manual pages, compressed without a name or a time as Debian keeps them.
 if(NOT WIN32)
   foreach(page wena-grade.1 wena-demo.1)
