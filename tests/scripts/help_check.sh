@@ -14,8 +14,8 @@ trap 'rm -rf "$work"' EXIT
 exe=
 [ -z "$emulator" ] || exe=.exe
 
-shown() {  # a path as the program names it
-  if [ -n "$emulator" ]; then printf 'Z:%s' "$1" | tr / '\\'; else printf '%s' "$1"; fi
+shown() {  # a path as the program names it; the dump shows its byte 5C as the yen sign, as code page 932 has it
+  if [ -n "$emulator" ]; then printf 'Z:%s' "$1" | sed 's|/|¥|g'; else printf '%s' "$1"; fi
 }
 printf 'start boards 1 0 0\nkeys h\nwait 100\ndump screen screen.txt\n' > "$work/help.scn"
 help_line() {  # the screen's row 23 after H
