@@ -61,6 +61,15 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
     ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${CMAKE_CROSSCOMPILING_EMULATOR})
 endif()
 
+# The README's Clang command for Windows, as printed.
+if(CMAKE_CROSSCOMPILING)
+  find_program(WENA_CLANG_FOR_README NAMES clang)
+  if(WENA_CLANG_FOR_README)
+    add_test(NAME ReadmeClangCommandBuildsForWindows COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/scripts/readme_clang_windows.sh
+      ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${CMAKE_CROSSCOMPILING_EMULATOR})
+  endif()
+endif()
+
 # The example compiled by Clang for the same target and linked with the
 # library g++ built, as with LLVM's mingw toolchain; the WindowsBuild tests
 # of the POSIX build compare what it shows under wine.
