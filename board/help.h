@@ -3,7 +3,9 @@
 
 #include <string>
 
-// The first of these that exists: the source tree the library was built
-// from, the copy installed with it, the Debian package's; else a line that
-// names both places.
+// Found from the running program's own path: an installed copy's
+// PREFIX/share/doc/wena/board.md; in a build tree, docs/board.md of the
+// sources it was configured from, or the installed package a student's
+// project was built against; else where this build is to be installed, or
+// the Debian package's. When none exists, a line that names both places.
 std::string sim_help_line();

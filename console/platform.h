@@ -114,6 +114,10 @@ FILE *plat_open_stream(const char *path);
 // count, or -1 with errno set (ENOENT: no file at all).
 long plat_read_head(const char *path, char *bytes, size_t n);
 
+// The full path of the running program's own file, as UTF-8 (through
+// /proc/self/exe, or GetModuleFileNameW); empty when the system does not say.
+std::string plat_executable_path();
+
 // Reads the whole of a regular file, or a FIFO to its end, of at most `limit`
 // bytes; never a directory or a device. False with the reason in `why`.
 bool plat_read_whole(const char *path, size_t limit, std::string &text, std::string &why);

@@ -80,8 +80,8 @@ void sim_poll(void);
 void wena_lcd_putc(char ch, int encoding);
 void wena_lcd_puts(const char *text, int encoding);
 
-static inline void lcd_putc(char ch) { wena_lcd_putc(ch, WENA_TEXT_ENCODING); }  /* byte 0 returns to column 0 */
-static inline void lcd_puts(const char *text) { wena_lcd_puts(text, WENA_TEXT_ENCODING); }
+/* lcd_putc(ch): byte 0 returns to column 0. lcd_puts(text). Both are
+ * defined at the end of this file, for the language the program is in. */
 
 void lcd_goto(int col, int row);      /* out-of-range values become 0 */
 
@@ -125,6 +125,21 @@ void wena_sleep(unsigned int ms);
 #define Sleep(ms) wena_sleep(ms)
 #else
 void Sleep(unsigned int ms);
+#endif
+
+#if defined(__cplusplus) || (defined(__STDC_VERSION__) && __STDC_VERSION__ >= 199901L)
+static inline void lcd_putc(char ch) { wena_lcd_putc(ch, WENA_TEXT_ENCODING); }
+static inline void lcd_puts(const char *text) { wena_lcd_puts(text, WENA_TEXT_ENCODING); }
+#else
+/* C89 has no inline, and no \u: GCC and Clang read it all the same, but
+ * -pedantic warns of it, and -Wall of a static function a program does not
+ * call, outside a system header. So from here on this file is one, for
+ * them; these two lines are all that it covers. */
+#ifdef __GNUC__
+#pragma GCC system_header
+#endif
+static void lcd_putc(char ch) { wena_lcd_putc(ch, WENA_TEXT_ENCODING); }
+static void lcd_puts(const char *text) { wena_lcd_puts(text, WENA_TEXT_ENCODING); }
 #endif
 
 #ifdef __cplusplus

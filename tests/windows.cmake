@@ -54,6 +54,22 @@ wena_warnings(ends-badly)
 add_test(NAME wena-cross-build COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/scripts/cross_build_check.sh
   ${CMAKE_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${CMAKE_CROSSCOMPILING_EMULATOR})
 
+# H under wine: the build tree's sources and an installed copy's prefix, as
+# the program sees them, and no POSIX path of the build machine.
+if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
+  add_test(NAME HelpKeyNamesTheProgramsOwnCopy COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/scripts/help_check.sh
+    ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${CMAKE_CROSSCOMPILING_EMULATOR})
+endif()
+
+# The README's Clang command for Windows, as printed.
+if(CMAKE_CROSSCOMPILING)
+  find_program(WENA_CLANG_FOR_README NAMES clang)
+  if(WENA_CLANG_FOR_README)
+    add_test(NAME ReadmeClangCommandBuildsForWindows COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/scripts/readme_clang_windows.sh
+      ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${CMAKE_CROSSCOMPILING_EMULATOR})
+  endif()
+endif()
+
 # The example compiled by Clang for the same target and linked with the
 # library g++ built, as with LLVM's mingw toolchain; the WindowsBuild tests
 # of the POSIX build compare what it shows under wine.

@@ -454,3 +454,14 @@ void plat_cut_stream(FILE *stream, long long length)
         // Nothing more can be done: the file keeps the bytes past its last whole unit.
     }
 }
+
+std::string plat_executable_path()
+{
+    // Linux's; elsewhere the program's place stays unknown.
+    std::string path(PATH_MAX, '\0');
+    ssize_t len = readlink("/proc/self/exe", &path[0], path.size());
+    if (len <= 0 || (size_t)len >= path.size())
+        return "";
+    path.resize((size_t)len);
+    return path;
+}

@@ -346,3 +346,21 @@ void plat_cut_stream(FILE *stream, long long length)
     if (GetFileType((HANDLE)_get_osfhandle(fd)) == FILE_TYPE_DISK && _filelengthi64(fd) > length)
         _chsize_s(fd, length);
 }
+
+std::string plat_executable_path()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD len = GetModuleFileNameW(nullptr, &path[0], (DWORD)path.size());
+        if (len == 0)
+            return "";
+        if (len < path.size()) {
+            path.resize(len);
+            return narrow(path);
+        }
+        // Cut short: a long path (\\?\), tried again with room for it.
+        path.resize(path.size() * 2);
+        if (path.size() > 65536)
+            return "";
+    }
+}

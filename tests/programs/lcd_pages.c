@@ -1,5 +1,6 @@
 /* Every character the LCD can show, a page a second: built twice, with
- * UTF-8 strings and with code page 932 strings, it must show the same. */
+ * UTF-8 strings and with code page 932 strings, it must show the same. The
+ * code page 932 build is C89, as the older programs for this board are. */
 #include <wena.h>
 
 static const char *const pages[][2] = {
@@ -14,24 +15,27 @@ static const char degrees[] = "\xBD\xC0\xB0\xC4 25\xDF" "C \xC3\xBD";
 
 static void ascii_line(int row, int first)
 {
+    int c;
     lcd_goto(0, row);
-    for (int c = first; c < first + 16 && c < 0x7F; ++c)
+    for (c = first; c < first + 16 && c < 0x7F; ++c)
         lcd_putc((char)c);
 }
 
 int main(void)
 {
+    int i, first;
+    const char *p;
     sim_poll();
-    for (int i = 0; i < 3; ++i) {
+    for (i = 0; i < 3; ++i) {
         lcd_clear();
         lcd_puts(pages[i][0]);
         lcd_goto(0, 1);
         /* Byte by byte: a UTF-8 character shows when its last byte comes. */
-        for (const char *p = pages[i][1]; *p != '\0'; ++p)
+        for (p = pages[i][1]; *p != '\0'; ++p)
             lcd_putc(*p);
         Sleep(1000);
     }
-    for (int first = 0x20; first < 0x7F; first += 32) {
+    for (first = 0x20; first < 0x7F; first += 32) {
         lcd_clear();
         ascii_line(0, first);
         ascii_line(1, first + 16);
@@ -40,7 +44,7 @@ int main(void)
     lcd_clear();
     lcd_puts(degrees);
     lcd_goto(0, 1);
-    for (const char *p = degrees; *p != '\0'; ++p)
+    for (p = degrees; *p != '\0'; ++p)
         lcd_putc(*p);
     /* The first byte of a UTF-8 yen sign, which a pause cuts off. */
     lcd_putc('\xC2');
