@@ -265,7 +265,9 @@ TEST_F(Grade, HtmlReportInABrowser)
                  "<img src=x onerror=alert(1)></span></div>\\n</div>\\n</body>\\n' > failure-screen.html\n"
                  "kill -SEGV $$\n");
     run_output("cd " + shell_quote(dir) + " && chmod +x forged raw && ln -s leds '<i>leds'");
-    EXPECT_EQ(grade("--html report.html -s leds_on.scn -s leds_wrong.scn leds hex-counter forged raw '<i>leds'"), 1);
+    EXPECT_EQ(grade("-t 3 --html report.html -s leds_on.scn -s leds_wrong.scn leds hex-counter forged raw '<i>leds' "
+                    "spins"),
+              1);
     std::string html = read("report.html");
     // Checked before a browser opens the page: an alert() there would hold it.
     ASSERT_EQ(html.find("<script"), std::string::npos);
@@ -331,13 +333,16 @@ open(sys.argv[3], 'w', encoding='utf-8').write(text + '\n' + attrs + ' '.join('%
               ":forged | crashed:crashed | crashed:crashed | score:0/2\n"
               ":raw | crashed:crashed | crashed:crashed | score:0/2\n"
               ":<i>leds | passed:passed | failed:failed | score:1/2\n"
+              ":spins | timed-out:timed out | timed-out:timed out | score:0/2\n"
               "tags: none\n"
               "run-2 picture 25\nrun-3 picture 25\nrun-4 picture 25\n"
-              "run-5 none 0\nrun-6 none 0\nrun-7 none 0\nrun-8 none 0\nrun-10 picture 25\n");
+              "run-5 none 0\nrun-6 none 0\nrun-7 none 0\nrun-8 none 0\nrun-10 picture 25\n"
+              "run-11 picture 25\nrun-12 picture 25\n");
     EXPECT_TRUE(matches_golden_text("grade_failure_screen", read("picture.txt")));
-    // The ports over each library run that did not pass; the scripts have no trace.
-    EXPECT_EQ(run_output("cd " + shell_quote(dir) + " && grep -o '<svg class=\"timing\"' dom.html | wc -l"), "4\n");
-    EXPECT_EQ(run_output("cd " + shell_quote(dir) + " && grep -o '<path d=\"M' dom.html | wc -l"), "80\n");
+    // The ports over each library run that did not pass, the hung ones
+    // included; the scripts have no trace.
+    EXPECT_EQ(run_output("cd " + shell_quote(dir) + " && grep -o '<svg class=\"timing\"' dom.html | wc -l"), "6\n");
+    EXPECT_EQ(run_output("cd " + shell_quote(dir) + " && grep -o '<path d=\"M' dom.html | wc -l"), "120\n");
 }
 
 // Whether bubblewrap can make a sandbox here (user namespaces).
