@@ -4,6 +4,7 @@
 // the grading commands of the README and the guides as printed; and builds
 // that reach for what is not theirs.
 #include "tests/support/docs.h"
+#include "tests/support/grade_command.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -16,14 +17,6 @@
 #include <unistd.h>
 #include <sys/wait.h>
 
-#ifndef __has_feature
-#define __has_feature(feature) 0
-#endif
-#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
-#define GRADE GRADE_PROGRAM " --memory 0"
-#else
-#define GRADE GRADE_PROGRAM
-#endif
 
 static const char leds_scn[] = "start boards 1 11 0\nkeys 13\nwait 100\ncheck PDR8 == 0x0A\n";
 static const char quiet_scn[] = "start boards 1 11 0\nwait 100\ncheck PDR8 == 0\n";

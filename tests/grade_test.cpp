@@ -4,6 +4,7 @@
 // students' programs that try to forge a verdict or reach the grader, the
 // teacher's terminal, the other runs or the machine.
 #include "tests/support/golden.h"
+#include "tests/support/grade_command.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -14,16 +15,6 @@
 #include <unistd.h>
 #include <sys/wait.h>
 
-// Programs built with AddressSanitizer reserve terabytes of address space,
-// more than any memory limit lets them (GCC and Clang say so differently).
-#ifndef __has_feature
-#define __has_feature(feature) 0
-#endif
-#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
-#define GRADE GRADE_PROGRAM " --memory 0"
-#else
-#define GRADE GRADE_PROGRAM
-#endif
 
 class Grade : public TempDirTest {
 protected:
