@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -266,6 +267,18 @@ static void remove_builds(const std::string &base, const GradeOptions &options)
         say("left behind, cannot be removed: " + failed);
 }
 
+// How sources are compiled: options that take their text as given.
+static std::string *compiler_option(GradeOptions &options, const std::string &arg)
+{
+    const std::pair<const char *, std::string *> texts[] = {
+        {"--cc", &options.cc},           {"--cxx", &options.cxx},         {"--c-std", &options.c_std},
+        {"--cxx-std", &options.cxx_std}, {"--cflags", &options.c_flags}, {"--cxxflags", &options.cxx_flags}};
+    for (const auto &[name, text] : texts)
+        if (arg == name)
+            return text;
+    return nullptr;
+}
+
 int main(int argc, char **argv)
 {
     GradeOptions options = {(int)cores(), 10, "", "0,0,0", ""};
@@ -307,18 +320,8 @@ int main(int argc, char **argv)
             options.write_mib = whole_number("--write-limit", value_of(argc, argv, i), 1, 1 << 20);
         } else if (arg == "--no-sandbox") {
             options.sandbox = false;
-        } else if (arg == "--cc") {
-            options.cc = value_of(argc, argv, i);
-        } else if (arg == "--cxx") {
-            options.cxx = value_of(argc, argv, i);
-        } else if (arg == "--c-std") {
-            options.c_std = value_of(argc, argv, i);
-        } else if (arg == "--cxx-std") {
-            options.cxx_std = value_of(argc, argv, i);
-        } else if (arg == "--cflags") {
-            options.c_flags = value_of(argc, argv, i);
-        } else if (arg == "--cxxflags") {
-            options.cxx_flags = value_of(argc, argv, i);
+        } else if (std::string *text = compiler_option(options, arg)) {
+            *text = value_of(argc, argv, i);
         } else if (arg == "--compile-time") {
             options.compile_time_s = whole_number("--compile-time", value_of(argc, argv, i), 1, 86400);
         } else if (arg == "--") {
