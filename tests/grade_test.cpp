@@ -158,7 +158,8 @@ TEST_F(Grade, RefusesWhatItCannotUseBeforeAnyRun)
     write("wide.scn", "start boards 1 11 0\ncheck PDR8 != 0x100\n");
     write("text-program", "not a program\n");
     write("x.c", "int main(void) { return 0; }\n");
-    run_output("cd " + shell_quote(dir) + " && mkfifo fifo fifo.scn && mkdir adir kept && chmod +x text-program");
+    run_output("cd " + shell_quote(dir) + " && mkfifo fifo fifo.scn && mkdir adir kept && chmod +x text-program && "
+               "cp leds unrunnable && chmod a-x unrunnable");
     const std::string hint = "Try 'wena-grade --help' for the options.\n", scenario = " leds leds_on.scn";
     const std::pair<std::string, std::string> cases[] = {
         {"--junit fifo" + scenario, "--junit fifo: it is a FIFO; a report is written as a whole file\n"},
@@ -198,6 +199,8 @@ TEST_F(Grade, RefusesWhatItCannotUseBeforeAnyRun)
         {"leds fifo.scn", "fifo.scn: it is a FIFO, not a regular file: cannot read the scenario\n"},
         {"leds adir", "adir: it is a directory: cannot read the scenario\n"},
         {"-s quiet.scn leds missing-program", "missing-program: No such file or directory: cannot be run\n"},
+        {"-s quiet.scn leds fifo", "fifo: not a regular file: cannot be run\n"},
+        {"-s quiet.scn leds unrunnable", "unrunnable: Permission denied: cannot be run\n"},
         {"-s quiet.scn leds text-program", "text-program: neither a program nor a script: cannot be run\n"},
         {"-s quiet.scn leds tmp", "tmp: a directory with no .c or .cpp file: no sources to compile\n"},
         {"leds stepper quiet.scn", "stepper is a program, not a scenario: scenarios follow -s\n"},

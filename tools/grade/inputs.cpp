@@ -21,9 +21,15 @@ enum { SCENARIO_SIZE_LIMIT = 4 << 20 };
 static bool program_usable(const std::string &path, std::string &error)
 {
     struct stat st;
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || access(path.c_str(), X_OK) != 0) {
-        error = path + ": " + (errno && !S_ISDIR(st.st_mode) ? strerror(errno) : "not a regular file") +
-                ": cannot be run";
+    const char *why = nullptr;
+    if (stat(path.c_str(), &st) != 0)
+        why = strerror(errno);
+    else if (!S_ISREG(st.st_mode))
+        why = "not a regular file";
+    else if (access(path.c_str(), X_OK) != 0)
+        why = strerror(errno);
+    if (why) {
+        error = path + ": " + why + ": cannot be run";
         return false;
     }
     char head[4] = {0, 0, 0, 0};
