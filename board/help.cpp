@@ -4,7 +4,7 @@
 // No path of the build machine's sources is built into the library.
 #include "board/help.h"
 
-#include "console/platform.h"
+#include "platform/platform.h"
 
 #include <initializer_list>
 

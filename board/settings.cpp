@@ -1,6 +1,6 @@
 #include "board/settings.h"
 
-#include "console/platform.h"
+#include "platform/platform.h"
 
 #include <cctype>
 #include <climits>

@@ -37,6 +37,7 @@ struct SimState {
     char lcd_utf8[4];        // bytes of a UTF-8 character lcd_putc has begun
     int lcd_utf8_have;       // how many of them came
     int layout_built;        // the board has been laid out at least once
+    bool pausing;            // a board's own pause inside a poll (a falling coin)
     int last_pdr8;           // PDR8 value the output refresh last ran for
     int last_push_image;     // PDR5 image the push-switch board last drew; never reset
     BoardSelection selection;

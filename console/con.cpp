@@ -1,6 +1,6 @@
 #include "console/con.h"
 
-#include "console/platform.h"
+#include "platform/platform.h"
 #include "console/screen.h"
 #include "console/term.h"
 

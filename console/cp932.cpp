@@ -1,6 +1,6 @@
 #include "console/cp932.h"
 
-#include "console/platform.h"
+#include "platform/platform.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 #include "console/term.h"
 
 #include "console/cp932.h"
-#include "console/platform.h"
+#include "platform/platform.h"
 #include "console/screen.h"
 
 #include <cstdarg>

@@ -3,7 +3,7 @@
 #include "scenario/dump.h"
 
 #include "console/cp932.h"
-#include "console/platform.h"
+#include "platform/platform.h"
 #include "console/screen.h"
 #include "lcd/lcd.h"
 

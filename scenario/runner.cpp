@@ -13,7 +13,7 @@
 #include "board/settings.h"
 #include "board/sim_state.h"
 #include "console/con.h"
-#include "console/platform.h"
+#include "platform/platform.h"
 
 #include <atomic>
 #include <cerrno>
@@ -76,7 +76,6 @@ static std::atomic<bool> in_real_pause;
 static std::atomic<bool> watchdog_fired;
 
 bool scenario_hooks;
-bool board_pausing;
 
 static long long real_us()
 {
@@ -145,7 +144,7 @@ static const char link_lost[] = "the program closed the descriptor the grader ga
 // board's own pause (a falling coin), whose poll is still under way.
 static void board_as_poll_leaves_it()
 {
-    if (board_pausing || !sim.layout_built)
+    if (sim.pausing || !sim.layout_built)
         return;
     sim_refresh_output();
     if (trace_on)
@@ -703,7 +702,7 @@ bool scenario_sleep(unsigned ms)
     // Steps start once the board is laid out, never against an empty screen,
     // and wait out the board's own pauses inside a poll (a falling coin):
     // they belong to the program's polls and pauses.
-    if (sim.layout_built && !board_pausing)
+    if (sim.layout_built && !sim.pausing)
         advance();
     return true;
 }

@@ -37,10 +37,6 @@ void scenario_on_key(int key);
 // A pause of the program; false when no scenario runs and the pause is real.
 bool scenario_sleep(unsigned ms);
 
-// True around a board's own pause inside a poll (a falling coin): the run's
-// clock moves on, but no step is carried out in it.
-extern bool board_pausing;
-
 // The trace could not be written whole: a scenario run ends with status 6,
 // any other run says so when the terminal is given back.
 void scenario_trace_failed(const std::string &why);

@@ -5,7 +5,7 @@
 #include "scenario/trace.h"
 #include "scenario/scenario.h"
 
-#include "console/platform.h"
+#include "platform/platform.h"
 
 #include <wena.h>
 

@@ -1,6 +1,6 @@
 // A pause makes up for the last one's late wake-up only right after it;
 // the bound checked is a lower one, which no machine load can break.
-#include "console/platform.h"
+#include "platform/platform.h"
 
 #include <gtest/gtest.h>
 

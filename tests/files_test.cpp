@@ -2,7 +2,7 @@
 // written in place, links lead to their target, read-only files are left
 // alone, and no temporary file is left behind. (A device is kept as a device
 // by the dump-at-exit scenario test, which writes through the same call.)
-#include "console/platform.h"
+#include "platform/platform.h"
 #include "tests/support/temp_dir.h"
 
 #include <cerrno>

@@ -1,12 +1,12 @@
 // The key source on a pipe, where every byte is a key and end of input means
 // no key, and on a terminal, where escape sequences of non-character keys
 // vanish whole and bytes far apart in time are separate keys.
-#include "console/platform.h"
+#include "platform/platform.h"
 #include "tests/support/tmux.h"
 
 #include <gtest/gtest.h>
 
-#include "console/posix/keyboard.h"
+#include "platform/posix/keyboard.h"
 
 #include <cstdio>
 #include <cstring>

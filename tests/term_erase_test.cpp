@@ -1,6 +1,6 @@
 // Whether the terminal erases in the background colour in force, read from
 // its own description.
-#include "console/platform.h"
+#include "platform/platform.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // typed keys and messages; and the Windows file layer and the names it keeps.
 #include "console/con.h"
 #include "console/cp932.h"
-#include "console/platform.h"
+#include "platform/platform.h"
 #include "console/screen.h"
 #include "console/term.h"
 #include "tests/programs/probe_picture.h"

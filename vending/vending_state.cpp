@@ -1,8 +1,8 @@
 #include "vending/vending_state.h"
 
 #include "board/frame.h"
+#include "board/sim_state.h"
 #include "console/con.h"
-#include "scenario/scenario.h"
 
 #include <wena.h>
 
@@ -34,9 +34,9 @@ int32_t vm_add_held(int32_t total, int32_t amount)
 
 void vm_pause_frame()
 {
-    board_pausing = true;
+    sim.pausing = true;
     Sleep(FRAME_MS);
-    board_pausing = false;
+    sim.pausing = false;
 }
 
 void paint_vmstat_panel()

@@ -4,7 +4,7 @@
 // names can make the grader wait for ever.
 #include "tools/grade/grade.h"
 
-#include "console/platform.h"
+#include "platform/platform.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -8,7 +8,7 @@
 #include "tools/grade/grade.h"
 #include "tools/grade/tree.h"
 
-#include "console/platform.h"
+#include "platform/platform.h"
 
 #include <algorithm>
 #include <cerrno>

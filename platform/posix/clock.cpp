@@ -2,8 +2,8 @@
 // of short pauses (the demo game sleeps 2-6 ms twenty times a step) would
 // otherwise run several per cent slow from wake-up lateness alone. While a
 // pause lasts, keys typed at the terminal are read as they come (keys.cpp).
-#include "console/platform.h"
-#include "console/posix/keyboard.h"
+#include "platform/platform.h"
+#include "platform/posix/keyboard.h"
 
 #include <cerrno>
 #include <climits>

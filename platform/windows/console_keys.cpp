@@ -3,7 +3,7 @@
 // on POSIX, at most 256 keys wait (a PC keyboard buffer): a paste beyond
 // that is dropped rather than acted on long after. Non-character keys
 // (arrows, function keys) carry no character and are dropped.
-#include "console/windows/console_state.h"
+#include "platform/windows/console_state.h"
 
 #include <mutex>
 #include <windows.h>

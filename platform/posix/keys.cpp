@@ -10,9 +10,9 @@
 // full keyboard buffer drops them, so that a huge paste never fills the
 // terminal's own queue, where it would hold back the Ctrl-C typed after it.
 // A pipe or file is read only as keys are taken, and nothing of it is lost.
-#include "console/posix/keyboard.h"
+#include "platform/posix/keyboard.h"
 
-#include "console/platform.h"
+#include "platform/platform.h"
 
 #include <cerrno>
 #include <ctime>

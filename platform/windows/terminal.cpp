@@ -4,8 +4,8 @@
 // console (a pipe, a file) gets the same bytes a POSIX terminal would.
 // Ctrl-C and the once-a-second tick run on threads of their own: the give-back
 // waits for a drawing thread to finish its call, and nothing is drawn after.
-#include "console/platform.h"
-#include "console/windows/console_state.h"
+#include "platform/platform.h"
+#include "platform/windows/console_state.h"
 
 #include <atomic>
 #include <csignal>

@@ -1,6 +1,6 @@
 // Windows code page 932 conversion: the system's own code page tables, so the
 // text reads the same whatever code page the console was left in.
-#include "console/platform.h"
+#include "platform/platform.h"
 
 #include <windows.h>
 

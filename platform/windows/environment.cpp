@@ -1,7 +1,7 @@
 // Windows environment: kept in UTF-16, while getenv gives it in the system's
 // code page, where a name such as テスト\run.scn may become question marks.
-#include "console/platform.h"
-#include "console/windows/console_state.h"
+#include "platform/platform.h"
+#include "platform/windows/console_state.h"
 
 #include <map>
 #include <string>

@@ -6,8 +6,8 @@
 // name the handles this process holds, as on POSIX. Names are UTF-8 and
 // reach the system as UTF-16, so that every character is kept whatever the
 // system's code page.
-#include "console/platform.h"
-#include "console/windows/console_state.h"
+#include "platform/platform.h"
+#include "platform/windows/console_state.h"
 
 #include <cctype>
 #include <cerrno>

@@ -1,8 +1,8 @@
 // Windows key source: the console keyboard, read on a thread of its own
 // (console_keys.cpp), or the bytes of standard input when it is a pipe or a
 // file.
-#include "console/platform.h"
-#include "console/windows/console_state.h"
+#include "platform/platform.h"
+#include "platform/windows/console_state.h"
 
 #include <chrono>
 #include <condition_variable>

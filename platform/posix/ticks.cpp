@@ -1,7 +1,7 @@
 // POSIX once-a-second tick and the watch: threads of their own, blocking
 // every signal, so that the program's sleep(), read() and the like are never
 // interrupted by them.
-#include "console/platform.h"
+#include "platform/platform.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,6 +1,6 @@
 // POSIX terminal: raw input mode, output, size, and giving the terminal back
 // on every way the process ends or stops.
-#include "console/platform.h"
+#include "platform/platform.h"
 
 #include <cerrno>
 #include <csignal>

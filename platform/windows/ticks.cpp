@@ -1,6 +1,6 @@
 // Windows once-a-second tick: a timer-queue timer, which calls on a thread
 // of the system's pool.
-#include "console/platform.h"
+#include "platform/platform.h"
 
 #include <windows.h>
 

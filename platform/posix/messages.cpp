@@ -1,5 +1,5 @@
 // POSIX messages and environment: a terminal takes UTF-8 as it is.
-#include "console/platform.h"
+#include "platform/platform.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Reads one flag of the terminal's own description, its compiled terminfo
 // entry: whether erasing fills cells with the background colour in force.
 // No entry, or one that cannot be read, means no: blanks are always safe.
-#include "console/platform.h"
+#include "platform/platform.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -6,8 +6,8 @@
 // overran is taken from the next one (and the fraction of a millisecond it
 // fell short is added), so that pauses in a row last together as long as
 // asked.
-#include "console/platform.h"
-#include "console/windows/console_state.h"
+#include "platform/platform.h"
+#include "platform/windows/console_state.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -6,9 +6,9 @@
 // under wine much. Text goes out as UTF-16, so it reads right whatever code
 // page the console was left in.
 #include "console/cp932.h"
-#include "console/platform.h"
+#include "platform/platform.h"
 #include "console/screen.h"
-#include "console/windows/console_state.h"
+#include "platform/windows/console_state.h"
 
 #include <algorithm>
 #include <windows.h>

@@ -2,7 +2,7 @@
 // is replaced by rename, a device or FIFO is written in place, a symbolic
 // link leads to its target, and an open descriptor named as /dev/fd/N is
 // written directly.
-#include "console/platform.h"
+#include "platform/platform.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,5 +1,5 @@
 // POSIX code page 932 conversion: glibc's iconv, which needs no locale.
-#include "console/platform.h"
+#include "platform/platform.h"
 
 #include <iconv.h>
 
