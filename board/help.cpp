@@ -9,7 +9,7 @@
 #include <initializer_list>
 
 #ifndef WENA_HELP_INSTALLED
-#define WENA_HELP_INSTALLED "/usr/local/share/doc/wena/board.md"
+#define WENA_HELP_INSTALLED "/usr/local/share/doc/wena/docs/board.md"
 #endif
 
 #ifdef _WIN32
@@ -62,7 +62,7 @@ static bool readable(const std::string &path)
     return !path.empty() && plat_read_head(path.c_str(), &byte, 1) >= 0;
 }
 
-static const char installed_doc[] = "share/doc/wena/board.md";
+static const char installed_doc[] = "share/doc/wena/docs/board.md";
 
 // The prefix of an installed program, PREFIX/bin/PROGRAM or an example in
 // PREFIX/lib/wena/examples; "" for a program anywhere else.
@@ -137,9 +137,9 @@ std::string sim_help_line()
     }
 #ifndef _WIN32
     // A program of the student's own, built against an installed copy.
-    for (const char *path : {WENA_HELP_INSTALLED, "/usr/share/doc/wena/board.md"})
+    for (const char *path : {WENA_HELP_INSTALLED, "/usr/share/doc/wena/docs/board.md"})
         if (readable(path))
             return std::string("Help: ") + path;
 #endif
-    return "Help: docs/board.md in the wena sources, share/doc/wena/board.md installed";
+    return "Help: docs/board.md in the wena sources, share/doc/wena/docs/board.md installed";
 }

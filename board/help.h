@@ -4,7 +4,7 @@
 #include <string>
 
 // Found from the running program's own path: an installed copy's
-// PREFIX/share/doc/wena/board.md; in a build tree, docs/board.md of the
+// PREFIX/share/doc/wena/docs/board.md; in a build tree, docs/board.md of the
 // sources it was configured from, or the installed package a student's
 // project was built against; else where this build is to be installed, or
 // the Debian package's. When none exists, a line that names both places.

@@ -8,7 +8,7 @@ install(FILES
 # Built, so that a teacher can try wena-grade before any student program comes.
 install(TARGETS switches-to-leds adda-voltmeter hex-counter dc-motors stepper vending-controller
   RUNTIME DESTINATION lib/wena/examples)
-install(FILES README.md docs/board.md DESTINATION share/doc/wena)
+install(FILES README.md DESTINATION share/doc/wena)
 # The guides the README links to, beside it as in the sources.
 file(GLOB wena_guides ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.png)
 install(FILES ${wena_guides} DESTINATION share/doc/wena/docs)

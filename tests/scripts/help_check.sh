@@ -35,7 +35,7 @@ expect "$build_dir/switches-to-leds$exe" "Help: $(shown "$source_dir/docs/board.
 prefix=$work/prefix
 cmake --install "$build_dir" --prefix "$prefix" > /dev/null
 [ -f "$prefix/share/doc/wena/docs/board.png" ] || { echo "the README's picture is not installed"; exit 1; }
-installed="Help: $(shown "$prefix/share/doc/wena/board.md")"
+installed="Help: $(shown "$prefix/share/doc/wena/docs/board.md")"
 expect "$prefix/bin/wena-demo$exe" "$installed"
 expect "$prefix/lib/wena/examples/switches-to-leds$exe" "$installed"
 
@@ -54,7 +54,7 @@ fi
 if grep -q -F "$source_dir/docs" "$prefix/bin/wena-demo$exe"; then
   echo "the installed demo holds the sources' path"; exit 1
 fi
-rm "$prefix/share/doc/wena/board.md"
+rm "$prefix/share/doc/wena/docs/board.md"
 line=$(help_line "$prefix/bin/wena-demo$exe")
 case $line in
   *"$(shown "$source_dir")"*|*"$source_dir"*|"") echo "without its board.md the installed demo shows '$line'"; exit 1 ;;

@@ -33,6 +33,9 @@ for path in ./usr/share/man/man3/wena.3.gz ./usr/share/man/man3/wena-lcd.3.gz ./
             ./usr/share/doc/wena/docs/programs.md; do
   grep -qx "$path" "$work/contents" || { echo "missing from the package: $path"; exit 1; }
 done
+# Every file once: the same file under two names is one that drifts apart.
+twice=$(find "$usr" -type f -exec sha256sum {} + | sort | uniq -w64 -D | cut -c67-)
+[ -z "$twice" ] || { echo "the same file installed more than once:"; echo "$twice"; exit 1; }
 # Each page as man shows it, and a call's name that leads to its page: man
 # passes groff's warnings on, each a mistake in the page.
 if command -v man > /dev/null; then
