@@ -139,7 +139,10 @@ static void take_events()
         term_begin();
     }
     adopt_terminal_size();
-    term_repaint();
+    // A console the platform draws itself has forgotten what it shows.
+    scr_mark_all_dirty();
+    if (term_has_sink() || !plat_console_update())
+        term_repaint();
 }
 
 static void con_service()

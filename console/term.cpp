@@ -121,6 +121,12 @@ void term_set_size(int cols, int rows)
     set_notice(cols, rows);
 }
 
+int term_notice(const char **text)
+{
+    *text = term.notice;
+    return term.notice_cols;
+}
+
 unsigned long long term_bytes_written() { return term.bytes_written; }
 
 static void forget_everything()

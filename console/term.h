@@ -17,6 +17,10 @@ void term_set_truecolor(bool on);
 // scrolls or wraps the picture.
 void term_set_size(int cols, int rows);
 
+// The notice a terminal smaller than the board gets over its top row: the
+// columns it covers (0 when the board fits) and its text.
+int term_notice(const char **text);
+
 // Whether the terminal's erase fills the screen in the background colour in
 // force (terminfo's bce); if not, a clear is followed by blanks written out.
 void term_set_background_erase(bool on);

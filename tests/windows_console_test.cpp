@@ -21,6 +21,10 @@
 #include <vector>
 #include <windows.h>
 
+// The tests' own Sleep takes no time (tests/support/pauses.h); the waits
+// here are real.
+static void wait_ms(DWORD ms) { SleepEx(ms, FALSE); }
+
 // Ctrl-C from the tests ends no test: this handler, registered before the
 // board's own, is called after it and keeps the process alive.
 static HANDLE ctrl_c_handled = CreateEvent(nullptr, TRUE, FALSE, nullptr);
@@ -215,12 +219,12 @@ TEST_F(WindowsConsole, NothingIsDrawnAndNoKeyIsLeftAfterCtrlCGivesTheConsoleBack
             }
         });
         type_keys(L"qz");
-        Sleep((DWORD)round % 4);
+        wait_ms((DWORD)round % 4);
         ResetEvent(ctrl_c_handled);
         ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
         ASSERT_EQ(WaitForSingleObject(ctrl_c_handled, 5000), WAIT_OBJECT_0) << "no Ctrl-C arrived";
         std::string given_back = whole_console();
-        Sleep(5);
+        wait_ms(5);
         stop = true;
         painter.join();
         ASSERT_EQ(whole_console(), given_back) << "round " << round << ": drawn after the give-back";
@@ -228,6 +232,40 @@ TEST_F(WindowsConsole, NothingIsDrawnAndNoKeyIsLeftAfterCtrlCGivesTheConsoleBack
         ASSERT_EQ(input_events(), 0u) << round;
         ASSERT_FALSE(plat_key_waiting()) << round;
     }
+}
+
+// The window is looked at every 100 ms; a wait of more lets the next call
+// see a resize.
+static void resize_console(HANDLE buffer, SHORT cols, SHORT rows)
+{
+    SMALL_RECT window = {0, 0, (SHORT)(cols - 1), (SHORT)(rows - 1)};
+    SetConsoleWindowInfo(buffer, TRUE, &window);
+    SetConsoleScreenBufferSize(buffer, {cols, rows});
+    SetConsoleWindowInfo(buffer, TRUE, &window);
+    wait_ms(150);
+    con_flush();
+}
+
+// As on a POSIX terminal: a window smaller than the board says so over the
+// top row, and made large again shows the whole picture without a change
+// of the board's.
+TEST_F(WindowsConsole, AWindowSmallerThanTheBoardSaysSoAndIsRepaintedWhenLargeAgain)
+{
+    paint_probe_picture();
+    resize_console(buffer, SCREEN_COLS, SCREEN_ROWS);
+    ASSERT_EQ(diff_with_model(), "");
+    resize_console(buffer, 60, 20);
+    ASSERT_EQ(info().dwSize.X, 60) << "the console cannot be made smaller";
+    const std::string notice = " wena: the board needs 80x25, the terminal is 60x20 ";
+    wchar_t shown[80] = {};
+    DWORD got = 0;
+    ReadConsoleOutputCharacterW(buffer, shown, (DWORD)notice.size(), {0, 0}, &got);
+    EXPECT_EQ(std::string(shown, shown + got), notice);
+    WORD attr = 0;
+    ReadConsoleOutputAttribute(buffer, &attr, 1, {5, 0}, &got);
+    EXPECT_EQ(attr & 0xFF, 0x4F);
+    resize_console(buffer, SCREEN_COLS, SCREEN_ROWS);
+    EXPECT_EQ(diff_with_model(), "");
 }
 
 // A paste of 1000 keys leaves 256 to act on, as a PC keyboard buffer does;
@@ -242,10 +280,10 @@ TEST_F(WindowsConsole, TypedKeysAreBoundedAt256AndCharactersBeyondAsciiAreOneKey
     type_keys(std::wstring(L"x\0\uFF10\uFF17\uFF12\u30CA\u00ED\u00CC\u30D0\u00F2\u30B7\u30D2\uFF29\uFF71"
                            L"\U0001F600", 16) + std::wstring(1000, L'k'));
     for (int waited = 0; waited < 10000 && input_events() > 0; ++waited)
-        Sleep(1);
+        wait_ms(1);
     // The reader thread's last batch, read from the console, is in the
     // buffer once the thread runs again: under load that may take a while.
-    Sleep(300);
+    wait_ms(300);
     std::string keys;
     while (plat_key_waiting())
         keys += (char)plat_read_key();

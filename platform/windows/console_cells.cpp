@@ -8,6 +8,7 @@
 #include "console/cp932.h"
 #include "platform/platform.h"
 #include "console/screen.h"
+#include "console/term.h"
 #include "platform/windows/console_state.h"
 
 #include <algorithm>
@@ -23,6 +24,7 @@ struct Console {
     ScreenCell shown[SCREEN_ROWS][SCREEN_COLS];
     int cursor_x, cursor_y, attr, cursor_visible;
     int written_attr;  // the attribute of the last text written
+    bool notice_shown;  // the window is smaller than the board, and says so
 };
 
 }  // namespace
@@ -38,6 +40,7 @@ static void forget_everything()
 {
     console.cursor_x = console.cursor_y = console.attr = console.cursor_visible = UNKNOWN;
     console.written_attr = UNKNOWN;
+    console.notice_shown = false;
     for (auto &row : console.shown)
         for (auto &c : row)
             c.kind = KIND_UNKNOWN;
@@ -269,6 +272,14 @@ static void update_row(HANDLE out, int y, int lo, int hi)
         ++hi;
     if (hi >= console.cols)
         hi = console.cols - 1;
+    const char *notice;
+    int notice_cols = term_notice(&notice);
+    if (y == 0 && lo < notice_cols) {
+        // The notice keeps its cells; a wide character it cuts is left out.
+        lo = notice_cols;
+        if (lo < SCREEN_COLS && model[lo].kind == CELL_WIDE_RIGHT)
+            ++lo;
+    }
     // Blanks on either side take their attribute from the changed cells.
     while (lo > 0 && is_blank(model[lo - 1]) && !shown_as_model(lo - 1, y))
         --lo;
@@ -285,6 +296,22 @@ static void update_row(HANDLE out, int y, int lo, int hi)
             ++x;
         }
     }
+}
+
+// Bright white on red over the top row while the window is smaller than the
+// board; a resize to the board's size has every cell written anew.
+static bool show_notice(HANDLE out)
+{
+    const char *notice;
+    int n = std::min(term_notice(&notice), console.cols);
+    if (n == 0 || console.notice_shown)
+        return false;
+    std::wstring text(notice, notice + n);  // ASCII only
+    write_cells(out, 0, 0, 0x4F, text.c_str(), n, n);
+    for (int x = 0; x < n; ++x)
+        console.shown[0][x].kind = KIND_UNKNOWN;
+    console.notice_shown = true;
+    return true;
 }
 
 // A shown cursor is placed when the program stops to poll or pause
@@ -326,6 +353,7 @@ bool plat_console_update()
                 update_row(out, y, screen.dirty_lo[y], screen.dirty_hi[y]);
                 written = true;
             }
+        written |= show_notice(out);
         sync_cursor_visibility(out);
         // Text written leaves the console's cursor behind it; a shown
         // cursor goes back to where the program put it.
