@@ -309,6 +309,10 @@ TEST_F(WindowsBuild, FilesVariablesAndPipesUnderWineActAsOnPosix)
     run_output("cd " + shell_quote(file(folder)) + " && rm WENA.ini && ln shared.ini WENA.ini");
     EXPECT_EQ(run_output(change_output), "1\n");
     EXPECT_EQ(read(folder + "/other.ini"), "1,12,0") << "the file's other name sees the change";
+    // Keys from a file saved in code page 932: "２" (0x82 0x51) is one key, not a Q.
+    EXPECT_EQ(run_output("(" + wine + "printf '\\202\\121Oq' |" + exe.substr(0, exe.find(" < ")) + " > /dev/null 2>&1; echo $?)"),
+              "1\n");
+    EXPECT_EQ(read(folder + "/other.ini"), "1,13,0") << "the O after it was a key";
 
     // A pipe that carries nothing yet (its writer types q only after 4 s):
     // the counter counts meanwhile; a poll that waited on the pipe would not.

@@ -12,6 +12,7 @@
 // A pipe or file is read only as keys are taken, and nothing of it is lost.
 #include "platform/posix/keyboard.h"
 
+#include "platform/key_chars.h"
 #include "platform/platform.h"
 
 #include <cerrno>
@@ -43,11 +44,12 @@ struct KeySource {
     bool ended;                        // end of input: nothing more ever comes
     int terminal;                      // -1 until known
     long long next_keep_up_ms;         // when painting next reads the terminal
+    KeyChars chars;                    // where a character beyond ASCII stands
 };
 
 }  // namespace
 
-static KeySource source = {{}, 0, 0, SEQ_NONE, 0, false, -1, 0};
+static KeySource source = {{}, 0, 0, SEQ_NONE, 0, false, -1, 0, {}};
 
 static long long monotonic_ms()
 {
@@ -70,11 +72,6 @@ static void push_key(unsigned char key)
     source.keys[(source.head + source.count) % KEY_CAPACITY] = key;
     ++source.count;
 }
-
-// A character beyond ASCII is one key, which no board takes: its first
-// byte stands for it, and the rest of its UTF-8 bytes are dropped, so that
-// none of them acts as a key of its own.
-static bool continues_a_character(unsigned char b) { return b >= 0x80 && b <= 0xBF; }
 
 static bool is_csi_final(unsigned char b) { return b >= 0x40 && b <= 0x7E; }
 static bool is_csi_inner(unsigned char b) { return b >= 0x20 && b <= 0x3F; }
@@ -121,7 +118,7 @@ static void take_byte(unsigned char b)
     if (b == ESC) {
         source.sequence = SEQ_ESC;
         source.sequence_started_ms = monotonic_ms();
-    } else if (!continues_a_character(b)) {
+    } else if (key_chars_take(source.chars, b)) {
         push_key(b);
     }
 }
@@ -142,7 +139,7 @@ static bool read_some(size_t room)
     }
     if (!from_terminal()) {
         for (ssize_t i = 0; i < n; ++i)
-            if (!continues_a_character(chunk[i]))
+            if (key_chars_take(source.chars, chunk[i]))
                 push_key(chunk[i]);
         return true;
     }
@@ -178,7 +175,7 @@ void keyboard_drain()
     }
 }
 
-void keyboard_forget() { source = KeySource{{}, 0, 0, SEQ_NONE, 0, false, -1, 0}; }
+void keyboard_forget() { source = KeySource{{}, 0, 0, SEQ_NONE, 0, false, -1, 0, {}}; }
 
 int keyboard_wait_fd() { return !source.ended && from_terminal() ? STDIN_FILENO : -1; }
 

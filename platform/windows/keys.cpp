@@ -1,6 +1,7 @@
 // Windows key source: the console keyboard, read on a thread of its own
 // (console_keys.cpp), or the bytes of standard input when it is a pipe or a
 // file.
+#include "platform/key_chars.h"
 #include "platform/platform.h"
 #include "platform/windows/console_state.h"
 
@@ -148,15 +149,16 @@ static int fetch_byte()
     }
 }
 
-// A character beyond ASCII is one key, its first UTF-8 byte, as on POSIX:
-// the bytes that continue it are no keys of their own.
+// A character beyond ASCII is one key, as on POSIX. The console gives each
+// as one byte already.
 static int fetch_key()
 {
-    int b;
-    do
-        b = fetch_byte();
-    while (b >= 0x80 && b <= 0xBF);
-    return b;
+    static KeyChars chars;
+    for (;;) {
+        int b = fetch_byte();
+        if (b < 0 || key_source() == SOURCE_CONSOLE || key_chars_take(chars, (unsigned char)b))
+            return b;
+    }
 }
 
 static bool key_ready()
