@@ -257,13 +257,26 @@ TEST_F(WindowsConsole, AWindowSmallerThanTheBoardSaysSoAndIsRepaintedWhenLargeAg
     resize_console(buffer, 60, 20);
     ASSERT_EQ(info().dwSize.X, 60) << "the console cannot be made smaller";
     const std::string notice = " wena: the board needs 80x25, the terminal is 60x20 ";
-    wchar_t shown[80] = {};
-    DWORD got = 0;
-    ReadConsoleOutputCharacterW(buffer, shown, (DWORD)notice.size(), {0, 0}, &got);
-    EXPECT_EQ(std::string(shown, shown + got), notice);
-    WORD attr = 0;
-    ReadConsoleOutputAttribute(buffer, &attr, 1, {5, 0}, &got);
-    EXPECT_EQ(attr & 0xFF, 0x4F);
+    auto top_row = [&] {
+        con_flush();
+        wchar_t shown[80] = {};
+        WORD attrs[80] = {};
+        DWORD got = 0, attrs_got = 0;
+        ReadConsoleOutputCharacterW(buffer, shown, (DWORD)notice.size(), {0, 0}, &got);
+        ReadConsoleOutputAttribute(buffer, attrs, (DWORD)notice.size(), {0, 0}, &attrs_got);
+        std::string text(shown, shown + got);
+        for (DWORD x = 0; x < attrs_got; ++x)
+            if ((attrs[x] & 0xFF) != 0x4F)
+                return text + " with attribute " + std::to_string(attrs[x]) + " at " + std::to_string(x);
+        return text;
+    };
+    EXPECT_EQ(top_row(), notice);
+    paint_probe_picture();
+    EXPECT_EQ(top_row(), notice) << "after the board was cleared and painted again";
+    con_goto(52, 0);  // beside the notice, after blanks it covers
+    con_set_color(7, 0, 4, 0);
+    con_print(" ");
+    EXPECT_EQ(top_row(), notice) << "after a change beside it";
     resize_console(buffer, SCREEN_COLS, SCREEN_ROWS);
     EXPECT_EQ(diff_with_model(), "");
 }

@@ -272,6 +272,11 @@ static void update_row(HANDLE out, int y, int lo, int hi)
         ++hi;
     if (hi >= console.cols)
         hi = console.cols - 1;
+    // Blanks on either side take their attribute from the changed cells.
+    while (lo > 0 && is_blank(model[lo - 1]) && !shown_as_model(lo - 1, y))
+        --lo;
+    while (hi + 1 < console.cols && is_blank(model[hi + 1]) && !shown_as_model(hi + 1, y))
+        ++hi;
     const char *notice;
     int notice_cols = term_notice(&notice);
     if (y == 0 && lo < notice_cols) {
@@ -280,11 +285,6 @@ static void update_row(HANDLE out, int y, int lo, int hi)
         if (lo < SCREEN_COLS && model[lo].kind == CELL_WIDE_RIGHT)
             ++lo;
     }
-    // Blanks on either side take their attribute from the changed cells.
-    while (lo > 0 && is_blank(model[lo - 1]) && !shown_as_model(lo - 1, y))
-        --lo;
-    while (hi + 1 < console.cols && is_blank(model[hi + 1]) && !shown_as_model(hi + 1, y))
-        ++hi;
     for (int x = lo; x <= hi;) {
         if (model[x].kind == CELL_WIDE_LEFT) {
             if (!same(model[x], shown[x]) || (x + 1 < console.cols && !same(model[x + 1], shown[x + 1])))
@@ -386,5 +386,6 @@ bool plat_console_clear()
             c = {' ', ATTR_CLEARED, CELL_NARROW};
     console.attr = console.written_attr = ATTR_CLEARED;
     console.cursor_x = console.cursor_y = 0;
+    console.notice_shown = false;
     return true;
 }
