@@ -18,6 +18,7 @@ add_executable(wena-tests
   support/pauses.cpp
   console_test.cpp
   cp932_test.cpp
+  key_chars_test.cpp
   frame_test.cpp
   poll_test.cpp
   input_boards_test.cpp
