@@ -127,6 +127,15 @@ int term_notice(const char **text)
     return term.notice_cols;
 }
 
+int term_beside_notice(int y, int lo)
+{
+    if (y != 0 || lo >= term.notice_cols)
+        return lo;
+    // A wide character the notice cuts is left out.
+    lo = term.notice_cols;
+    return lo < SCREEN_COLS && screen.cell[0][lo].kind == CELL_WIDE_RIGHT ? lo + 1 : lo;
+}
+
 unsigned long long term_bytes_written() { return term.bytes_written; }
 
 static void forget_everything()
@@ -440,12 +449,7 @@ static void flush_row(int y, int lo, int hi)
         --lo;
     if (hi < SCREEN_COLS - 1 && (model[hi].kind == CELL_WIDE_LEFT || shown[hi].kind == CELL_WIDE_LEFT))
         ++hi;
-    if (y == 0 && lo < term.notice_cols) {
-        // The notice keeps its cells; a wide character it cuts is left out.
-        lo = term.notice_cols;
-        if (lo < SCREEN_COLS && model[lo].kind == CELL_WIDE_RIGHT)
-            ++lo;
-    }
+    lo = term_beside_notice(y, lo);
     for (int x = lo; x <= hi; ++x) {
         if (is_blank(model[x]) && !looks_same(model[x], shown[x])) {
             int erased = erase_blank_run(x, y);

@@ -20,6 +20,9 @@ void term_set_size(int cols, int rows);
 // The notice a terminal smaller than the board gets over its top row: the
 // columns it covers (0 when the board fits) and its text.
 int term_notice(const char **text);
+// The first column from lo that a change of row y may write: the notice
+// keeps its cells.
+int term_beside_notice(int y, int lo);
 
 // Whether the terminal's erase fills the screen in the background colour in
 // force (terminfo's bce); if not, a clear is followed by blanks written out.

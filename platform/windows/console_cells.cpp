@@ -277,14 +277,7 @@ static void update_row(HANDLE out, int y, int lo, int hi)
         --lo;
     while (hi + 1 < console.cols && is_blank(model[hi + 1]) && !shown_as_model(hi + 1, y))
         ++hi;
-    const char *notice;
-    int notice_cols = term_notice(&notice);
-    if (y == 0 && lo < notice_cols) {
-        // The notice keeps its cells; a wide character it cuts is left out.
-        lo = notice_cols;
-        if (lo < SCREEN_COLS && model[lo].kind == CELL_WIDE_RIGHT)
-            ++lo;
-    }
+    lo = term_beside_notice(y, lo);
     for (int x = lo; x <= hi;) {
         if (model[x].kind == CELL_WIDE_LEFT) {
             if (!same(model[x], shown[x]) || (x + 1 < console.cols && !same(model[x + 1], shown[x + 1])))
